@@ -1,0 +1,78 @@
+#include "app/ProgramEntry.h"
+
+#include "app/AppInfo.h"
+#include "app/Globals.h"
+#include "app/TFormHide.h"
+#include "app/TFormMain.h"
+#include "app/VantrelApplication.h"
+#include "app/log/LogMirror.h"
+#include "app/seams/Exception.h"
+#include "capture/TFormPreview.h"
+#include "publish/TFormManualIP.h"
+#include "publish/TFormPublish.h"
+#include "snapshot/TFormSnapshotSettings.h"
+#include "stats/TFormBandwidth.h"
+#include "stats/TFormChart.h"
+#include "stats/TFormRequestedIPs.h"
+
+#include <memory>
+
+void CreateProgramWindows()
+{
+    FormMain = new TFormMain;
+    FormPreview = new TFormPreview;
+    FormChart = new TFormChart;
+    FormRequestedIPs = new TFormRequestedIPs;
+    FormBandwidth = new TFormBandwidth;
+    FormPublish = new TFormPublish;
+    FormManualIP = new TFormManualIP;
+    FormHide = new TFormHide;
+    FormSnapshotSettings = new TFormSnapshotSettings;
+}
+
+namespace {
+template <typename Window>
+void destroyWindow(Window *&window)
+{
+    delete window;
+    window = nullptr;
+}
+} // namespace
+
+void DestroyProgramWindows()
+{
+    // The main window goes first: it shuts the capture device down while the
+    // preview window that holds the capture window still exists.
+    destroyWindow(FormMain);
+    destroyWindow(FormSnapshotSettings);
+    destroyWindow(FormHide);
+    destroyWindow(FormManualIP);
+    destroyWindow(FormPublish);
+    destroyWindow(FormBandwidth);
+    destroyWindow(FormRequestedIPs);
+    destroyWindow(FormChart);
+    destroyWindow(FormPreview);
+    Initialized = false;
+}
+
+int RunProgram(int argc, char **argv)
+{
+    InstallStandardErrorLogging();
+    std::unique_ptr<VantrelApplication> application;
+    try {
+        application = std::make_unique<VantrelApplication>(argc, argv);
+        QApplication::setApplicationName(AppTitle);
+        // Closing the main window ends the program, not closing the last window.
+        QApplication::setQuitOnLastWindowClosed(false);
+        CreateProgramWindows();
+        FormMain->show();
+        QApplication::exec();
+    } catch (const Exception &error) {
+        VantrelApplication::ShowException(error.message());
+    } catch (const std::exception &error) {
+        VantrelApplication::ShowException(QString::fromLocal8Bit(error.what()));
+    }
+    if (application)
+        DestroyProgramWindows();
+    return 0;
+}

@@ -1,0 +1,5 @@
+#include "app/SettingsLocation.h"
+
+#include "app/settings/SettingsPath.h"
+
+Seam<QString()> SettingsFileLocation{[] { return SettingsFilePath(); }};

@@ -1,0 +1,21 @@
+#include "app/TFormHide.h"
+
+#include "app/Globals.h"
+#include "app/TFormMain.h"
+#include "app/widgets/WindowStyles.h"
+
+TFormHide::TFormHide(QWidget *parent) : QWidget(parent)
+{
+    setupUi(this);
+    windowstyle::DialogWithoutButtons(this, 104, 26);
+    windowstyle::CentreOnScreen(this);
+    connect(Button1, &QPushButton::clicked, this, &TFormHide::Button1Click);
+}
+
+void TFormHide::Button1Click()
+{
+    FormMain->show();
+    FormMain->raise();
+    FormMain->activateWindow();
+    close();
+}

@@ -1,0 +1,106 @@
+#include "app/TFormMain.h"
+
+#include "app/AppInfo.h"
+#include "app/Globals.h"
+#include "app/widgets/Glyphs.h"
+#include "capture/CaptureDevice.h"
+#include "capture/CapturePlatformFactory.h"
+#include "capture/JpegImage.h"
+#include "capture/TFormPreview.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLayout>
+
+TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
+{
+    setupUi(this);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    Log->setMaximumBlockCount(MaxLogLines);
+    Button_Snapshot->setIcon(glyphs::Camera());
+    addSeparators();
+
+    FrameJpeg = std::make_unique<JpegImage>();
+    FrameBitmap = std::make_unique<QImage>();
+    PreviousFrameBitmap = std::make_unique<QImage>();
+
+    connectShellHandlers();
+    connectLogHandlers();
+    connectSettingsHandlers();
+    connectCaptureHandlers();
+    JPEGQualityChange();
+}
+
+TFormMain::~TFormMain() { FormDestroy(); }
+
+void TFormMain::addSeparators()
+{
+    N1 = File->insertSeparator(Exit1);
+    N1->setObjectName(QStringLiteral("N1"));
+    N3 = Options->insertSeparator(HardwareOverlay1);
+    N3->setObjectName(QStringLiteral("N3"));
+}
+
+void TFormMain::FormDestroy()
+{
+    FrameJpeg.reset();
+    FrameBitmap.reset();
+    if (Capture) {
+        delete Capture;
+        Capture = nullptr;
+    }
+    PreviousFrameBitmap.reset();
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormMain::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    // The main window is the program: closing it ends the message loop even
+    // while the preview and other windows are still on screen.
+    if (event->isAccepted())
+        QCoreApplication::quit();
+}
+
+void TFormMain::FormShow()
+{
+    if (!Initialized)
+        InitializeOnFirstShow();
+}
+
+void TFormMain::InitializeOnFirstShow()
+{
+    setWindowTitle(AppVersion);
+    ButtonClearLogClick();
+    FormPreview->show();
+    WriteBanner();
+    AddToLog(QStringLiteral("Initializing capture object"));
+    Capture = new CaptureDevice(FormPreview, MakeCapturePlatform());
+    AddToLog(QStringLiteral("Initializing available capture drivers"));
+    fillSourceMenu();
+    AddToLog(QStringLiteral("Setting preview to 66.6/fpm"));
+    Capture->PreviewRate = 66;
+    AddToLog(QStringLiteral("Initializing preview with device #0"));
+    if (!Capture->DriverNames().isEmpty())
+        Capture->SelectDriver(0);
+    HardwareOverlay1Click();
+    LoadSettings();
+    AddToLog(QStringLiteral("Initialization Successful"));
+    AddUntimedLine(QStringLiteral("* Click \"Enable Server\" to begin hosting your webcam"));
+    Initialized = true;
+}
+
+void TFormMain::WriteBanner()
+{
+    AddUntimedLine(QStringLiteral("- ") + AppVersion);
+    AddUntimedLine(QStringLiteral("- ") + AuthorCredit);
+    AddUntimedLine(QStringLiteral("- ") + MakerWebAddress);
+}

@@ -1,0 +1,53 @@
+// The event log: time-stamped lines, clearing and export to a text file.
+#include "app/TFormMain.h"
+#include "app/log/LogFormat.h"
+#include "app/log/LogMirror.h"
+#include "app/seams/Exception.h"
+#include "app/seams/Seams.h"
+
+#include <QSaveFile>
+#include <QScrollBar>
+
+void TFormMain::connectLogHandlers()
+{
+    connect(ButtonClearLog, &QPushButton::clicked, this, &TFormMain::ButtonClearLogClick);
+    connect(Button1, &QPushButton::clicked, this, &TFormMain::Button1Click);
+}
+
+void TFormMain::AddToLog(const QString &message)
+{
+    AddUntimedLine(logformat::TimeStampedLine(seams::Now(), message));
+}
+
+void TFormMain::AddUntimedLine(const QString &line)
+{
+    Log->appendPlainText(line);
+    Log->verticalScrollBar()->setValue(Log->verticalScrollBar()->maximum());
+    qCInfo(lcEventLog).noquote() << line;
+}
+
+void TFormMain::ButtonClearLogClick() { Log->clear(); }
+
+QStringList TFormMain::LogLines() const
+{
+    if (Log->document()->isEmpty())
+        return {};
+    return Log->toPlainText().split(QLatin1Char('\n'));
+}
+
+void TFormMain::Button1Click()
+{
+    seams::SaveFileRequest request;
+    request.owner = this;
+    request.proposedName = logformat::ExportFileName(seams::Now());
+    request.filter = QStringLiteral("Text File (*.TXT *.txt)");
+    const std::optional<QString> path = seams::GetSaveFileName(request);
+    if (!path)
+        return;
+
+    // Written to a temporary file and renamed, so a failure leaves no partial file.
+    QSaveFile file(*path);
+    const QByteArray text = logformat::CrLfText(LogLines());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        throw Exception(QStringLiteral("Cannot create file %1").arg(*path));
+}

@@ -1,0 +1,69 @@
+// The settings file: loading it into the controls and saving the controls to it.
+#include "app/Globals.h"
+#include "app/SettingsLocation.h"
+#include "app/TFormMain.h"
+#include "app/seams/Seams.h"
+#include "app/settings/IniFile.h"
+
+namespace {
+
+const QString SectionMain = QStringLiteral("FormMain");
+
+// A saved position or size applies only when it is 0 or more.
+void loadPosition(const IniFile &ini, const QString &section, QWidget *window)
+{
+    const int top = ini.ReadInteger(section, QStringLiteral("Top"), -1);
+    const int left = ini.ReadInteger(section, QStringLiteral("Left"), -1);
+    window->move(left >= 0 ? left : window->x(), top >= 0 ? top : window->y());
+}
+
+void savePosition(IniFile &ini, const QString &section, const QWidget *window)
+{
+    ini.WriteInteger(section, QStringLiteral("Top"), window->y());
+    ini.WriteInteger(section, QStringLiteral("Left"), window->x());
+}
+
+} // namespace
+
+void TFormMain::connectSettingsHandlers()
+{
+    connect(Savesettingstofile1, &QAction::triggered, this, &TFormMain::Savesettingstofile1Click);
+    connect(LoadDefaults1, &QAction::triggered, this, &TFormMain::LoadDefaults1Click);
+}
+
+void TFormMain::LoadSettings()
+{
+    const IniFile ini(SettingsFileLocation());
+    SpinEdit->setValue(ini.ReadInteger(SectionMain, QStringLiteral("Port"), 8282));
+    JPEGQuality->setValue(ini.ReadInteger(SectionMain, QStringLiteral("JPEGQuality"), 75));
+    AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
+    CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
+    AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
+    loadPosition(ini, SectionMain, this);
+    AddToLog(QStringLiteral("Loaded saved default settings"));
+}
+
+void TFormMain::SaveSettings()
+{
+    IniFile ini(SettingsFileLocation());
+    ini.WriteInteger(SectionMain, QStringLiteral("Port"), SpinEdit->value());
+    ini.WriteInteger(SectionMain, QStringLiteral("JPEGQuality"), JPEGQuality->value());
+    ini.WriteInteger(SectionMain, QStringLiteral("AutoTime"), AutoTime->value());
+    savePosition(ini, SectionMain, this);
+    ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
+    ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
+    AddToLog(QStringLiteral("Saved default settings"));
+}
+
+void TFormMain::LoadDefaults1Click()
+{
+    CheckBox->setChecked(false);
+    LoadSettings();
+}
+
+void TFormMain::Savesettingstofile1Click()
+{
+    SaveSettings();
+    seams::ShowMessage(this, QStringLiteral("Saved Defaults"),
+                       QStringLiteral("All options, window locations, and sizes have been saved."));
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object. An exception that escapes an event handler is shown
+// in a message box with its text, and the message loop goes on.
+class VantrelApplication : public QApplication {
+    Q_OBJECT
+
+public:
+    VantrelApplication(int &argc, char **argv);
+
+    bool notify(QObject *receiver, QEvent *event) override;
+
+    // The application's exception display.
+    static void ShowException(const QString &message);
+};

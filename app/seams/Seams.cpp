@@ -1,0 +1,56 @@
+#include "app/seams/Seams.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace seams {
+
+namespace {
+
+void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
+    box.exec();
+}
+
+std::optional<QString> runSaveDialog(const SaveFileRequest &request)
+{
+    QFileDialog dialog(request.owner);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setNameFilter(request.filter);
+    dialog.selectFile(request.proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> runFolderDialog(QWidget *owner, const QString &caption, const QString &startFolder)
+{
+    const QString folder = QFileDialog::getExistingDirectory(owner, caption, startFolder);
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder;
+}
+
+} // namespace
+
+Seam<void(QWidget *, const QString &, const QString &)> ShowMessage{showMessageBox};
+
+Seam<QDateTime()> Now{[] { return QDateTime::currentDateTime(); }};
+
+Seam<void(const QUrl &)> OpenUrl{[](const QUrl &url) { QDesktopServices::openUrl(url); }};
+
+Seam<void(const QString &)> SetClipboardText{[](const QString &text) { QGuiApplication::clipboard()->setText(text); }};
+
+Seam<QString()> ClipboardText{[] { return QGuiApplication::clipboard()->text(); }};
+
+Seam<std::optional<QString>(const SaveFileRequest &)> GetSaveFileName{runSaveDialog};
+
+Seam<std::optional<QString>(QWidget *, const QString &, const QString &)> GetExistingDirectory{runFolderDialog};
+
+} // namespace seams

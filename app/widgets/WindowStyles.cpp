@@ -1,0 +1,73 @@
+#include "app/widgets/WindowStyles.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace windowstyle {
+
+namespace {
+
+constexpr Qt::WindowFlags TitleOnly = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+void setFixed(QWidget *window, Qt::WindowFlags flags, int clientWidth, int clientHeight)
+{
+    window->setWindowFlags(flags);
+    window->setFixedSize(clientWidth, clientHeight);
+}
+
+void setSizeable(QWidget *window, Qt::WindowFlags flags, int width, int height)
+{
+    window->setWindowFlags(flags);
+    window->resize(width, height);
+}
+
+} // namespace
+
+void FixedWithCloseBox(QWidget *window, int clientWidth, int clientHeight)
+{
+    setFixed(window, Qt::Window | TitleOnly | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint, clientWidth,
+             clientHeight);
+}
+
+void DialogWithCloseBox(QWidget *window, int clientWidth, int clientHeight)
+{
+    setFixed(window, Qt::Dialog | TitleOnly | Qt::WindowCloseButtonHint, clientWidth, clientHeight);
+}
+
+void DialogWithoutButtons(QWidget *window, int clientWidth, int clientHeight)
+{
+    setFixed(window, Qt::Dialog | TitleOnly, clientWidth, clientHeight);
+}
+
+void FixedWithoutButtons(QWidget *window, int clientWidth, int clientHeight)
+{
+    setFixed(window, Qt::Window | TitleOnly, clientWidth, clientHeight);
+}
+
+void ToolWindowOnTop(QWidget *window, int width, int height)
+{
+    setSizeable(window, Qt::Tool | TitleOnly | Qt::WindowStaysOnTopHint, width, height);
+}
+
+void ToolWindowWithCloseBox(QWidget *window, int width, int height)
+{
+    setSizeable(window, Qt::Tool | TitleOnly | Qt::WindowCloseButtonHint, width, height);
+}
+
+void SizeableWithoutButtons(QWidget *window, int width, int height)
+{
+    setSizeable(window, Qt::Window | TitleOnly, width, height);
+}
+
+void CentreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+} // namespace windowstyle

@@ -1,0 +1,34 @@
+#pragma once
+
+class QWidget;
+
+// Border styles of the program's windows, in the terms the windows are
+// described in. Each sets the window flags (and fixes the size for the
+// non-sizeable borders, whose size is the client area given).
+namespace windowstyle {
+
+// Single-line border that cannot be resized, with the system menu and close box only.
+void FixedWithCloseBox(QWidget *window, int clientWidth, int clientHeight);
+
+// Dialog border with only the close box.
+void DialogWithCloseBox(QWidget *window, int clientWidth, int clientHeight);
+
+// Dialog border without any title-bar buttons.
+void DialogWithoutButtons(QWidget *window, int clientWidth, int clientHeight);
+
+// Single-line border without any title-bar buttons.
+void FixedWithoutButtons(QWidget *window, int clientWidth, int clientHeight);
+
+// Sizeable tool window without title-bar buttons, above all other windows.
+void ToolWindowOnTop(QWidget *window, int width, int height);
+
+// Sizeable tool window with only the close box.
+void ToolWindowWithCloseBox(QWidget *window, int width, int height);
+
+// Sizeable window without title-bar buttons.
+void SizeableWithoutButtons(QWidget *window, int width, int height);
+
+// Places the window in the middle of the screen it is on.
+void CentreOnScreen(QWidget *window);
+
+} // namespace windowstyle

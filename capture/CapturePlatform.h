@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+struct DriverDescription {
+    QString name;
+    QString version;
+};
+
+struct CaptureImageSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The capture service the capture device talks to: the requests the program
+// relies on, each answered the way the device expects (0/false for failure).
+// All calls come from the GUI thread.
+class CapturePlatform {
+public:
+    virtual ~CapturePlatform() = default;
+
+    // The window the live picture is drawn into, as a child of parent; null on failure.
+    virtual QWidget *createCaptureWindow(QWidget *parent, const QString &title, const QRect &geometry) = 0;
+
+    // Name and version of driver index; nothing for the first index without a driver.
+    virtual std::optional<DriverDescription> driverDescription(int index) = 0;
+
+    virtual bool connectDriver(int index) = 0;
+    virtual void disconnectDriver() = 0;
+
+    virtual bool setPreview(bool on) = 0;
+    virtual void setPreviewRate(int milliseconds) = 0;
+
+    // False when the driver cannot overlay or nothing is connected.
+    virtual bool setOverlay(bool on) = 0;
+
+    // Width and height of the current format; nothing while no driver is connected.
+    virtual std::optional<CaptureImageSize> status() = 0;
+
+    // Modal choosers; the program does not look at their outcome.
+    virtual void showFormatDialog(QWidget *owner) = 0;
+    virtual void showSourceDialog(QWidget *owner) = 0;
+};

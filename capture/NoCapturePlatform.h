@@ -1,0 +1,19 @@
+#pragma once
+
+#include "capture/CapturePlatform.h"
+
+// The platform of a computer without any capture service: a plain capture
+// window, no drivers, and every request refused.
+class NoCapturePlatform : public CapturePlatform {
+public:
+    QWidget *createCaptureWindow(QWidget *parent, const QString &title, const QRect &geometry) override;
+    std::optional<DriverDescription> driverDescription(int) override { return std::nullopt; }
+    bool connectDriver(int) override { return false; }
+    void disconnectDriver() override {}
+    bool setPreview(bool) override { return false; }
+    void setPreviewRate(int) override {}
+    bool setOverlay(bool) override { return false; }
+    std::optional<CaptureImageSize> status() override { return std::nullopt; }
+    void showFormatDialog(QWidget *) override {}
+    void showSourceDialog(QWidget *) override {}
+};

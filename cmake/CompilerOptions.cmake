@@ -1,0 +1,27 @@
+# Options every target of ours carries: warnings, Qt strictness, sanitizers.
+add_library(vantrel_options INTERFACE)
+
+target_compile_options(vantrel_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wformat=2 -Wnon-virtual-dtor)
+target_compile_definitions(vantrel_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CONTEXTLESS_CONNECT
+  QT_NO_FOREACH
+  $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
+
+if(VANTREL_WERROR)
+  target_compile_options(vantrel_options INTERFACE -Werror)
+endif()
+
+if(VANTREL_SANITIZE)
+  set(_sanitizers -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_compile_options(vantrel_options INTERFACE ${_sanitizers})
+  target_link_options(vantrel_options INTERFACE ${_sanitizers})
+endif()
+
+# Wraps a folder's sources into its static library with the shared options.
+function(vantrel_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC vantrel_options)
+endfunction()

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/Globals.h"
+#include "app/ProgramEntry.h"
+#include "app/SettingsLocation.h"
+#include "app/TFormMain.h"
+#include "capture/CapturePlatformFactory.h"
+#include "tests/app/ScriptedCapturePlatform.h"
+#include "tests/support/SeamRecorders.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+// The program's nine windows inside a test, with a settings file in a
+// temporary folder, recorded message boxes, a fixed clock and a scripted
+// capture platform. start() shows the main window, which runs the first-show
+// initialisation; the windows are destroyed with the fixture.
+class ProgramFixture {
+public:
+    explicit ProgramFixture(const QByteArray &settings = {})
+        : clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))),
+          settingsSeam(SettingsFileLocation, [this] { return settingsPath(); }),
+          platformSeam(MakeCapturePlatform,
+                       [this]() -> std::unique_ptr<CapturePlatform> {
+                           return std::make_unique<ScriptedCapturePlatform>(capture);
+                       })
+    {
+        if (!settings.isEmpty())
+            writeSettings(settings);
+    }
+
+    ~ProgramFixture() { DestroyProgramWindows(); }
+
+    ProgramFixture(const ProgramFixture &) = delete;
+    ProgramFixture &operator=(const ProgramFixture &) = delete;
+
+    void start()
+    {
+        CreateProgramWindows();
+        FormMain->show();
+    }
+
+    QString settingsPath() const { return dir.filePath(QStringLiteral("vantrel.INI")); }
+
+    void writeSettings(const QByteArray &content)
+    {
+        QFile file(settingsPath());
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(content);
+    }
+
+    QByteArray readSettings() const
+    {
+        QFile file(settingsPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    MessageRecorder messages;
+    FixedClock clock;
+    UrlRecorder urls;
+    FakeClipboard clipboard;
+    DialogScript dialogs;
+    std::shared_ptr<ScriptedCapturePlatform::Script> capture = std::make_shared<ScriptedCapturePlatform::Script>();
+
+private:
+    ScopedSeam<QString()> settingsSeam;
+    ScopedSeam<std::unique_ptr<CapturePlatform>()> platformSeam;
+};

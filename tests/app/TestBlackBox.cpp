@@ -1,0 +1,140 @@
+// The real program, started from a copy in a folder of its own, seen only from
+// outside: its event log on standard error and the files beside it.
+#include "tests/support/BlackBox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int StartTimeoutMs = 30000;
+
+const QString InitializedText = u"Initialization Successful"_s;
+const QString HintLine = u"* Click \"Enable Server\" to begin hosting your webcam"_s;
+
+// "mm-dd-yy hh:nn:ss: " from the program's own clock.
+const QRegularExpression StampPattern(u"^\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d: "_s);
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Waits for the last start-up line, which comes after the one the log helper
+// can wait for by its ending.
+bool waitForStartUp(BlackBoxVantrel &program)
+{
+    return program.waitForLogLineEndingWith(InitializedText, StartTimeoutMs)
+        && program.waitForLogLineEndingWith(HintLine, StartTimeoutMs);
+}
+
+} // namespace
+
+class TestBlackBox : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstStartLogsStartUpAndCreatesNoFile();
+    void oddSettingsFileIsReadAndLeftAlone_data();
+    void oddSettingsFileIsReadAndLeftAlone();
+    void terminateEndsCleanly();
+};
+
+void TestBlackBox::firstStartLogsStartUpAndCreatesNoFile()
+{
+    BlackBoxVantrel program;
+    QVERIFY(!QFileInfo::exists(program.settingsPath()));
+    QVERIFY(program.start());
+    QVERIFY2(waitForStartUp(program), qPrintable(program.standardError()));
+
+    const QStringList lines = program.logLines();
+    QVERIFY2(lines.size() == 12, qPrintable(lines.join(u'\n')));
+
+    QCOMPARE(lines.at(0), u"- Vantrel v1.4.3"_s);
+    for (int i = 1; i <= 2; ++i) {
+        QVERIFY2(lines.at(i).startsWith(u"- "_s) && lines.at(i).size() > 2, qPrintable(lines.at(i)));
+        QVERIFY2(!StampPattern.match(lines.at(i)).hasMatch(), qPrintable(lines.at(i)));
+    }
+
+    const QStringList timed{
+        u"Initializing capture object"_s,
+        u"Initializing available capture drivers"_s,
+        u"Setting preview to 66.6/fpm"_s,
+        u"Initializing preview with device #0"_s,
+        u"Toggled hardware overlay to ON"_s,
+        u"Capture driver does not support Hardware Overlay! Disabled"_s,
+        u"Loaded saved default settings"_s,
+        u"Initialization Successful"_s,
+    };
+    for (qsizetype i = 0; i < timed.size(); ++i) {
+        const QString &line = lines.at(3 + i);
+        const QRegularExpressionMatch stamp = StampPattern.match(line);
+        QVERIFY2(stamp.hasMatch(), qPrintable(line));
+        QCOMPARE(line.sliced(stamp.capturedLength()), timed.at(i));
+    }
+    QCOMPARE(lines.at(11), HintLine);
+
+    // Reading settings that are not there must not create them.
+    QVERIFY(!QFileInfo::exists(program.settingsPath()));
+    QCOMPARE(folderEntries(program.folder()), QStringList{u"vantrel"_s});
+}
+
+void TestBlackBox::oddSettingsFileIsReadAndLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+
+    QTest::newRow("out of range values") << QByteArray("[formmain]\r\nPort = 70000\r\nJPEGQuality=0x7fffffff\r\n"
+                                                       "AutoTime=-5\r\nEnabled=abc\r\nTop=-20\r\nLeft=999999\r\n");
+    QTest::newRow("duplicates and strangers") << QByteArray("; note\n[FormMain]\nPort=1\nPort=2\n[FormMain]\nPort=3\n"
+                                                            "[Stranger]\nKey=\"quoted\"\nno equals\n[unterminated\n");
+    QByteArray noise(64 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>((i * 7919 + 13) % 256);
+    QTest::newRow("binary garbage") << noise;
+    QTest::newRow("long line") << QByteArray("[FormMain]\nPort=") + QByteArray(1024 * 1024, '7') + '\n';
+}
+
+void TestBlackBox::oddSettingsFileIsReadAndLeftAlone()
+{
+    QFETCH(QByteArray, settings);
+
+    BlackBoxVantrel program(settings);
+    QCOMPARE(fileBytes(program.settingsPath()), settings);
+    QVERIFY(program.start());
+    QVERIFY2(waitForStartUp(program), qPrintable(program.standardError()));
+
+    bool loaded = false;
+    for (const QString &line : program.logLines())
+        loaded = loaded || line.endsWith(u": Loaded saved default settings"_s);
+    QVERIFY(loaded);
+    QVERIFY(fileBytes(program.settingsPath()) == settings);
+    QCOMPARE(folderEntries(program.folder()), (QStringList{u"vantrel"_s, u"vantrel.INI"_s}));
+}
+
+void TestBlackBox::terminateEndsCleanly()
+{
+    BlackBoxVantrel program;
+    QVERIFY(program.start());
+    QVERIFY2(waitForStartUp(program), qPrintable(program.standardError()));
+
+    QProcess &process = program.process();
+    process.terminate();
+    QVERIFY2(process.waitForFinished(StartTimeoutMs), "still running after terminate");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(!program.standardError().contains(u"AddressSanitizer"_s), qPrintable(program.standardError()));
+}
+
+QTEST_GUILESS_MAIN(TestBlackBox)
+#include "TestBlackBox.moc"

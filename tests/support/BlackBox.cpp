@@ -1,0 +1,98 @@
+#include "tests/support/BlackBox.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QTcpServer>
+
+namespace {
+const QString ExecutableName = QStringLiteral("vantrel");
+const QByteArray LogPrefix = QByteArrayLiteral("vantrel.log: ");
+} // namespace
+
+BlackBoxVantrel::BlackBoxVantrel(const QByteArray &settingsIni)
+{
+    QFile::copy(QStringLiteral(VANTREL_BINARY), executablePath());
+    if (!settingsIni.isEmpty()) {
+        QFile settings(settingsPath());
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write(settingsIni);
+    }
+}
+
+BlackBoxVantrel::~BlackBoxVantrel() { stop(); }
+
+QString BlackBoxVantrel::executablePath() const { return dir_.filePath(ExecutableName); }
+
+QString BlackBoxVantrel::settingsPath() const { return dir_.filePath(ExecutableName + QStringLiteral(".INI")); }
+
+bool BlackBoxVantrel::start()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
+    environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+    process_.setProcessEnvironment(environment);
+    process_.setWorkingDirectory(dir_.path());
+    process_.setProgram(executablePath());
+    process_.start();
+    return process_.waitForStarted(10000);
+}
+
+void BlackBoxVantrel::stop()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(10000)) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    readAvailable();
+}
+
+void BlackBoxVantrel::readAvailable()
+{
+    const QByteArray chunk = process_.readAllStandardError();
+    standardError_ += QString::fromUtf8(chunk);
+    pending_ += chunk;
+    qsizetype end;
+    while ((end = pending_.indexOf('\n')) >= 0) {
+        const QByteArray line = pending_.left(end);
+        pending_.remove(0, end + 1);
+        if (line.startsWith(LogPrefix))
+            logLines_.append(QString::fromUtf8(line.mid(LogPrefix.size())));
+    }
+}
+
+QStringList BlackBoxVantrel::logLines()
+{
+    readAvailable();
+    return logLines_;
+}
+
+QString BlackBoxVantrel::standardError()
+{
+    readAvailable();
+    return standardError_;
+}
+
+bool BlackBoxVantrel::waitForLogLineEndingWith(const QString &text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        readAvailable();
+        for (const QString &line : std::as_const(logLines_))
+            if (line.endsWith(text))
+                return true;
+        if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+            return false;
+        process_.waitForReadyRead(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 200)));
+    }
+}
+
+quint16 FreeLocalPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}

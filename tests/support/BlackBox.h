@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The real vantrel binary, copied into a temporary folder beside its settings
+// file and started on the offscreen platform. Its event log is read from
+// standard error. The process is ended when the object goes.
+class BlackBoxVantrel {
+public:
+    // settingsIni: the content of the settings file beside the copy; none when empty.
+    explicit BlackBoxVantrel(const QByteArray &settingsIni = {});
+    ~BlackBoxVantrel();
+    BlackBoxVantrel(const BlackBoxVantrel &) = delete;
+    BlackBoxVantrel &operator=(const BlackBoxVantrel &) = delete;
+
+    bool start();
+    void stop();
+
+    QString folder() const { return dir_.path(); }
+    QString executablePath() const;
+    QString settingsPath() const;
+
+    // Event log lines seen so far, in order.
+    QStringList logLines();
+    // Everything the program wrote to standard error.
+    QString standardError();
+
+    // Waits until a log line ends with the text; false on time-out or exit.
+    bool waitForLogLineEndingWith(const QString &text, int timeoutMs = 30000);
+
+    QProcess &process() { return process_; }
+
+private:
+    void readAvailable();
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    QByteArray pending_;
+    QStringList logLines_;
+    QString standardError_;
+};
+
+// A TCP port on 127.0.0.1 that was free a moment ago.
+quint16 FreeLocalPort();
