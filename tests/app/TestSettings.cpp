@@ -516,33 +516,40 @@ void TestSettings::loadDefaultsTakesEnabledFromFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("checkedBefore");
-    QTest::addColumn<bool>("expected");
+    QTest::addColumn<QList<bool>>("toggles"); // the box's states on the way
     QTest::addColumn<int>("port");
 
-    QTest::newRow("file enables, box clear") << QByteArray("[FormMain]\nEnabled=1\nPort=1234\n") << false << true << 1234;
-    QTest::newRow("file enables, box checked") << QByteArray("[FormMain]\nEnabled=1\nPort=1234\n") << true << true
-                                               << 1234;
-    QTest::newRow("file disables, box checked") << QByteArray("[FormMain]\nEnabled=0\nPort=1234\n") << true << false
-                                                << 1234;
-    QTest::newRow("key absent, box checked") << QByteArray("[FormMain]\nPort=1234\n") << true << false << 1234;
-    QTest::newRow("no file, box checked") << QByteArray() << true << false << 8282;
+    const QByteArray enables("[FormMain]\nEnabled=1\nPort=1234\n");
+    const QByteArray disables("[FormMain]\nEnabled=0\nPort=1234\n");
+    QTest::newRow("file enables, box clear") << enables << false << QList<bool>{true} << 1234;
+    QTest::newRow("file enables, box checked") << enables << true << QList<bool>{false, true} << 1234;
+    QTest::newRow("file disables, box checked") << disables << true << QList<bool>{false} << 1234;
+    QTest::newRow("file disables, box clear") << disables << false << QList<bool>{} << 1234;
+    QTest::newRow("key absent, box checked") << QByteArray("[FormMain]\nPort=1234\n") << true << QList<bool>{false}
+                                             << 1234;
+    QTest::newRow("no file, box checked") << QByteArray() << true << QList<bool>{false} << 8282;
 }
 
 void TestSettings::loadDefaultsTakesEnabledFromFile()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, checkedBefore);
-    QFETCH(bool, expected);
+    QFETCH(QList<bool>, toggles);
     QFETCH(int, port);
 
     ProgramFixture fixture(content);
     fixture.start();
     FormMain->CheckBox->setChecked(checkedBefore);
     FormMain->SpinEdit->setValue(42);
+    QList<bool> seen;
+    QObject::connect(FormMain->CheckBox, &QCheckBox::toggled, FormMain, [&seen](bool on) { seen << on; });
 
     FormMain->LoadDefaults1->trigger();
 
-    QCOMPARE(FormMain->CheckBox->isChecked(), expected);
+    // Cleared before the file is read, so a checked box always passes through
+    // unchecked, even when the file enables it again.
+    QCOMPARE(seen, toggles);
+    QCOMPARE(FormMain->CheckBox->isChecked(), content.contains("Enabled=1"));
     QCOMPARE(FormMain->SpinEdit->value(), port);
     QCOMPARE(countOf(FormMain->LogLines(), LoadedLine), 2);
     QCOMPARE(FormMain->LogLines().constLast(), LoadedLine);
