@@ -6,7 +6,8 @@
 #include "app/TFormMain.h"
 #include "app/VantrelApplication.h"
 #include "app/log/LogMirror.h"
-#include "app/seams/Exception.h"
+#include "app/TerminationSignals.h"
+#include "app/seams/ExceptionDisplay.h"
 #include "capture/TFormPreview.h"
 #include "publish/TFormManualIP.h"
 #include "publish/TFormPublish.h"
@@ -64,13 +65,12 @@ int RunProgram(int argc, char **argv)
         QApplication::setApplicationName(AppTitle);
         // Closing the main window ends the program, not closing the last window.
         QApplication::setQuitOnLastWindowClosed(false);
+        QuitOnTerminationSignals();
         CreateProgramWindows();
         FormMain->show();
         QApplication::exec();
-    } catch (const Exception &error) {
-        VantrelApplication::ShowException(error.message());
-    } catch (const std::exception &error) {
-        VantrelApplication::ShowException(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ShowCurrentException();
     }
     if (application)
         DestroyProgramWindows();

@@ -2,14 +2,16 @@
 
 #include "app/Globals.h"
 #include "app/TFormMain.h"
+#include "app/seams/ExceptionDisplay.h"
 #include "app/widgets/WindowStyles.h"
 
 TFormHide::TFormHide(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    windowstyle::UseCompactFont(this);
     windowstyle::DialogWithoutButtons(this, 104, 26);
     windowstyle::CentreOnScreen(this);
-    connect(Button1, &QPushButton::clicked, this, &TFormHide::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
 }
 
 void TFormHide::Button1Click()

@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/Globals.h"
 #include "app/widgets/Glyphs.h"
+#include "app/widgets/WindowStyles.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"
@@ -15,10 +16,13 @@
 TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
 {
     setupUi(this);
+    windowstyle::UseCompactFont(this);
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Log->setMaximumBlockCount(MaxLogLines);
+    // Seven menus share a 361-pixel bar: keep every one of them on it.
+    MainMenu1->setStyleSheet(QStringLiteral("QMenuBar { spacing: 0px; } QMenuBar::item { padding: 2px 4px; }"));
     Button_Snapshot->setIcon(glyphs::Camera());
     addSeparators();
 

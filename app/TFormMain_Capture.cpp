@@ -6,15 +6,15 @@
 
 void TFormMain::connectCaptureHandlers()
 {
-    connect(JPEGQuality, &QScrollBar::valueChanged, this, &TFormMain::JPEGQualityChange);
-    connect(Format1, &QAction::triggered, this, &TFormMain::Format1Click);
-    connect(Source1, &QAction::triggered, this, &TFormMain::Source1Click);
+    onSignal(JPEGQuality, &QScrollBar::valueChanged, &TFormMain::JPEGQualityChange);
+    onSignal(Format1, &QAction::triggered, &TFormMain::Format1Click);
+    onSignal(Source1, &QAction::triggered, &TFormMain::Source1Click);
     // Qt flips a checkable item before telling us; the handler decides the
     // check mark itself, from the state before the click.
-    connect(HardwareOverlay1, &QAction::triggered, this, [this](bool checkedByQt) {
-        HardwareOverlay1->setChecked(!checkedByQt);
-        HardwareOverlay1Click();
-    });
+    connect(HardwareOverlay1, &QAction::triggered, this, Guarded<bool>([this](bool checkedByQt) {
+                HardwareOverlay1->setChecked(!checkedByQt);
+                HardwareOverlay1Click();
+            }));
 }
 
 void TFormMain::JPEGQualityChange()
@@ -30,7 +30,7 @@ void TFormMain::fillSourceMenu()
         item->setCheckable(true);
         item->setChecked(driver.index == 0);
         item->setData(driver.index);
-        connect(item, &QAction::triggered, this, [this, item] { SourceItemClick(item); });
+        connect(item, &QAction::triggered, this, Guarded([this, item] { SourceItemClick(item); }));
         Source->addAction(item);
     }
 }

@@ -10,8 +10,8 @@
 
 void TFormMain::connectLogHandlers()
 {
-    connect(ButtonClearLog, &QPushButton::clicked, this, &TFormMain::ButtonClearLogClick);
-    connect(Button1, &QPushButton::clicked, this, &TFormMain::Button1Click);
+    onSignal(ButtonClearLog, &QPushButton::clicked, &TFormMain::ButtonClearLogClick);
+    onSignal(Button1, &QPushButton::clicked, &TFormMain::Button1Click);
 }
 
 void TFormMain::AddToLog(const QString &message)

@@ -24,15 +24,15 @@ void showWindow(QWidget *window)
 
 void TFormMain::connectShellHandlers()
 {
-    connect(Exit1, &QAction::triggered, this, &TFormMain::Exit1Click);
-    connect(Hide1, &QAction::triggered, this, &TFormMain::Hide1Click);
-    connect(About1, &QAction::triggered, this, &TFormMain::About1Click);
-    connect(VisitVantrelHomepage1, &QAction::triggered, this, &TFormMain::VisitVantrelHomepage1Click);
-    connect(ListCamerasonQuillon1, &QAction::triggered, this, &TFormMain::ListCamerasonQuillon1Click);
-    connect(PublishcameraQuillon1, &QAction::triggered, this, &TFormMain::PublishcameraQuillon1Click);
-    connect(RequestChart1, &QAction::triggered, this, &TFormMain::RequestChart1Click);
-    connect(Last10IPs1, &QAction::triggered, this, &TFormMain::Last10IPs1Click);
-    connect(Bandwidth1, &QAction::triggered, this, &TFormMain::Bandwidth1Click);
+    onSignal(Exit1, &QAction::triggered, &TFormMain::Exit1Click);
+    onSignal(Hide1, &QAction::triggered, &TFormMain::Hide1Click);
+    onSignal(About1, &QAction::triggered, &TFormMain::About1Click);
+    onSignal(VisitVantrelHomepage1, &QAction::triggered, &TFormMain::VisitVantrelHomepage1Click);
+    onSignal(ListCamerasonQuillon1, &QAction::triggered, &TFormMain::ListCamerasonQuillon1Click);
+    onSignal(PublishcameraQuillon1, &QAction::triggered, &TFormMain::PublishcameraQuillon1Click);
+    onSignal(RequestChart1, &QAction::triggered, &TFormMain::RequestChart1Click);
+    onSignal(Last10IPs1, &QAction::triggered, &TFormMain::Last10IPs1Click);
+    onSignal(Bandwidth1, &QAction::triggered, &TFormMain::Bandwidth1Click);
 }
 
 void TFormMain::Exit1Click()

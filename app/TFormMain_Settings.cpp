@@ -14,6 +14,8 @@ void loadPosition(const IniFile &ini, const QString &section, QWidget *window)
 {
     const int top = ini.ReadInteger(section, QStringLiteral("Top"), -1);
     const int left = ini.ReadInteger(section, QStringLiteral("Left"), -1);
+    if (top < 0 && left < 0)
+        return; // leave the window where the system put it
     window->move(left >= 0 ? left : window->x(), top >= 0 ? top : window->y());
 }
 
@@ -27,8 +29,8 @@ void savePosition(IniFile &ini, const QString &section, const QWidget *window)
 
 void TFormMain::connectSettingsHandlers()
 {
-    connect(Savesettingstofile1, &QAction::triggered, this, &TFormMain::Savesettingstofile1Click);
-    connect(LoadDefaults1, &QAction::triggered, this, &TFormMain::LoadDefaults1Click);
+    onSignal(Savesettingstofile1, &QAction::triggered, &TFormMain::Savesettingstofile1Click);
+    onSignal(LoadDefaults1, &QAction::triggered, &TFormMain::LoadDefaults1Click);
 }
 
 void TFormMain::LoadSettings()

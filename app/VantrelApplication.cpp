@@ -1,30 +1,17 @@
 #include "app/VantrelApplication.h"
 
-#include "app/AppInfo.h"
-#include "app/seams/Exception.h"
-#include "app/seams/Seams.h"
+#include "app/seams/ExceptionDisplay.h"
 
 VantrelApplication::VantrelApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
+// The last line of defence: handlers connected through Guarded never get here,
+// but timer and socket events delivered straight to an object do.
 bool VantrelApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const Exception &error) {
-        ShowException(error.message());
-    } catch (const std::exception &error) {
-        ShowException(QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        ShowException(QStringLiteral("An unexpected error occurred."));
+        ShowCurrentException();
     }
     return false;
-}
-
-void VantrelApplication::ShowException(const QString &message)
-{
-    if (!QCoreApplication::instance()) {
-        qCritical("%s", qUtf8Printable(message));
-        return;
-    }
-    seams::ShowMessage(nullptr, AppTitle, message);
 }

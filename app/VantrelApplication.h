@@ -3,7 +3,7 @@
 #include <QApplication>
 
 // The application object. An exception that escapes an event handler is shown
-// in a message box with its text, and the message loop goes on.
+// by the exception display, and the message loop goes on.
 class VantrelApplication : public QApplication {
     Q_OBJECT
 
@@ -11,7 +11,4 @@ public:
     VantrelApplication(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
-
-    // The application's exception display.
-    static void ShowException(const QString &message);
 };

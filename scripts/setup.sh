@@ -14,7 +14,7 @@ packages=(
   python3-pyftpdlib
   chromium
   xvfb xauth x11-utils imagemagick
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation2
 )
 
 missing=()

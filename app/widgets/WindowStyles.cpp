@@ -60,6 +60,15 @@ void SizeableWithoutButtons(QWidget *window, int width, int height)
     setSizeable(window, Qt::Window | TitleOnly, width, height);
 }
 
+void UseCompactFont(QWidget *window)
+{
+    QFont font = window->font();
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica")});
+    font.setPixelSize(11);
+    window->setFont(font);
+}
+
 void CentreOnScreen(QWidget *window)
 {
     const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();

@@ -28,6 +28,10 @@ void ToolWindowWithCloseBox(QWidget *window, int width, int height);
 // Sizeable window without title-bar buttons.
 void SizeableWithoutButtons(QWidget *window, int width, int height);
 
+// The compact font the window layouts are drawn for: about 11 pixels high, a
+// face with the metrics of the classic desktop fonts where one is installed.
+void UseCompactFont(QWidget *window);
+
 // Places the window in the middle of the screen it is on.
 void CentreOnScreen(QWidget *window);
 

@@ -35,8 +35,8 @@ QByteArray fileBytes(const QString &path)
 // can wait for by its ending.
 bool waitForStartUp(BlackBoxVantrel &program)
 {
-    return program.waitForLogLineEndingWith(InitializedText, StartTimeoutMs)
-        && program.waitForLogLineEndingWith(HintLine, StartTimeoutMs);
+    return program.waitForLogLineEndingWith(InitializedText, StartTimeoutMs) &&
+           program.waitForLogLineEndingWith(HintLine, StartTimeoutMs);
 }
 
 } // namespace
@@ -68,14 +68,10 @@ void TestBlackBox::firstStartLogsStartUpAndCreatesNoFile()
     }
 
     const QStringList timed{
-        u"Initializing capture object"_s,
-        u"Initializing available capture drivers"_s,
-        u"Setting preview to 66.6/fpm"_s,
-        u"Initializing preview with device #0"_s,
-        u"Toggled hardware overlay to ON"_s,
-        u"Capture driver does not support Hardware Overlay! Disabled"_s,
-        u"Loaded saved default settings"_s,
-        u"Initialization Successful"_s,
+        u"Initializing capture object"_s,    u"Initializing available capture drivers"_s,
+        u"Setting preview to 66.6/fpm"_s,    u"Initializing preview with device #0"_s,
+        u"Toggled hardware overlay to ON"_s, u"Capture driver does not support Hardware Overlay! Disabled"_s,
+        u"Loaded saved default settings"_s,  u"Initialization Successful"_s,
     };
     for (qsizetype i = 0; i < timed.size(); ++i) {
         const QString &line = lines.at(3 + i);

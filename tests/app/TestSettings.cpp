@@ -27,15 +27,9 @@ const QString SavedLine = Stamp + u"Saved default settings"_s;
 const QString SavedCaption = u"Saved Defaults"_s;
 const QString SavedText = u"All options, window locations, and sizes have been saved."_s;
 
-qsizetype countOf(const QStringList &lines, const QString &line)
-{
-    return lines.count(line);
-}
+qsizetype countOf(const QStringList &lines, const QString &line) { return lines.count(line); }
 
-QString jpegTitle(int quality)
-{
-    return u"JPEG Image Quality (%1%)"_s.arg(quality);
-}
+QString jpegTitle(int quality) { return u"JPEG Image Quality (%1%)"_s.arg(quality); }
 
 mode_t modeOf(const QString &path)
 {
@@ -45,10 +39,7 @@ mode_t modeOf(const QString &path)
     return info.st_mode & 07777;
 }
 
-bool makeReadOnly(const QString &path)
-{
-    return ::chmod(QFile::encodeName(path).constData(), 0444) == 0;
-}
+bool makeReadOnly(const QString &path) { return ::chmod(QFile::encodeName(path).constData(), 0444) == 0; }
 
 // Restores the process umask when the test ends, also on a failed check.
 class ScopedUmask {
@@ -63,11 +54,7 @@ private:
 };
 
 // A literal's bytes, embedded NULs included.
-template <qsizetype N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
+template <qsizetype N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
 
 QByteArray garbage(qsizetype size, quint32 seed)
 {
@@ -152,23 +139,23 @@ void TestSettings::loadReadsAndClampsValues_data()
     QTest::newRow("port above range") << QByteArray("[FormMain]\nPort=70000\n") << 9999 << 75 << 10 << false << false;
     QTest::newRow("port zero") << QByteArray("[FormMain]\nPort=0\n") << 1 << 75 << 10 << false << false;
     QTest::newRow("quality hex") << QByteArray("[FormMain]\nJPEGQuality=0x20\n") << 8282 << 32 << 10 << false << false;
-    QTest::newRow("quality upper-case hex") << QByteArray("[FormMain]\nJPEGQuality=0X1e\n") << 8282 << 30 << 10
-                                            << false << false;
+    QTest::newRow("quality upper-case hex")
+        << QByteArray("[FormMain]\nJPEGQuality=0X1e\n") << 8282 << 30 << 10 << false << false;
     QTest::newRow("quality bare 0x") << QByteArray("[FormMain]\nJPEGQuality=0x\n") << 8282 << 75 << 10 << false
                                      << false;
-    QTest::newRow("quality not a number") << QByteArray("[FormMain]\nJPEGQuality=abc\n") << 8282 << 75 << 10 << false
-                                          << false;
+    QTest::newRow("quality not a number")
+        << QByteArray("[FormMain]\nJPEGQuality=abc\n") << 8282 << 75 << 10 << false << false;
     QTest::newRow("quality above range") << QByteArray("[FormMain]\nJPEGQuality=250\n") << 8282 << 100 << 10 << false
                                          << false;
     QTest::newRow("quality negative") << QByteArray("[FormMain]\nJPEGQuality=-3\n") << 8282 << 0 << 10 << false
                                       << false;
     QTest::newRow("auto time negative") << QByteArray("[FormMain]\nAutoTime=-5\n") << 8282 << 75 << 1 << false << false;
-    QTest::newRow("auto time above range") << QByteArray("[FormMain]\nAutoTime=123456\n") << 8282 << 75 << 9999 << false
-                                           << false;
-    QTest::newRow("booleans any non-zero") << QByteArray("[FormMain]\nEnabled=2\nAutoCapture=0x1\n") << 8282 << 75 << 10
-                                           << true << true;
-    QTest::newRow("booleans not a number") << QByteArray("[FormMain]\nEnabled=yes\nAutoCapture=true\n") << 8282 << 75
-                                           << 10 << false << false;
+    QTest::newRow("auto time above range")
+        << QByteArray("[FormMain]\nAutoTime=123456\n") << 8282 << 75 << 9999 << false << false;
+    QTest::newRow("booleans any non-zero")
+        << QByteArray("[FormMain]\nEnabled=2\nAutoCapture=0x1\n") << 8282 << 75 << 10 << true << true;
+    QTest::newRow("booleans not a number")
+        << QByteArray("[FormMain]\nEnabled=yes\nAutoCapture=true\n") << 8282 << 75 << 10 << false << false;
     QTest::newRow("lower-case names") << QByteArray("[formmain]\nport=1234\njpegquality=50\nautotime=20\nenabled=1\n"
                                                     "autocapture=1\n")
                                       << 1234 << 50 << 20 << true << true;
@@ -187,8 +174,8 @@ void TestSettings::loadReadsAndClampsValues_data()
                                    << 3333 << 10 << 10 << false << false;
     QTest::newRow("other section only") << QByteArray("[Other]\nPort=1234\nEnabled=1\n") << 8282 << 75 << 10 << false
                                         << false;
-    QTest::newRow("keys before any section") << QByteArray("Port=1234\n[FormMain]\nAutoTime=3\n") << 8282 << 75 << 3
-                                             << false << false;
+    QTest::newRow("keys before any section")
+        << QByteArray("Port=1234\n[FormMain]\nAutoTime=3\n") << 8282 << 75 << 3 << false << false;
     QTest::newRow("comments") << QByteArray("; Port=1\n[FormMain]\n;Port=2\n#Port=3\nPort=4\n") << 4 << 75 << 10
                               << false << false;
     QTest::newRow("quoted value") << QByteArray("[FormMain]\nPort=\"5678\"\n") << 5678 << 75 << 10 << false << false;
@@ -235,7 +222,8 @@ void TestSettings::loadSetsControlsInOrderThenLogs()
     FormMain->LoadSettings();
 
     // The file's own key order does not matter; the controls are read in a fixed order.
-    QCOMPARE(order, (QStringList{u"Port"_s, u"JPEGQuality"_s, u"AutoTime"_s, u"Enabled"_s, u"AutoCapture"_s, u"log"_s}));
+    QCOMPARE(order,
+             (QStringList{u"Port"_s, u"JPEGQuality"_s, u"AutoTime"_s, u"Enabled"_s, u"AutoCapture"_s, u"log"_s}));
     QCOMPARE(FormMain->LogLines().constLast(), LoadedLine);
 }
 
@@ -397,47 +385,46 @@ void TestSettings::saveKeepsUnknownLines_data()
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QByteArray>("after"); // %X and %Y stand for the window's position
 
-    QTest::newRow("known keys in place")
-        << QByteArray("; written by hand\n"
-                      "[Other]\n"
-                      "Name = keep me  \n"
-                      "Port=1\n"
-                      "\n"
-                      "[FormMain]\n"
-                      "Port = 1234\n"
-                      "Extra=  something odd  \n"
-                      "JPEGQuality=40\n"
-                      "# a comment\n"
-                      "AutoTime=0x10\n"
-                      "Top=-1\n"
-                      "no equals sign here\n"
-                      "Left=-1\n"
-                      "Enabled=0\n"
-                      "AutoCapture=7\n"
-                      "\n"
-                      "[Tail]\n"
-                      "x=y\n"
-                      "Port=2\n")
-        << QByteArray("; written by hand\n"
-                      "[Other]\n"
-                      "Name = keep me  \n"
-                      "Port=1\n"
-                      "\n"
-                      "[FormMain]\n"
-                      "Port=1234\n"
-                      "Extra=  something odd  \n"
-                      "JPEGQuality=40\n"
-                      "# a comment\n"
-                      "AutoTime=16\n"
-                      "Top=%Y\n"
-                      "no equals sign here\n"
-                      "Left=%X\n"
-                      "Enabled=0\n"
-                      "AutoCapture=1\n"
-                      "\n"
-                      "[Tail]\n"
-                      "x=y\n"
-                      "Port=2\n");
+    QTest::newRow("known keys in place") << QByteArray("; written by hand\n"
+                                                       "[Other]\n"
+                                                       "Name = keep me  \n"
+                                                       "Port=1\n"
+                                                       "\n"
+                                                       "[FormMain]\n"
+                                                       "Port = 1234\n"
+                                                       "Extra=  something odd  \n"
+                                                       "JPEGQuality=40\n"
+                                                       "# a comment\n"
+                                                       "AutoTime=0x10\n"
+                                                       "Top=-1\n"
+                                                       "no equals sign here\n"
+                                                       "Left=-1\n"
+                                                       "Enabled=0\n"
+                                                       "AutoCapture=7\n"
+                                                       "\n"
+                                                       "[Tail]\n"
+                                                       "x=y\n"
+                                                       "Port=2\n")
+                                         << QByteArray("; written by hand\n"
+                                                       "[Other]\n"
+                                                       "Name = keep me  \n"
+                                                       "Port=1\n"
+                                                       "\n"
+                                                       "[FormMain]\n"
+                                                       "Port=1234\n"
+                                                       "Extra=  something odd  \n"
+                                                       "JPEGQuality=40\n"
+                                                       "# a comment\n"
+                                                       "AutoTime=16\n"
+                                                       "Top=%Y\n"
+                                                       "no equals sign here\n"
+                                                       "Left=%X\n"
+                                                       "Enabled=0\n"
+                                                       "AutoCapture=1\n"
+                                                       "\n"
+                                                       "[Tail]\n"
+                                                       "x=y\n"
+                                                       "Port=2\n");
     QTest::newRow("missing keys appended")
         << QByteArray("[Other]\nKey=Value\n[FormMain]\nPort=1234\nUnknown=1\n")
         << QByteArray("[Other]\nKey=Value\n[FormMain]\nPort=1234\nUnknown=1\nJPEGQuality=75\nAutoTime=10\nTop=%Y\n"
@@ -525,8 +512,8 @@ void TestSettings::loadDefaultsTakesEnabledFromFile_data()
     QTest::newRow("file enables, box checked") << enables << true << QList<bool>{false, true} << 1234;
     QTest::newRow("file disables, box checked") << disables << true << QList<bool>{false} << 1234;
     QTest::newRow("file disables, box clear") << disables << false << QList<bool>{} << 1234;
-    QTest::newRow("key absent, box checked") << QByteArray("[FormMain]\nPort=1234\n") << true << QList<bool>{false}
-                                             << 1234;
+    QTest::newRow("key absent, box checked")
+        << QByteArray("[FormMain]\nPort=1234\n") << true << QList<bool>{false} << 1234;
     QTest::newRow("no file, box checked") << QByteArray() << true << QList<bool>{false} << 8282;
 }
 
