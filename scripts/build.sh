@@ -6,7 +6,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 kind="${1:-release}"
 
 case "$kind" in
-  release)  dir="$here/build/release";  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  release)  dir="$here/build/release";  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF) ;;
   debug)    dir="$here/build/debug";    flags=(-DCMAKE_BUILD_TYPE=Debug) ;;
   sanitize) dir="$here/build/sanitize"; flags=(-DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON) ;;
   *) echo "usage: $0 [release|debug|sanitize]" >&2; exit 2 ;;

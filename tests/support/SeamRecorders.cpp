@@ -48,10 +48,11 @@ FakeClipboard::~FakeClipboard()
 namespace {
 std::optional<QString> takeFront(std::deque<std::optional<QString>> &answers)
 {
-    if (answers.empty())
-        return std::nullopt;
-    std::optional<QString> answer = answers.front();
-    answers.pop_front();
+    std::optional<QString> answer;
+    if (!answers.empty()) {
+        answer.swap(answers.front());
+        answers.pop_front();
+    }
     return answer;
 }
 } // namespace
