@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds Vantrel. Usage: scripts/build.sh [release|debug|sanitize]
+# Configures and builds Vantrel. Usage: scripts/build.sh [release|debug|sanitize|bench]
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -9,7 +9,8 @@ case "$kind" in
   release)  dir="$here/build/release";  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF) ;;
   debug)    dir="$here/build/debug";    flags=(-DCMAKE_BUILD_TYPE=Debug) ;;
   sanitize) dir="$here/build/sanitize"; flags=(-DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON) ;;
-  *) echo "usage: $0 [release|debug|sanitize]" >&2; exit 2 ;;
+  bench)    dir="$here/build/bench";    flags=(-DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF -DVANTREL_BENCH=ON) ;;
+  *) echo "usage: $0 [release|debug|sanitize|bench]" >&2; exit 2 ;;
 esac
 
 # Warnings fail the build in CI, so a warning never lands.
