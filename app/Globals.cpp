@@ -13,3 +13,5 @@ TFormSnapshotSettings *FormSnapshotSettings = nullptr;
 bool Initialized = false;
 
 CaptureDevice *Capture = nullptr;
+
+bool GrabInProgress = false;

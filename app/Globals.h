@@ -27,3 +27,6 @@ extern bool Initialized;
 
 // The single capture object, made by the first-show initialisation.
 extern CaptureDevice *Capture;
+
+// True while a frame grab runs; a grab asked for meanwhile does nothing.
+extern bool GrabInProgress;

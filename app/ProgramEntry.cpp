@@ -29,6 +29,7 @@ void CreateProgramWindows()
     FormManualIP = new TFormManualIP;
     FormHide = new TFormHide;
     FormSnapshotSettings = new TFormSnapshotSettings;
+    QObject::connect(FormPreview, &TFormPreview::FormClose, FormMain, &QWidget::close);
 }
 
 namespace {

@@ -11,7 +11,9 @@
 #include <memory>
 
 class JpegImage;
+struct CapturedFrame;
 class QAction;
+class QBuffer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
 // and the program's own operations. Its handlers are spread over files by topic.
@@ -56,6 +58,10 @@ public:
     void Source1Click();
     void HardwareOverlay1Click();
 
+    // Frame grab (TFormMain_Grab.cpp)
+    bool GrabFrame();
+    std::unique_ptr<QBuffer> BuildFrameStream();
+
     std::unique_ptr<JpegImage> FrameJpeg;
     std::unique_ptr<QImage> FrameBitmap;
     std::unique_ptr<QImage> PreviousFrameBitmap;
@@ -86,4 +92,6 @@ private:
     void connectSettingsHandlers();
     void connectCaptureHandlers();
     void fillSourceMenu();
+    void takeFrame(const CapturedFrame &frame);
+    void reportMissingFrame(const QString &source);
 };

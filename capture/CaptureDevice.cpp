@@ -3,6 +3,14 @@
 namespace {
 // Driver texts are cut like the fixed 80-character buffers they came from.
 constexpr int MaxDescriptionPart = 79;
+
+// Sizes a window by its outer frame, title bar included, as far as the
+// window manager has told us how large that frame is.
+void resizeOuter(QWidget *window, QSize outer)
+{
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    window->resize(outer - frame);
+}
 } // namespace
 
 CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatform> platform)
@@ -58,7 +66,7 @@ void CaptureDevice::FitWindows(bool resizeParent)
     if (!size)
         return;
     if (resizeParent && parentWindow_)
-        parentWindow_->resize(size->width + 15, size->height + 30);
+        resizeOuter(parentWindow_, QSize(size->width + 15, size->height + 30));
     captureWindow_->resize(size->width, size->height);
 }
 
@@ -96,4 +104,18 @@ bool CaptureDevice::SetOverlay(bool on)
         platform_->setOverlay(false);
     StartPreview();
     return true;
+}
+
+CapturedFrame CaptureDevice::SaveFrameToMemory()
+{
+    if (!captureWindowAlive())
+        return {};
+    return platform_->currentFrame();
+}
+
+QString CaptureDevice::FrameSource()
+{
+    if (!captureWindowAlive())
+        return QStringLiteral("a frame: the capture window is gone");
+    return platform_->frameSource();
 }

@@ -34,6 +34,11 @@ public:
     bool StartPreview();
     bool SetOverlay(bool on);
 
+    // The current frame, in memory; Missing while there is no capture window.
+    CapturedFrame SaveFrameToMemory();
+    // What a grab that found no frame names in its report.
+    QString FrameSource();
+
     const QList<DriverEntry> &DriverNames() const { return driverNames_; }
     int CurrentDriver() const { return currentDriver_; }
     QWidget *CaptureWindow() const { return captureWindow_; }

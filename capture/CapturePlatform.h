@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/CapturedFrame.h"
+
 #include <QRect>
 #include <QString>
 
@@ -45,4 +47,10 @@ public:
     // Modal choosers; the program does not look at their outcome.
     virtual void showFormatDialog(QWidget *owner) = 0;
     virtual void showSourceDialog(QWidget *owner) = 0;
+
+    // The newest frame, handed over in memory; Missing when there is none.
+    virtual CapturedFrame currentFrame() = 0;
+
+    // Names what was asked for the frame, for the report of a missing one.
+    virtual QString frameSource() = 0;
 };

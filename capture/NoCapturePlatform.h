@@ -16,4 +16,6 @@ public:
     std::optional<CaptureImageSize> status() override { return std::nullopt; }
     void showFormatDialog(QWidget *) override {}
     void showSourceDialog(QWidget *) override {}
+    CapturedFrame currentFrame() override { return {}; }
+    QString frameSource() override { return QStringLiteral("a frame: this computer has no capture service"); }
 };

@@ -10,4 +10,17 @@ class TFormPreview : public QWidget, public Ui::TFormPreview {
 
 public:
     explicit TFormPreview(QWidget *parent = nullptr);
+
+signals:
+    // The person closed the preview, which ends the program.
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
+private:
+    static constexpr int PlacementSettles = 1000; // ms
+    bool keepAtCorner_ = false;
 };

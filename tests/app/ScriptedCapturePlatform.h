@@ -17,6 +17,8 @@ public:
         bool overlaySupported = false;
         QList<int> failingConnects;
         CaptureImageSize size{320, 240};
+        // What a grab finds while a driver is connected.
+        CapturedFrame frame;
         QStringList calls;
     };
 
@@ -61,6 +63,11 @@ public:
     }
     void showFormatDialog(QWidget *) override { record(QStringLiteral("format dialog")); }
     void showSourceDialog(QWidget *) override { record(QStringLiteral("source dialog")); }
+    CapturedFrame currentFrame() override
+    {
+        return connected_ ? script_->frame : CapturedFrame{};
+    }
+    QString frameSource() override { return QStringLiteral("scripted source"); }
 
 private:
     void record(const QString &call) { script_->calls.append(call); }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+// The newest frame of the capture source, handed over in memory. The image
+// usually shares the source's own buffer: copying it is cheap until someone
+// writes to it, which nobody in the program does.
+struct CapturedFrame {
+    enum class State {
+        Missing,  // the source gave nothing: not connected, stopped, or failed
+        Damaged,  // a buffer came but its pixels could not be read
+        Ready,
+    };
+
+    State state = State::Missing;
+    QImage image;
+    // Counts the source's frames; the same number means the same pixels.
+    quint64 serial = 0;
+
+    bool ready() const { return state == State::Ready && !image.isNull(); }
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "capture/CapturedFrame.h"
+#include "capture/gstreamer/CaptureSource.h"
+#include "capture/gstreamer/GstRefs.h"
+
+#include <QSize>
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include <gst/app/gstappsink.h>
+
+// One running capture pipeline: source ! [size] ! [jpegdec] ! videoconvert !
+// appsink. GStreamer's streaming thread only puts the newest sample into a
+// guarded slot; everything else happens on the GUI thread.
+class CaptureSession {
+public:
+    ~CaptureSession();
+    CaptureSession(const CaptureSession &) = delete;
+    CaptureSession &operator=(const CaptureSession &) = delete;
+
+    // Builds and plays the pipeline; null unless the first frame arrives within the wait.
+    static std::unique_ptr<CaptureSession> start(gstref::Element source, const SourceSize &format,
+                                                 std::chrono::milliseconds wait);
+
+    // The newest frame, sharing the pipeline's buffer. Missing once the pipeline failed.
+    CapturedFrame newestFrame();
+
+    // False once the pipeline reported an error or the end of its stream.
+    bool healthy();
+    QString failure() const { return failure_; }
+
+    QSize size() const { return size_; }
+    GstElement *source() const { return source_; }
+
+    // Posts an error as the source itself would, for tests of a failing device.
+    void injectError(const QString &text);
+
+private:
+    CaptureSession() = default;
+
+    bool build(gstref::Element source, const SourceSize &format);
+    bool waitForFirstFrame(std::chrono::milliseconds wait);
+    void pollBus();
+    void store(GstSample *sample);
+    static GstFlowReturn onNewSample(GstAppSink *sink, gpointer session);
+
+    gstref::Element pipeline_;
+    GstElement *source_ = nullptr;
+    bool failed_ = false;
+    QString failure_;
+    QSize size_;
+
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    gstref::Sample newest_;
+    quint64 serial_ = 0;
+
+    CapturedFrame shared_;
+};

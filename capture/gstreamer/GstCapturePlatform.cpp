@@ -1,0 +1,143 @@
+#include "capture/gstreamer/GstCapturePlatform.h"
+
+#include "capture/CaptureWindow.h"
+#include "capture/FormatChooser.h"
+#include "capture/gstreamer/SourceChooser.h"
+
+bool GstCapturePlatform::initialise()
+{
+    GError *raw = nullptr;
+    const bool started = gst_init_check(nullptr, nullptr, &raw);
+    gstref::Error error(raw);
+    return started;
+}
+
+GstCapturePlatform::GstCapturePlatform(QList<CaptureSource> sources) : sources_(std::move(sources)) {}
+
+GstCapturePlatform::~GstCapturePlatform() = default;
+
+QWidget *GstCapturePlatform::createCaptureWindow(QWidget *parent, const QString &title, const QRect &geometry)
+{
+    auto *window = new CaptureWindow(parent, [this] { return currentFrame(); });
+    window->setWindowTitle(title);
+    window->setGeometry(geometry);
+    window->show();
+    window_ = window;
+    return window;
+}
+
+std::optional<DriverDescription> GstCapturePlatform::driverDescription(int index)
+{
+    if (!validIndex(index))
+        return std::nullopt;
+    const CaptureSource &source = sources_.at(index);
+    return DriverDescription{source.name(), source.version()};
+}
+
+bool GstCapturePlatform::connectDriver(int index)
+{
+    if (!validIndex(index))
+        return false;
+    // Connecting the driver that runs well again keeps its session; a failed
+    // one is rebuilt, which is how choosing the source again recovers it.
+    if (index == connected_ && session_ && session_->healthy())
+        return true;
+    return startSession(index);
+}
+
+bool GstCapturePlatform::startSession(int index)
+{
+    session_.reset();
+    connected_ = -1;
+    const CaptureSource &source = sources_.at(index);
+    const SourceSize format = chosenSizes_.value(index, source.preferredSize());
+    session_ = CaptureSession::start(source.makeElement(chosenPatterns_.value(index)), format, connectWait);
+    if (session_)
+        connected_ = index;
+    return session_ != nullptr;
+}
+
+void GstCapturePlatform::disconnectDriver()
+{
+    session_.reset();
+    connected_ = -1;
+}
+
+bool GstCapturePlatform::setPreview(bool on)
+{
+    if (window_)
+        window_->setPreview(on);
+    return session_ != nullptr;
+}
+
+void GstCapturePlatform::setPreviewRate(int milliseconds)
+{
+    if (window_)
+        window_->setPreviewRate(milliseconds);
+}
+
+std::optional<CaptureImageSize> GstCapturePlatform::status()
+{
+    if (!session_ || session_->size().isEmpty())
+        return std::nullopt;
+    return CaptureImageSize{session_->size().width(), session_->size().height()};
+}
+
+void GstCapturePlatform::showFormatDialog(QWidget *owner)
+{
+    if (!session_)
+        return;
+    const int index = connected_;
+    const CaptureSource &source = sources_.at(index);
+    QList<QSize> sizes;
+    for (const SourceSize &each : source.sizes())
+        sizes.append(each.size);
+    FormatChooser chooser(owner, sizes, session_->size());
+    if (chooser.exec() != QDialog::Accepted || chooser.chosenSize() == session_->size())
+        return;
+    // The nested loop may have changed the connection meanwhile.
+    if (index != connected_)
+        return;
+    const SourceSize before = chosenSizes_.value(index, source.preferredSize());
+    if (chooseSize(index, chooser.chosenSize()) && startSession(index))
+        return;
+    // The device would not run at that size: go back to the one that worked.
+    chosenSizes_.insert(index, before);
+    startSession(index);
+}
+
+bool GstCapturePlatform::chooseSize(int index, QSize size)
+{
+    if (!validIndex(index))
+        return false;
+    for (const SourceSize &each : sources_.at(index).sizes()) {
+        if (each.size == size) {
+            chosenSizes_.insert(index, each);
+            return true;
+        }
+    }
+    return false;
+}
+
+void GstCapturePlatform::showSourceDialog(QWidget *owner)
+{
+    if (!session_)
+        return;
+    const int index = connected_;
+    SourceChooser chooser(owner, session_->source());
+    chooser.exec();
+    if (!chooser.chosenPattern().isEmpty())
+        chosenPatterns_.insert(index, chooser.chosenPattern());
+}
+
+CapturedFrame GstCapturePlatform::currentFrame()
+{
+    return session_ ? session_->newestFrame() : CapturedFrame{};
+}
+
+QString GstCapturePlatform::frameSource()
+{
+    if (!validIndex(connected_))
+        return QStringLiteral("a frame: no capture driver is connected");
+    return QStringLiteral("a frame from ") + sources_.at(connected_).origin();
+}

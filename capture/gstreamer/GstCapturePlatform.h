@@ -1,0 +1,59 @@
+#pragma once
+
+#include "capture/CapturePlatform.h"
+#include "capture/gstreamer/CaptureSession.h"
+#include "capture/gstreamer/CaptureSource.h"
+
+#include <QHash>
+#include <QPointer>
+
+#include <chrono>
+#include <memory>
+
+class CaptureWindow;
+
+// The capture service on Linux: the cameras GStreamer finds, then the
+// built-in test pattern. A connected driver is one running capture session;
+// the capture window shows its newest frame while preview is on. Overlay is
+// not offered.
+class GstCapturePlatform : public CapturePlatform {
+public:
+    // Starts GStreamer if needed; false when it cannot run here.
+    static bool initialise();
+
+    explicit GstCapturePlatform(QList<CaptureSource> sources);
+    ~GstCapturePlatform() override;
+
+    QWidget *createCaptureWindow(QWidget *parent, const QString &title, const QRect &geometry) override;
+    std::optional<DriverDescription> driverDescription(int index) override;
+    bool connectDriver(int index) override;
+    void disconnectDriver() override;
+    bool setPreview(bool on) override;
+    void setPreviewRate(int milliseconds) override;
+    bool setOverlay(bool) override { return false; }
+    std::optional<CaptureImageSize> status() override;
+    void showFormatDialog(QWidget *owner) override;
+    void showSourceDialog(QWidget *owner) override;
+    CapturedFrame currentFrame() override;
+    QString frameSource() override;
+
+    // Chooses the picture size a driver runs at from its next connect on; false if it does not offer it.
+    bool chooseSize(int index, QSize size);
+
+    // The running session, for tests that make the source fail.
+    CaptureSession *session() const { return session_.get(); }
+
+    // How long a connect waits for the first frame.
+    std::chrono::milliseconds connectWait{5000};
+
+private:
+    bool validIndex(int index) const { return index >= 0 && index < sources_.size(); }
+    bool startSession(int index);
+
+    QList<CaptureSource> sources_;
+    QHash<int, SourceSize> chosenSizes_;
+    QHash<int, QString> chosenPatterns_;
+    std::unique_ptr<CaptureSession> session_;
+    int connected_ = -1;
+    QPointer<CaptureWindow> window_;
+};
