@@ -1,5 +1,6 @@
 #include "capture/gstreamer/CaptureSession.h"
 
+#include <gst/base/gstbasetransform.h>
 #include <gst/video/video.h>
 
 namespace {
@@ -90,6 +91,7 @@ bool CaptureSession::build(gstref::Element source, const SourceSize &format)
         return false;
     }
     source_ = source.get();
+    converter_ = converter;
     g_object_set(sizeFilter, "caps", sizeCaps(format, testPattern).get(), nullptr);
     gstref::Caps pixels(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", nullptr));
     gst_app_sink_set_caps(GST_APP_SINK(sink), pixels.get());
@@ -185,6 +187,11 @@ GstFlowReturn CaptureSession::onNewSample(GstAppSink *sink, gpointer session)
     if (GstSample *sample = gst_app_sink_pull_sample(sink))
         static_cast<CaptureSession *>(session)->store(sample);
     return GST_FLOW_OK;
+}
+
+bool CaptureSession::convertsPixels() const
+{
+    return !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(converter_));
 }
 
 void CaptureSession::injectError(const QString &text)

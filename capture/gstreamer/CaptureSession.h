@@ -35,6 +35,10 @@ public:
     QString failure() const { return failure_; }
 
     QSize size() const { return size_; }
+
+    // Whether pixels are converted (and so copied once) on their way to the
+    // frame; false when the source delivers them as the encoder reads them.
+    bool convertsPixels() const;
     GstElement *source() const { return source_; }
 
     // Posts an error as the source itself would, for tests of a failing device.
@@ -51,6 +55,7 @@ private:
 
     gstref::Element pipeline_;
     GstElement *source_ = nullptr;
+    GstElement *converter_ = nullptr;
     bool failed_ = false;
     QString failure_;
     QSize size_;

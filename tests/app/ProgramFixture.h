@@ -11,20 +11,25 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <optional>
+
 // The program's nine windows inside a test, with a settings file in a
 // temporary folder, recorded message boxes, a fixed clock and a scripted
-// capture platform. start() shows the main window, which runs the first-show
+// capture platform (or the real one, for the moving test pattern). start() shows the main window, which runs the first-show
 // initialisation; the windows are destroyed with the fixture.
 class ProgramFixture {
 public:
-    explicit ProgramFixture(const QByteArray &settings = {})
+    enum class CaptureKind { Scripted, System };
+
+    explicit ProgramFixture(const QByteArray &settings = {}, CaptureKind kind = CaptureKind::Scripted)
         : clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))),
-          settingsSeam(SettingsFileLocation, [this] { return settingsPath(); }),
-          platformSeam(MakeCapturePlatform,
-                       [this]() -> std::unique_ptr<CapturePlatform> {
-                           return std::make_unique<ScriptedCapturePlatform>(capture);
-                       })
+          settingsSeam(SettingsFileLocation, [this] { return settingsPath(); })
     {
+        if (kind == CaptureKind::Scripted) {
+            platformSeam.emplace(MakeCapturePlatform, [this]() -> std::unique_ptr<CapturePlatform> {
+                return std::make_unique<ScriptedCapturePlatform>(capture);
+            });
+        }
         if (!settings.isEmpty())
             writeSettings(settings);
     }
@@ -65,5 +70,5 @@ public:
 
 private:
     ScopedSeam<QString()> settingsSeam;
-    ScopedSeam<std::unique_ptr<CapturePlatform>()> platformSeam;
+    std::optional<ScopedSeam<std::unique_ptr<CapturePlatform>()>> platformSeam;
 };
