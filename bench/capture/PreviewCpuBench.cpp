@@ -7,6 +7,7 @@
 #include "capture/gstreamer/GstCapturePlatform.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <sys/resource.h>
