@@ -63,15 +63,16 @@ void SourceChooser::addPatternChoice()
     GParamSpec *spec = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
     GEnumClass *patterns = G_PARAM_SPEC_ENUM(spec)->enum_class;
     for (guint i = 0; i < patterns->n_values; ++i)
-        choice->addItem(QString::fromUtf8(patterns->values[i].value_nick));
-    choice->setCurrentText(pattern_);
+        choice->addItem(QString::fromUtf8(patterns->values[i].value_name), QString::fromUtf8(patterns->values[i].value_nick));
+    choice->setCurrentIndex(choice->findData(pattern_));
 
     const QString before = pattern_;
     undo_.append([this, source, before] {
         gst_util_set_object_arg(G_OBJECT(source), "pattern", before.toUtf8().constData());
         pattern_ = before;
     });
-    connect(choice, &QComboBox::currentTextChanged, this, [this, source](const QString &nick) {
+    connect(choice, &QComboBox::currentIndexChanged, this, [this, source, choice](int index) {
+        const QString nick = choice->itemData(index).toString();
         gst_util_set_object_arg(G_OBJECT(source), "pattern", nick.toUtf8().constData());
         pattern_ = nick;
     });

@@ -61,9 +61,11 @@ void answerNextDialog(std::function<void(QDialog *)> action)
 void chooseInDialog(const QString &listName, const QString &text, bool accept)
 {
     answerNextDialog([=](QDialog *dialog) {
-        auto *list = dialog->findChild<QComboBox *>(listName);
-        if (list)
-            list->setCurrentText(text);
+        // Lists show a name and may carry a short key as item data; either picks the entry.
+        if (auto *list = dialog->findChild<QComboBox *>(listName)) {
+            const int byKey = list->findData(text);
+            list->setCurrentIndex(byKey >= 0 ? byKey : list->findText(text));
+        }
         accept ? dialog->accept() : dialog->reject();
     });
 }
