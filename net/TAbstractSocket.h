@@ -14,7 +14,7 @@ public:
 
     bool Active() const { return FActive; }
     // Setting the value it already has does nothing. Raises ESocketError.
-    void SetActive(bool Value);
+    virtual void SetActive(bool Value);
 
 protected:
     virtual void DoActivate(bool Value) = 0;

@@ -8,6 +8,13 @@ TClientSocket::TClientSocket(QObject *parent)
 
 TClientSocket::~TClientSocket() { Detach(FClientSocket.get()); }
 
+void TClientSocket::SetActive(bool Value)
+{
+    if (Value && FClientSocket->Connected())
+        return DoActivate(true);
+    TCustomSocket::SetActive(Value);
+}
+
 void TClientSocket::SetClientType(TClientType Value)
 {
     if (Value == FClientSocket->ClientType)

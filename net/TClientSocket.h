@@ -18,6 +18,9 @@ public:
 
     TClientWinSocket *Socket() const { return FClientSocket.get(); }
 
+    // Opening a connected client raises "Socket already open".
+    void SetActive(bool Value) override;
+
     TClientType ClientType() const { return FClientSocket->ClientType; }
     void SetClientType(TClientType Value);
 
