@@ -68,9 +68,10 @@ int Connect(int handle, quint32 address, quint16 port)
     return errno == EINPROGRESS ? SocketErrors::WouldBlock : LastError();
 }
 
-qint64 Send(int handle, const char *data, qint64 length, int &error)
+qint64 Send(int handle, const char *data, qint64 length, int &error, bool moreFollows)
 {
-    const ssize_t sent = ::send(handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
+    const ssize_t sent = ::send(handle, data, static_cast<size_t>(length), flags);
     error = sent < 0 ? LastError() : 0;
     return sent;
 }

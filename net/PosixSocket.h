@@ -24,8 +24,9 @@ int Listen(int handle, int backlog);
 Accepted Accept(int listeningHandle);
 // 0 when connected at once, SocketErrors::WouldBlock while in progress, else the error.
 int Connect(int handle, quint32 address, quint16 port);
-// Bytes taken or received, or -1 with error set. A send never raises SIGPIPE.
-qint64 Send(int handle, const char *data, qint64 length, int &error);
+// Bytes taken or received, or -1 with error set. A send never raises SIGPIPE. With
+// moreFollows the system may hold a short tail back to join it with the next send.
+qint64 Send(int handle, const char *data, qint64 length, int &error, bool moreFollows = false);
 qint64 Receive(int handle, char *data, qint64 length, int &error);
 // Bytes waiting to be read, 0 when none (or on failure).
 int BytesWaiting(int handle);

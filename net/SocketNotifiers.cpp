@@ -2,6 +2,8 @@
 
 #include <utility>
 
+// Every switch of a notifier wakes the event loop once, so each notifier is made once
+// per endpoint, moved from handle to handle, and switched only when its wish changes.
 SocketNotifiers::SocketNotifiers(QObject *owner, std::function<void()> onReadable, std::function<void()> onWritable)
     : owner_(owner), onReadable_(std::move(onReadable)), onWritable_(std::move(onWritable))
 {
@@ -12,39 +14,36 @@ SocketNotifiers::~SocketNotifiers() { Detach(); }
 void SocketNotifiers::Attach(int handle)
 {
     Detach();
-    read_ = Make(handle, QSocketNotifier::Read, onReadable_);
-    write_ = Make(handle, QSocketNotifier::Write, onWritable_);
+    handle_ = handle;
 }
 
-QSocketNotifier *SocketNotifiers::Make(int handle, QSocketNotifier::Type type, const std::function<void()> &onReady)
-{
-    auto *notifier = new QSocketNotifier(handle, type, owner_);
-    notifier->setEnabled(false);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner_, [onReady] { onReady(); });
-    return notifier;
-}
-
-// A notifier may be the one whose signal is being delivered right now, so it is
-// switched off at once and deleted only once the event loop is back.
 void SocketNotifiers::Detach()
 {
-    for (QPointer<QSocketNotifier> *notifier : {&read_, &write_}) {
-        if (*notifier) {
-            (*notifier)->setEnabled(false);
-            (*notifier)->deleteLater();
-        }
-        *notifier = nullptr;
+    SetReadable(false);
+    SetWritable(false);
+    handle_ = -1;
+}
+
+void SocketNotifiers::SetReadable(bool enabled) { Switch(read_, QSocketNotifier::Read, onReadable_, enabled); }
+
+void SocketNotifiers::SetWritable(bool enabled) { Switch(write_, QSocketNotifier::Write, onWritable_, enabled); }
+
+void SocketNotifiers::Switch(QSocketNotifier *&notifier, QSocketNotifier::Type type,
+                             const std::function<void()> &onReady, bool enabled)
+{
+    if (!enabled) {
+        if (notifier && notifier->isEnabled())
+            notifier->setEnabled(false);
+        return;
     }
-}
-
-void SocketNotifiers::SetReadable(bool enabled)
-{
-    if (read_ && read_->isEnabled() != enabled)
-        read_->setEnabled(enabled);
-}
-
-void SocketNotifiers::SetWritable(bool enabled)
-{
-    if (write_ && write_->isEnabled() != enabled)
-        write_->setEnabled(enabled);
+    if (handle_ < 0)
+        return;
+    if (!notifier) {
+        notifier = new QSocketNotifier(type, owner_);
+        QObject::connect(notifier, &QSocketNotifier::activated, owner_, [onReady] { onReady(); });
+    }
+    if (notifier->socket() != handle_)
+        notifier->setSocket(handle_); // leaves it off
+    if (!notifier->isEnabled())
+        notifier->setEnabled(true);
 }

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QPointer>
 #include <QSocketNotifier>
 
 #include <functional>
 
-// The read and write readiness notifiers of one socket handle, delivered on the GUI
-// thread. Linux notifiers are level-triggered: each one stays on only while its
-// endpoint wants to hear about that readiness.
+// The read and write readiness notifiers of an endpoint's socket handle, delivered on the
+// GUI thread. Linux notifiers are level-triggered: each one is on only while its endpoint
+// wants to hear about that readiness. The notifiers belong to the owner object.
 class SocketNotifiers {
 public:
     SocketNotifiers(QObject *owner, std::function<void()> onReadable, std::function<void()> onWritable);
@@ -19,7 +18,7 @@ public:
     void Attach(int handle);
     // Stops watching; call before the handle is closed.
     void Detach();
-    bool Attached() const { return read_ != nullptr; }
+    bool Attached() const { return handle_ >= 0; }
 
     void SetReadable(bool enabled);
     void SetWritable(bool enabled);
@@ -27,11 +26,13 @@ public:
     bool Writable() const { return write_ && write_->isEnabled(); }
 
 private:
-    QSocketNotifier *Make(int handle, QSocketNotifier::Type type, const std::function<void()> &onReady);
+    void Switch(QSocketNotifier *&notifier, QSocketNotifier::Type type, const std::function<void()> &onReady,
+                bool enabled);
 
     QObject *owner_;
     std::function<void()> onReadable_;
     std::function<void()> onWritable_;
-    QPointer<QSocketNotifier> read_;
-    QPointer<QSocketNotifier> write_;
+    int handle_ = -1;
+    QSocketNotifier *read_ = nullptr;
+    QSocketNotifier *write_ = nullptr;
 };

@@ -136,7 +136,7 @@ void TClientWinSocket::Connect(int)
 {
     SetConnected(true);
     SetPeer(remoteAddress_);
-    WatchConnection();
+    WatchConnection(true);
     Event(TSocketEvent::seConnect);
 }
 

@@ -77,7 +77,7 @@ protected:
     void SetConnected(bool Connected);
     void SetPeer(quint32 Address);
     void WatchForAccept();
-    void WatchConnection();
+    void WatchConnection(bool TellWritable);
     void WatchConnecting();
     // A listener stops or resumes hearing of waiting connections.
     void SetAccepting(bool Accepting) { notifiers_.SetReadable(Accepting); }
@@ -130,6 +130,7 @@ private:
     bool closing_ = false;
     bool peerFinished_ = false;
     bool closeWhenStreamDone_ = false;
+    bool readSinceNotification_ = false;
     int dispatchDepth_ = 0;
     quint64 lastActivity_ = 0;
 };

@@ -11,6 +11,7 @@ QByteArray TCustomWinSocket::ReadAvailableText()
     QByteArray text(PosixSocket::BytesWaiting(handle), Qt::Uninitialized);
     int error = 0;
     const qint64 received = text.isEmpty() ? 0 : PosixSocket::Receive(handle, text.data(), text.size(), error);
+    readSinceNotification_ = true;
     ResumeReading();
     if (received >= 0) {
         text.truncate(received);

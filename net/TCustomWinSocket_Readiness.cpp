@@ -1,6 +1,6 @@
 // Turns level-triggered readiness into the one-shot notifications the endpoints are built
-// around: a read notification waits until the data is read, the write notification is on
-// only while something waits for room, and the peer's end is reported once.
+// around: unread data is reported once, the write notification is on only while something
+// waits for room, and the peer's end is reported once.
 #include "net/TCustomWinSocket.h"
 
 #include "net/SocketErrors.h"
@@ -12,14 +12,16 @@ void TCustomWinSocket::WatchForAccept()
     notifiers_.SetReadable(true);
 }
 
-// A connection hears of arrivals, and once that it can be written to, as a new
-// connection is told on the classic platform.
-void TCustomWinSocket::WatchConnection()
+// A connection hears of arrivals; it hears that it can be written to only after a send
+// found it full, or (TellWritable) once at the start, as a new connection is told on
+// the classic platform.
+void TCustomWinSocket::WatchConnection(bool TellWritable)
 {
     if (!notifiers_.Attached())
         notifiers_.Attach(handle_);
     notifiers_.SetReadable(true);
-    notifiers_.SetWritable(true);
+    if (TellWritable)
+        notifiers_.SetWritable(true);
 }
 
 void TCustomWinSocket::WatchConnecting()
@@ -37,9 +39,13 @@ void TCustomWinSocket::Readable()
     if (listening_)
         return Notify(handle, TNotification::Accept, 0);
     if (PosixSocket::BytesWaiting(handle) > 0) {
-        notifiers_.SetReadable(false);
         Touch();
-        return Notify(handle, TNotification::Read, 0);
+        readSinceNotification_ = false;
+        Notify(handle, TNotification::Read, 0);
+        // Data left unread is not reported again until it is read, as with an edge notification.
+        if (handle == handle_ && !readSinceNotification_)
+            notifiers_.SetReadable(false);
+        return;
     }
     // Readable with nothing to read: the peer has finished, in order or with an error.
     const int state = PosixSocket::ClosedState(handle);

@@ -49,8 +49,8 @@ bool TCustomWinSocket::SendPendingStream()
             return true;
         }
         int error = 0;
-        const qint64 sent =
-            PosixSocket::Send(handle, stream.piece.data() + stream.offset, stream.length - stream.offset, error);
+        const qint64 sent = PosixSocket::Send(handle, stream.piece.data() + stream.offset,
+                                              stream.length - stream.offset, error, !stream.device->atEnd());
         if (sent < 0 && error == SocketErrors::WouldBlock) {
             notifiers_.SetWritable(true);
             return true;

@@ -22,7 +22,9 @@ TServerClientWinSocket::~TServerClientWinSocket() { Detach(); }
 void TServerClientWinSocket::Start()
 {
     Touch();
-    WatchConnection();
+    // No write event at the start: nothing listens for it, and every connection would
+    // cost one more round of the event loop.
+    WatchConnection(false);
     Event(TSocketEvent::seConnect);
 }
 

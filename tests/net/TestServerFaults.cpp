@@ -22,6 +22,7 @@ private slots:
     void halfClosingPeerWithNothingPendingIsClosed();
     void neverReadingPeerDoesNotHoldUpOthers();
     void tenMegabytesSentAtOnceAllArrive();
+    void unreadDataIsReportedOnce();
     void manyIdleConnectionsKeepTheLoopQuiet();
     void longestIdleConnectionGivesWayAtTheCap();
     void runningOutOfDescriptorsDoesNotSpin();
@@ -121,6 +122,27 @@ void TestServerFaults::tenMegabytesSentAtOnceAllArrive()
     QVERIFY(fixture.events.filter(QStringLiteral("read:")).size() > 1);
     QVERIFY(exceptions.messages.isEmpty());
     QVERIFY(LoopStaysQuiet());
+}
+
+// A handler that leaves the data where it is hears of it once, not on every round of the loop.
+void TestServerFaults::unreadDataIsReportedOnce()
+{
+    ServerFixture fixture;
+    int readEvents = 0;
+    TCustomWinSocket *connection = nullptr;
+    fixture.server.OnClientRead = [&](QObject *, TCustomWinSocket *socket) {
+        ++readEvents;
+        connection = socket;
+    };
+    RawPeer peer;
+    QVERIFY(peer.Connect(fixture.Start()));
+    QVERIFY(peer.Send("later"));
+    QVERIFY(PumpUntil([&] { return readEvents == 1; }));
+    QVERIFY(LoopStaysQuiet());
+    QCOMPARE(readEvents, 1);
+    QCOMPARE(connection->ReadAvailableText(), QByteArray("later"));
+    QVERIFY(peer.Send("more"));
+    QVERIFY(PumpUntil([&] { return readEvents == 2; }));
 }
 
 void TestServerFaults::manyIdleConnectionsKeepTheLoopQuiet()
