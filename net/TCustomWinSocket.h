@@ -1,0 +1,142 @@
+#pragma once
+
+#include "net/PosixSocket.h"
+#include "net/SocketExceptionDisplay.h"
+#include "net/SocketNotifiers.h"
+#include "net/SocketTypes.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+// One TCP endpoint: its socket handle and state, the readiness notifiers that drive it on
+// the GUI thread, the stream being sent, and the callbacks to its owner. No call waits
+// on the network.
+class TCustomWinSocket : public QObject {
+    Q_OBJECT
+
+public:
+    // Streams are sent in pieces of this many bytes, straight from the stream.
+    static constexpr int PieceSize = 4096;
+
+    explicit TCustomWinSocket(QObject *parent = nullptr);
+    ~TCustomWinSocket() override;
+
+    // Dotted-quad text of the peer's address; empty when not connected.
+    QString PeerAddress() const;
+    // Every byte that has arrived and not been read yet, one byte per character.
+    QByteArray ReadAvailableText();
+    // One send of the whole text: the number of bytes taken (the rest is dropped), -1 when
+    // the socket could take nothing now, 0 when not connected.
+    int WriteText(const QByteArray &Text);
+    // Hands the stream to the connection, to be sent from its current position in pieces as
+    // the socket accepts them. False, with the stream left with the caller, while another
+    // stream is pending or the connection is closed; otherwise the connection owns it.
+    bool WriteStream(std::unique_ptr<QIODevice> &Stream);
+    bool WriteStream(std::unique_ptr<QIODevice> &&Stream);
+    // As WriteStream, and the connection is closed once the stream has been sent.
+    bool WriteStreamThenClose(std::unique_ptr<QIODevice> &Stream);
+    bool WriteStreamThenClose(std::unique_ptr<QIODevice> &&Stream);
+    // Closes at once; the disconnect event fires during the call, the peer address still answering.
+    void CloseConnection();
+
+    int SocketHandle() const { return handle_; }
+    bool Connected() const { return connected_; }
+    bool HasPendingStream() const { return PendingStream != nullptr; }
+    // The local port, for example of a listener bound to port 0; 0 when closed.
+    quint16 LocalPort() const;
+    // Increases with every accept, arrival and send; the smallest is the longest idle.
+    quint64 LastActivity() const { return lastActivity_; }
+    // True while one of this endpoint's events is being handled.
+    bool Dispatching() const { return dispatchDepth_ > 0; }
+
+    void *Data = nullptr;
+
+    TSocketEventCallback OnSocketEvent;
+    TSocketErrorCallback OnErrorEvent;
+
+protected:
+    // The notification of one readiness, as the components were designed around: an error
+    // code, or the work of the kind for the handle it was meant for.
+    void Notify(int Handle, TNotification Notification, int ErrorCode);
+    virtual void Accept(int Handle);
+    virtual void Connect(int Handle);
+    virtual void Close(int Handle);
+    virtual void Read(int Handle);
+    virtual void Write(int Handle);
+    virtual void CancelLookup() {}
+
+    void Event(TSocketEvent SocketEvent);
+    void Error(TErrorEvent ErrorEvent, int &ErrorCode);
+
+    void AdoptHandle(int Handle);
+    void SetConnected(bool Connected);
+    void SetPeer(quint32 Address);
+    void WatchForAccept();
+    void WatchConnection(bool TellWritable);
+    void WatchConnecting();
+    // A listener stops or resumes hearing of waiting connections.
+    void SetAccepting(bool Accepting) { notifiers_.SetReadable(Accepting); }
+    // Closes the handle without any event, for an attempt that never connected.
+    void ReleaseQuietly();
+    // Runs one piece of asynchronous work (a notification or a lookup answer).
+    template <typename Work> void Deliver(Work &&work);
+    void Touch();
+
+    // Marks the endpoint busy while its owner's code runs, so that nothing frees it under its feet.
+    class DispatchScope {
+    public:
+        explicit DispatchScope(TCustomWinSocket &socket) : socket_(socket) { ++socket_.dispatchDepth_; }
+        ~DispatchScope() { --socket_.dispatchDepth_; }
+        DispatchScope(const DispatchScope &) = delete;
+        DispatchScope &operator=(const DispatchScope &) = delete;
+
+    private:
+        TCustomWinSocket &socket_;
+    };
+
+private:
+    struct OutgoingStream {
+        std::unique_ptr<QIODevice> device;
+        std::array<char, PieceSize> piece{};
+        qint64 offset = 0;
+        qint64 length = 0;
+    };
+
+    void Readable();
+    void Writable();
+    void PeerFinished(int Handle, int ErrorCode);
+    void ConnectOutcome(int Handle);
+    void ResumeReading();
+    int Shutdown(int Handle);
+    bool SendPendingStream();
+    static bool LoadPiece(OutgoingStream &stream);
+    void FailStream(int Handle, int ErrorCode);
+    void FinishStream();
+    void FailTransfer(int Handle, TErrorEvent ErrorEvent, int ErrorCode, const char *Api);
+
+    int handle_ = PosixSocket::InvalidHandle;
+    bool connected_ = false;
+    std::unique_ptr<OutgoingStream> PendingStream;
+    bool CloseAfterSend = false;
+    SocketNotifiers notifiers_;
+    QString peer_;
+    bool listening_ = false;
+    bool connecting_ = false;
+    bool closing_ = false;
+    bool peerFinished_ = false;
+    bool closeWhenStreamDone_ = false;
+    bool readSinceNotification_ = false;
+    int dispatchDepth_ = 0;
+    quint64 lastActivity_ = 0;
+};
+
+template <typename Work> void TCustomWinSocket::Deliver(Work &&work)
+{
+    const DispatchScope scope(*this);
+    DeliverNotification(work);
+}

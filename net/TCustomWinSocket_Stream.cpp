@@ -1,0 +1,95 @@
+#include "net/TCustomWinSocket.h"
+
+#include "net/SocketErrors.h"
+
+#include <utility>
+
+bool TCustomWinSocket::WriteStream(std::unique_ptr<QIODevice> &Stream)
+{
+    // A closed connection could never send or free it, so the caller keeps it.
+    if (PendingStream || !Stream || !connected_)
+        return false;
+    if (!Stream->isOpen())
+        Stream->open(QIODevice::ReadOnly);
+    PendingStream = std::make_unique<OutgoingStream>();
+    PendingStream->device = std::move(Stream);
+    return SendPendingStream();
+}
+
+bool TCustomWinSocket::WriteStream(std::unique_ptr<QIODevice> &&Stream) { return WriteStream(Stream); }
+
+// Refused before anything is set, so a stream already pending keeps its own close.
+bool TCustomWinSocket::WriteStreamThenClose(std::unique_ptr<QIODevice> &Stream)
+{
+    if (PendingStream || !Stream || !connected_)
+        return false;
+    CloseAfterSend = true;
+    if (WriteStream(Stream))
+        return true;
+    CloseAfterSend = false;
+    return false;
+}
+
+bool TCustomWinSocket::WriteStreamThenClose(std::unique_ptr<QIODevice> &&Stream)
+{
+    return WriteStreamThenClose(Stream);
+}
+
+// Sends pieces until the stream ends or the socket is full; a full socket turns the
+// write notifier on, and its notification runs this again.
+bool TCustomWinSocket::SendPendingStream()
+{
+    const int handle = handle_;
+    if (!PendingStream || handle == PosixSocket::InvalidHandle || !connected_)
+        return false;
+    for (;;) {
+        OutgoingStream &stream = *PendingStream;
+        if (stream.offset == stream.length && !LoadPiece(stream)) {
+            FinishStream();
+            return true;
+        }
+        int error = 0;
+        const qint64 sent = PosixSocket::Send(handle, stream.piece.data() + stream.offset,
+                                              stream.length - stream.offset, error, !stream.device->atEnd());
+        if (sent < 0 && error == SocketErrors::WouldBlock) {
+            notifiers_.SetWritable(true);
+            return true;
+        }
+        if (sent < 0) {
+            FailStream(handle, error);
+            return true;
+        }
+        Touch();
+        stream.offset += sent;
+        if (stream.offset == stream.length && stream.device->atEnd()) {
+            FinishStream();
+            return true;
+        }
+    }
+}
+
+bool TCustomWinSocket::LoadPiece(OutgoingStream &stream)
+{
+    const qint64 read = stream.device->read(stream.piece.data(), PieceSize);
+    stream.offset = 0;
+    stream.length = read > 0 ? read : 0;
+    return read > 0;
+}
+
+// The caller of WriteStream goes on as if the stream had been taken; the connection is
+// closed, so whatever it does next on it does nothing.
+void TCustomWinSocket::FailStream(int Handle, int ErrorCode)
+{
+    int code = ErrorCode;
+    Error(TErrorEvent::eeSend, code);
+    Close(Handle);
+    FinishStream();
+}
+
+void TCustomWinSocket::FinishStream()
+{
+    const std::unique_ptr<OutgoingStream> finished = std::move(PendingStream);
+    const bool close = std::exchange(CloseAfterSend, false) || closeWhenStreamDone_;
+    if (close)
+        Close(handle_);
+}

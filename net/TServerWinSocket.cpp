@@ -1,0 +1,173 @@
+#include "net/TServerWinSocket.h"
+
+#include "net/ESocketError.h"
+#include "net/SocketErrors.h"
+#include "net/TServerClientWinSocket.h"
+
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+// Connections taken per accept notification, so that a flood cannot starve the others.
+constexpr int AcceptBatch = 64;
+
+bool OutOfDescriptors(int error)
+{
+    return error == SocketErrors::FromErrno(EMFILE) || error == SocketErrors::FromErrno(ENOBUFS);
+}
+
+bool WorthRetrying(int error)
+{
+    return error == SocketErrors::FromErrno(ECONNABORTED) || error == SocketErrors::FromErrno(EINTR) ||
+           error == SocketErrors::FromErrno(EPROTO);
+}
+
+} // namespace
+
+TServerWinSocket::TServerWinSocket(QObject *parent) : TCustomWinSocket(parent) {}
+
+TServerWinSocket::~TServerWinSocket()
+{
+    OnSocketEvent = nullptr;
+    OnErrorEvent = nullptr;
+    FreeConnections();
+}
+
+void TServerWinSocket::Listen(quint16 Port, int QueueSize)
+{
+    if (Connected())
+        throw ESocketError::CantListenOnOpenSocket();
+    int error = 0;
+    const int handle = PosixSocket::CreateStream(error);
+    if (handle == PosixSocket::InvalidHandle)
+        throw ESocketError::CantCreateSocket();
+    AdoptHandle(handle);
+    try {
+        if (const int bindError = PosixSocket::BindAny(handle, Port))
+            throw ESocketError::Platform(bindError, "bind");
+        WatchForAccept();
+        Event(TSocketEvent::seListen);
+        if (const int listenError = PosixSocket::Listen(handle, std::min(QueueSize, MaxQueueSize)))
+            throw ESocketError::Platform(listenError, "listen");
+        SetConnected(true);
+    } catch (...) {
+        Close(handle);
+        throw;
+    }
+}
+
+void TServerWinSocket::Stop() { Close(SocketHandle()); }
+
+void TServerWinSocket::Close(int Handle)
+{
+    if (Handle != PosixSocket::InvalidHandle && Handle == SocketHandle())
+        FreeConnections();
+    TCustomWinSocket::Close(Handle);
+}
+
+// The newest first. A connection whose event is being handled right now is only closed
+// and detached here, and freed once the event loop is back.
+void TServerWinSocket::FreeConnections()
+{
+    while (!connections_.isEmpty()) {
+        TServerClientWinSocket *client = connections_.last();
+        client->Detach();
+        if (client->Dispatching())
+            client->ScheduleRelease();
+        else
+            delete client;
+    }
+}
+
+void TServerWinSocket::Accept(int Handle)
+{
+    for (int taken = 0; taken < AcceptBatch && Handle == SocketHandle(); ++taken) {
+        const PosixSocket::Accepted accepted = PosixSocket::Accept(Handle);
+        if (accepted.handle != PosixSocket::InvalidHandle) {
+            AcceptOne(accepted);
+            continue;
+        }
+        if (OutOfDescriptors(accepted.error))
+            PauseAccepting(Handle);
+        if (!WorthRetrying(accepted.error))
+            return;
+    }
+}
+
+void TServerWinSocket::AcceptOne(const PosixSocket::Accepted &accepted)
+{
+    MakeRoomForOneMore();
+    auto *client = new TServerClientWinSocket(accepted.handle, accepted.peerAddress, this);
+    client->Start();
+    Event(TSocketEvent::seAccept);
+}
+
+void TServerWinSocket::MakeRoomForOneMore()
+{
+    for (;;) {
+        TServerClientWinSocket *idlest = nullptr;
+        int open = 0;
+        for (TServerClientWinSocket *client : std::as_const(connections_)) {
+            if (!client->Connected())
+                continue;
+            ++open;
+            if (!idlest || client->LastActivity() < idlest->LastActivity())
+                idlest = client;
+        }
+        if (open < std::max(MaxConnections, 1) || !idlest)
+            return;
+        idlest->CloseConnection();
+    }
+}
+
+// Without a free descriptor the pending connection stays in the queue, and a level-
+// triggered notifier would report it again at once; so the listener rests a moment.
+void TServerWinSocket::PauseAccepting(int Handle)
+{
+    SetAccepting(false);
+    QTimer::singleShot(AcceptPauseMs, this, [this, Handle] {
+        if (Handle == SocketHandle())
+            SetAccepting(true);
+    });
+}
+
+void TServerWinSocket::AddClient(TServerClientWinSocket *Client)
+{
+    if (!connections_.contains(Client))
+        connections_.append(Client);
+}
+
+void TServerWinSocket::RemoveClient(TServerClientWinSocket *Client) { connections_.removeOne(Client); }
+
+void TServerWinSocket::ClientEvent(TCustomWinSocket *Socket, TSocketEvent SocketEvent)
+{
+    const TSocketNotifyEvent *handler = nullptr;
+    switch (SocketEvent) {
+    case TSocketEvent::seConnect:
+        handler = &OnClientConnect;
+        break;
+    case TSocketEvent::seDisconnect:
+        static_cast<TServerClientWinSocket *>(Socket)->ScheduleRelease();
+        handler = &OnClientDisconnect;
+        break;
+    case TSocketEvent::seRead:
+        handler = &OnClientRead;
+        break;
+    case TSocketEvent::seWrite:
+        handler = &OnClientWrite;
+        break;
+    default:
+        return;
+    }
+    if (*handler)
+        (*handler)(this, Socket);
+}
+
+void TServerWinSocket::ClientError(TCustomWinSocket *Socket, TErrorEvent ErrorEvent, int &ErrorCode)
+{
+    if (OnClientError)
+        OnClientError(this, Socket, ErrorEvent, ErrorCode);
+}
