@@ -26,8 +26,8 @@ QString currentPattern(GstElement *source)
 {
     gint value = 0;
     g_object_get(source, "pattern", &value, nullptr);
-    GParamSpec *spec = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
-    GEnumValue *entry = g_enum_get_value(G_PARAM_SPEC_ENUM(spec)->enum_class, value);
+    GParamSpec *property = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
+    GEnumValue *entry = g_enum_get_value(G_PARAM_SPEC_ENUM(property)->enum_class, value);
     return entry ? QString::fromUtf8(entry->value_nick) : QString();
 }
 
@@ -60,8 +60,8 @@ void SourceChooser::addPatternChoice()
     pattern_ = currentPattern(source);
     auto *choice = new QComboBox(this);
     choice->setObjectName(QStringLiteral("PatternList"));
-    GParamSpec *spec = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
-    GEnumClass *patterns = G_PARAM_SPEC_ENUM(spec)->enum_class;
+    GParamSpec *property = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
+    GEnumClass *patterns = G_PARAM_SPEC_ENUM(property)->enum_class;
     for (guint i = 0; i < patterns->n_values; ++i)
         choice->addItem(QString::fromUtf8(patterns->values[i].value_name), QString::fromUtf8(patterns->values[i].value_nick));
     choice->setCurrentIndex(choice->findData(pattern_));
