@@ -34,6 +34,8 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectLogHandlers();
     connectSettingsHandlers();
     connectCaptureHandlers();
+    createServerSocket();
+    connectServerHandlers();
     JPEGQualityChange();
 }
 

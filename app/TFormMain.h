@@ -3,9 +3,11 @@
 #include "ui_TFormMain.h"
 
 #include "app/seams/ExceptionDisplay.h"
+#include "net/SocketTypes.h"
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -14,6 +16,9 @@ class JpegImage;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
+class QIODevice;
+class TCustomWinSocket;
+class TServerSocket;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
 // and the program's own operations. Its handlers are spread over files by topic.
@@ -62,6 +67,33 @@ public:
     bool GrabFrame();
     std::unique_ptr<QBuffer> BuildFrameStream();
 
+    // Webcam server (TFormMain_Server.cpp)
+    void CheckBoxClick();
+    void BuildUrlList();
+    void Button_CopyToClipboardClick();
+    void ServerSocketClientConnect(QObject *Sender, TCustomWinSocket *Socket);
+    void ServerSocketClientDisconnect(QObject *Sender, TCustomWinSocket *Socket);
+    void ServerSocketClientError(QObject *Sender, TCustomWinSocket *Socket, TErrorEvent ErrorEvent, int &ErrorCode);
+
+    // Requests and their answers (TFormMain_Requests.cpp)
+    void ServerSocketClientRead(QObject *Sender, TCustomWinSocket *Socket);
+    // Where an answer goes, and whether it carries an HTTP head.
+    struct Reply {
+        QPointer<TCustomWinSocket> socket;
+        bool withHttpHead = false;
+    };
+    void SendResource(const Reply &reply, const QString &name);
+
+    // Plain-text commands (TFormMain_Commands.cpp)
+    void SayCommand(const QByteArray &text);
+    void MsgCommand(TCustomWinSocket *Socket, const QByteArray &text);
+    void StatusCommand(TCustomWinSocket *Socket);
+
+    TServerSocket *ServerSocket = nullptr;
+
+    // Message boxes of "MSG:" open at once; further messages go to the log instead.
+    static constexpr int MaxOpenMessageBoxes = 3;
+
     std::unique_ptr<JpegImage> FrameJpeg;
     std::unique_ptr<QImage> FrameBitmap;
     std::unique_ptr<QImage> PreviousFrameBitmap;
@@ -94,4 +126,19 @@ private:
     void fillSourceMenu();
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);
+
+    enum class PictureConnection { Close, KeepOpen };
+    void createServerSocket();
+    void connectServerHandlers();
+    void startServer();
+    void stopServer();
+    void countRequest(const QString &peer);
+    void sendCameraPicture(const Reply &reply, PictureConnection connection);
+    void sendWindowPicture(const Reply &reply, char choice);
+    bool sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, const QByteArray &contentType,
+                  PictureConnection connection);
+    static QString peerOf(const Reply &reply);
+    void recordSent(qint64 bytes);
+
+    int openMessageBoxes_ = 0;
 };

@@ -1,0 +1,48 @@
+// The plain-text commands: "SAY:", "MSG:" and "STATUS" ("QUIT" only closes).
+#include "app/AppInfo.h"
+#include "app/Globals.h"
+#include "app/TFormMain.h"
+#include "app/seams/Seams.h"
+#include "capture/TFormPreview.h"
+#include "net/TCustomWinSocket.h"
+#include "server/CommandText.h"
+#include "stats/TFormBandwidth.h"
+
+#include <QPointer>
+#include <QScopeGuard>
+
+void TFormMain::SayCommand(const QByteArray &text) { AddToLog(command::MessageText(text)); }
+
+void TFormMain::MsgCommand(TCustomWinSocket *Socket, const QByteArray &text)
+{
+    const QPointer<TCustomWinSocket> connection(Socket);
+    const QString peer = Socket->PeerAddress();
+    AddToLog(QStringLiteral("Received MSG from ") + peer);
+    if (openMessageBoxes_ >= MaxOpenMessageBoxes) {
+        AddToLog(QStringLiteral("Message from %1 not shown (%2 messages are open already): %3")
+                     .arg(peer)
+                     .arg(openMessageBoxes_)
+                     .arg(command::MessageText(text)));
+    } else {
+        ++openMessageBoxes_;
+        const auto closed = qScopeGuard([this] { --openMessageBoxes_; });
+        seams::ShowMessage(this, peer, command::MessageText(text));
+    }
+    // The peer may have gone, and the server may have let the connection go, while the box was open.
+    if (connection)
+        connection->CloseConnection();
+}
+
+void TFormMain::StatusCommand(TCustomWinSocket *Socket)
+{
+    AddToLog(Socket->PeerAddress() + QStringLiteral(" Requested server status"));
+    command::StatusFacts facts;
+    facts.version = AppVersion;
+    facts.now = seams::Now();
+    facts.jpegQuality = JPEGQuality->value();
+    facts.previewWidth = FormPreview->frameGeometry().width();
+    facts.previewHeight = FormPreview->frameGeometry().height();
+    facts.totalSent = FormBandwidth->Edit2->text();
+    Socket->WriteText(command::StatusReport(facts));
+    Socket->CloseConnection();
+}

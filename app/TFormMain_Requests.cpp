@@ -1,0 +1,131 @@
+// Every read event on a connection is one request: counted, recorded and answered here.
+#include "app/Globals.h"
+#include "app/TFormMain.h"
+#include "capture/TFormPreview.h"
+#include "net/TServerSocket.h"
+#include "resources/BuiltInResources.h"
+#include "server/HttpFraming.h"
+#include "server/RequestDispatch.h"
+#include "server/WindowPicture.h"
+#include "stats/TFormBandwidth.h"
+#include "stats/TFormChart.h"
+#include "stats/TFormRequestedIPs.h"
+
+#include <QBuffer>
+
+namespace {
+
+const QByteArray HtmlType = QByteArrayLiteral("text/html");
+const QByteArray JpegType = QByteArrayLiteral("image/jpeg");
+
+std::unique_ptr<QIODevice> bufferOf(const QByteArray &bytes)
+{
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+} // namespace
+
+void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
+{
+    const QByteArray text = Socket->ReadAvailableText();
+    const QByteArray head = request::Head(text);
+    if (LogRequests->isChecked())
+        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(head) + QStringLiteral(" from ") + Socket->PeerAddress());
+    countRequest(Socket->PeerAddress());
+
+    const Reply reply{Socket, http::NamesHttpVersion(text)};
+    switch (request::Classify(head)) {
+    case request::Kind::TitleImage:
+        SendResource(reply, QStringLiteral("ResImage"));
+        break;
+    case request::Kind::Picture:
+        sendCameraPicture(reply, PictureConnection::Close);
+        break;
+    case request::Kind::StreamPicture:
+        sendCameraPicture(reply, PictureConnection::KeepOpen);
+        break;
+    case request::Kind::WindowPicture:
+        sendWindowPicture(reply, request::WindowChoice(head));
+        break;
+    case request::Kind::Say:
+        SayCommand(text);
+        break;
+    case request::Kind::Msg:
+        MsgCommand(Socket, text);
+        break;
+    case request::Kind::Quit:
+        Socket->CloseConnection();
+        break;
+    case request::Kind::Status:
+        StatusCommand(Socket);
+        break;
+    case request::Kind::Index:
+        SendResource(reply, QStringLiteral("HtmlIndex"));
+        break;
+    }
+}
+
+void TFormMain::SendResource(const Reply &reply, const QString &name)
+{
+    std::unique_ptr<QIODevice> stream = OpenBuiltInResource(name);
+    if (!stream)
+        return;
+    recordSent(stream->size());
+    const QByteArray type = name.compare(QStringLiteral("HtmlIndex"), Qt::CaseInsensitive) == 0 ? HtmlType : JpegType;
+    if (!sendBody(reply, std::move(stream), type, PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send ") + name + QStringLiteral(" stream to ") + peerOf(reply));
+}
+
+void TFormMain::sendCameraPicture(const Reply &reply, PictureConnection connection)
+{
+    if (Offline->isChecked()) {
+        SendResource(reply, QStringLiteral("OfflineImage"));
+        return;
+    }
+    GrabFrame();
+    // A grab that found no frame stops the server, and with it this connection.
+    if (!reply.socket || !reply.socket->Connected())
+        return;
+    if (sendBody(reply, BuildFrameStream(), JpegType, connection))
+        return;
+    AddToLog((connection == PictureConnection::Close ? QStringLiteral("Failed to send /pic stream to ")
+                                                     : QStringLiteral("Failed to send streampic stream to ")) +
+             peerOf(reply));
+}
+
+void TFormMain::sendWindowPicture(const Reply &reply, char choice)
+{
+    QWidget *window = this;
+    if (choice == '1')
+        window = FormChart;
+    else if (choice == '2')
+        window = FormRequestedIPs;
+    else if (choice == '3')
+        window = FormPreview;
+    std::unique_ptr<QIODevice> stream = bufferOf(windowpicture::ClientAreaJpeg(window));
+    recordSent(stream->size());
+    if (!sendBody(reply, std::move(stream), JpegType, PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send Chart1 stream to ") + peerOf(reply));
+}
+
+bool TFormMain::sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, const QByteArray &contentType,
+                         PictureConnection connection)
+{
+    if (!reply.socket)
+        return true; // gone while the answer was being made: nobody left to answer
+    if (reply.withHttpHead) {
+        const auto keep = connection == PictureConnection::KeepOpen ? http::Connection::KeepAlive : http::Connection::Close;
+        body = bufferOf(http::ResponseHead(contentType, body->size(), keep) + body->readAll());
+    }
+    return connection == PictureConnection::KeepOpen ? reply.socket->WriteStream(body)
+                                                     : reply.socket->WriteStreamThenClose(body);
+}
+
+QString TFormMain::peerOf(const Reply &reply) { return reply.socket ? reply.socket->PeerAddress() : QString(); }
+
+void TFormMain::recordSent(qint64 bytes) { FormBandwidth->Edit1->setText(QString::number(bytes)); }
+
+void TFormMain::countRequest(const QString &) {}

@@ -1,0 +1,137 @@
+// The webcam server switched on and off, the camera's URLs, and the connection events.
+#include "app/TFormMain.h"
+#include "app/seams/ExceptionDisplay.h"
+#include "app/seams/Seams.h"
+#include "net/SocketExceptionDisplay.h"
+#include "net/TServerSocket.h"
+#include "server/ComputerAddresses.h"
+
+#include <QLineEdit>
+
+void TFormMain::createServerSocket()
+{
+    ServerSocket = new TServerSocket(this);
+    ServerSocket->SetPort(0);
+    ServerSocket->OnClientConnect = [this](QObject *Sender, TCustomWinSocket *Socket) {
+        ServerSocketClientConnect(Sender, Socket);
+    };
+    ServerSocket->OnClientDisconnect = [this](QObject *Sender, TCustomWinSocket *Socket) {
+        ServerSocketClientDisconnect(Sender, Socket);
+    };
+    ServerSocket->OnClientRead = [this](QObject *Sender, TCustomWinSocket *Socket) {
+        ServerSocketClientRead(Sender, Socket);
+    };
+    ServerSocket->OnClientError = [this](QObject *Sender, TCustomWinSocket *Socket, TErrorEvent ErrorEvent,
+                                         int &ErrorCode) { ServerSocketClientError(Sender, Socket, ErrorEvent, ErrorCode); };
+    // An error escaping a connection's handler is shown like any other, and the server goes on.
+    SetSocketExceptionDisplay(ShowCurrentException);
+}
+
+void TFormMain::connectServerHandlers()
+{
+    // toggled, not clicked: the program switches the server by setting the box, too.
+    onSignal(CheckBox, &QCheckBox::toggled, &TFormMain::CheckBoxClick);
+    onSignal(Button_CopyToClipboard, &QPushButton::clicked, &TFormMain::Button_CopyToClipboardClick);
+}
+
+void TFormMain::CheckBoxClick()
+{
+    if (CheckBox->isChecked())
+        startServer();
+    else
+        stopServer();
+}
+
+void TFormMain::startServer()
+{
+    AddToLog(QStringLiteral("Server starting..."));
+    AddToLog(QStringLiteral("Cached %1 server threads").arg(ServerSocket->ThreadCacheSize()));
+    ServerSocket->SetPort(SpinEdit->value());
+    ServerSocket->SetActive(true);
+    SpinEdit->setReadOnly(true);
+    Offline->setEnabled(true);
+    UrlBox->setEnabled(true);
+    BuildUrlList();
+    AddToLog(QStringLiteral("Server started!"));
+}
+
+void TFormMain::stopServer()
+{
+    UrlBox->setEnabled(false);
+    Offline->setEnabled(false);
+    ServerSocket->SetActive(false);
+    SpinEdit->setReadOnly(false);
+    AddToLog(QStringLiteral("Server stopped!"));
+}
+
+void TFormMain::BuildUrlList()
+{
+    Url->clear();
+    Url->setEditText(QString());
+    const std::optional<QString> hostName = computer::HostName();
+    if (!hostName) {
+        AddToLog(QStringLiteral("Error when getting hostname"));
+        return;
+    }
+    AddToLog(QStringLiteral("Hostname: ") + *hostName);
+    const QStringList addresses = computer::Addresses();
+    if (addresses.isEmpty()) {
+        seams::ShowMessage(this, QStringLiteral("Warning"), QStringLiteral("Bad host lookup"));
+        Url->setEditText(QStringLiteral("Could not resolve address"));
+        return;
+    }
+    for (int n = 0; n < addresses.size(); ++n) {
+        AddToLog(QStringLiteral("Found Address #%1: %2").arg(n).arg(addresses.at(n)));
+        const QString url = QStringLiteral("http://%1:%2/").arg(addresses.at(n)).arg(SpinEdit->value());
+        Url->addItem(url);
+        Url->setEditText(url);
+    }
+}
+
+void TFormMain::Button_CopyToClipboardClick()
+{
+    if (!CheckBox->isChecked()) {
+        seams::ShowMessage(this, QStringLiteral("Warning"), QStringLiteral("The server must be enabled to create your URL"));
+        return;
+    }
+    if (QLineEdit *edit = Url->lineEdit())
+        edit->selectAll();
+    seams::SetClipboardText(Url->currentText());
+}
+
+void TFormMain::ServerSocketClientConnect(QObject *, TCustomWinSocket *Socket)
+{
+    if (LogConnects->isChecked())
+        AddToLog(QStringLiteral("Connect from ") + Socket->PeerAddress());
+}
+
+void TFormMain::ServerSocketClientDisconnect(QObject *, TCustomWinSocket *Socket)
+{
+    if (LogDisconnects->isChecked())
+        AddToLog(QStringLiteral("Disconnected ") + Socket->PeerAddress());
+}
+
+void TFormMain::ServerSocketClientError(QObject *, TCustomWinSocket *, TErrorEvent ErrorEvent, int &ErrorCode)
+{
+    switch (ErrorEvent) {
+    case TErrorEvent::eeGeneral:
+        AddToLog(QStringLiteral("The socket received an unknown error message"));
+        break;
+    case TErrorEvent::eeSend:
+        AddToLog(QStringLiteral("Error trying to write to socket"));
+        break;
+    case TErrorEvent::eeReceive:
+        AddToLog(QStringLiteral("Error receiving from socket"));
+        break;
+    case TErrorEvent::eeConnect:
+        AddToLog(QStringLiteral("Socket could not connect to server"));
+        break;
+    case TErrorEvent::eeDisconnect:
+        AddToLog(QStringLiteral("Error closing connection"));
+        break;
+    case TErrorEvent::eeAccept:
+        AddToLog(QStringLiteral("Error accepting client socket request"));
+        break;
+    }
+    ErrorCode = 0;
+}

@@ -1,0 +1,40 @@
+#include "server/HttpFraming.h"
+
+namespace http {
+
+bool NamesHttpVersion(const QByteArray &requestText)
+{
+    qsizetype end = requestText.indexOf('\n');
+    if (end < 0)
+        end = requestText.size();
+    QByteArray line = requestText.left(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    // " HTTP/" and a version of digits and dots, e.g. " HTTP/1.1".
+    const qsizetype at = line.lastIndexOf(" HTTP/");
+    if (at <= 0)
+        return false;
+    const QByteArray version = line.mid(at + 6);
+    if (version.isEmpty() || version.front() < '0' || version.front() > '9')
+        return false;
+    for (const char c : version) {
+        if ((c < '0' || c > '9') && c != '.')
+            return false;
+    }
+    return true;
+}
+
+QByteArray ResponseHead(const QByteArray &contentType, qint64 contentLength, Connection connection)
+{
+    QByteArray head;
+    head.reserve(192);
+    head += "HTTP/1.0 200 OK\r\n";
+    head += "Content-Type: " + contentType + "\r\n";
+    head += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
+    head += "Cache-Control: no-cache, no-store\r\nPragma: no-cache\r\n";
+    head += connection == Connection::KeepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
+    head += "\r\n";
+    return head;
+}
+
+} // namespace http

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+
+// Browsers refuse an answer without a status line on any port but 80, so a request that
+// names an HTTP version gets a minimal HTTP/1.0 head in front of the body. Requests
+// without a version (terminals, scripts) get the bare bytes, as they always have.
+namespace http {
+
+// True when the request's first line ends in an HTTP version, as in "GET /pic1.jpg HTTP/1.1".
+bool NamesHttpVersion(const QByteArray &requestText);
+
+enum class Connection { Close, KeepAlive };
+
+// "HTTP/1.0 200 OK" with Content-Type, Content-Length, no-cache and Connection, ending in an empty line.
+QByteArray ResponseHead(const QByteArray &contentType, qint64 contentLength, Connection connection);
+
+} // namespace http

@@ -1,0 +1,44 @@
+#include "server/RequestDispatch.h"
+
+#include <array>
+#include <utility>
+
+namespace request {
+
+QByteArray Head(const QByteArray &requestText)
+{
+    QByteArray head = requestText.left(HeadLength);
+    for (char &c : head) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return head;
+}
+
+Kind Classify(const QByteArray &head)
+{
+    // Order matters: "GET /PIC" is tried before "GET /STREAMPIC", as the page relies on.
+    static const std::array<std::pair<const char *, Kind>, 8> keywords{{
+        {"GET /TITLE.JPG", Kind::TitleImage},
+        {"GET /PIC", Kind::Picture},
+        {"GET /STREAMPIC", Kind::StreamPicture},
+        {"GET /CHART", Kind::WindowPicture},
+        {"SAY:", Kind::Say},
+        {"MSG:", Kind::Msg},
+        {"QUIT", Kind::Quit},
+        {"STATUS", Kind::Status},
+    }};
+    for (const auto &[keyword, kind] : keywords) {
+        if (head.startsWith(keyword))
+            return kind;
+    }
+    return Kind::Index;
+}
+
+char WindowChoice(const QByteArray &head)
+{
+    constexpr int position = 10; // just after "GET /CHART"
+    return head.size() > position ? head.at(position) : '\0';
+}
+
+} // namespace request
