@@ -5,6 +5,7 @@
 #include "net/SocketExceptionDisplay.h"
 #include "net/TServerSocket.h"
 #include "server/ComputerAddresses.h"
+#include "server/ListeningPort.h"
 
 #include <QLineEdit>
 
@@ -46,7 +47,7 @@ void TFormMain::startServer()
 {
     AddToLog(QStringLiteral("Server starting..."));
     AddToLog(QStringLiteral("Cached %1 server threads").arg(ServerSocket->ThreadCacheSize()));
-    ServerSocket->SetPort(SpinEdit->value());
+    ServerSocket->SetPort(listening::Port(SpinEdit->value()));
     ServerSocket->SetActive(true);
     SpinEdit->setReadOnly(true);
     Offline->setEnabled(true);

@@ -5,6 +5,7 @@
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "capture/CapturePlatformFactory.h"
+#include "server/ListeningPort.h"
 #include "tests/app/ScriptedCapturePlatform.h"
 #include "tests/support/SeamRecorders.h"
 
@@ -23,7 +24,8 @@ public:
 
     explicit ProgramFixture(const QByteArray &settings = {}, CaptureKind kind = CaptureKind::Scripted)
         : clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))),
-          settingsSeam(SettingsFileLocation, [this] { return settingsPath(); })
+          settingsSeam(SettingsFileLocation, [this] { return settingsPath(); }),
+          listeningSeam(listening::Port, [this](int) { return listenOn.value_or(0); })
     {
         if (kind == CaptureKind::Scripted) {
             platformSeam.emplace(MakeCapturePlatform, [this]() -> std::unique_ptr<CapturePlatform> {
@@ -66,9 +68,12 @@ public:
     UrlRecorder urls;
     FakeClipboard clipboard;
     DialogScript dialogs;
+    // The port the server binds to; by default one the system picks, whatever the window says.
+    std::optional<int> listenOn;
     std::shared_ptr<ScriptedCapturePlatform::Script> capture = std::make_shared<ScriptedCapturePlatform::Script>();
 
 private:
     ScopedSeam<QString()> settingsSeam;
+    ScopedSeam<int(int)> listeningSeam;
     std::optional<ScopedSeam<std::unique_ptr<CapturePlatform>()>> platformSeam;
 };

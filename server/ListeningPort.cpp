@@ -1,0 +1,7 @@
+#include "server/ListeningPort.h"
+
+namespace listening {
+
+Seam<int(int)> Port{[](int chosenPort) { return chosenPort; }};
+
+} // namespace listening

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "app/seams/Seam.h"
+
+// The port the listener really binds to for the port chosen in the window. The program
+// binds to the chosen port; tests let the system pick a free one, so that no suite ever
+// depends on a fixed port being free.
+namespace listening {
+
+extern Seam<int(int chosenPort)> Port;
+
+} // namespace listening
