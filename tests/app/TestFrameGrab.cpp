@@ -91,8 +91,8 @@ void TestFrameGrab::missingFrameIsReportedAndStopsServerAndAutoCapture()
     QCOMPARE(program.messages.messages.size(), 1);
     QCOMPARE(program.messages.messages.at(0).caption, u"Error!"_s);
     QCOMPARE(program.messages.messages.at(0).text, u"Can not find scripted source"_s);
-    QCOMPARE(lastLines(3), QStringList({Stamp + u"Could not find scripted source"_s, Stamp + u"Stopping server!!!"_s,
-                                        Stamp + u"Stopping autocapture!!!"_s}));
+    QCOMPARE(lastLines(4), QStringList({Stamp + u"Could not find scripted source"_s, Stamp + u"Stopping server!!!"_s,
+                                        Stamp + u"Server stopped!"_s, Stamp + u"Stopping autocapture!!!"_s}));
     QVERIFY(!FormMain->CheckBox->isChecked());
     QVERIFY(!FormMain->AutoCapture->isChecked());
     QCOMPARE(FormMain->FrameJpeg->data(), previous);

@@ -217,7 +217,10 @@ void TestSettings::loadSetsControlsInOrderThenLogs()
     QObject::connect(FormMain->AutoTime, &QSpinBox::valueChanged, FormMain, [&order] { order << u"AutoTime"_s; });
     QObject::connect(FormMain->CheckBox, &QCheckBox::toggled, FormMain, [&order] { order << u"Enabled"_s; });
     QObject::connect(FormMain->AutoCapture, &QCheckBox::toggled, FormMain, [&order] { order << u"AutoCapture"_s; });
-    QObject::connect(FormMain->Log, &QPlainTextEdit::textChanged, FormMain, [&order] { order << u"log"_s; });
+    QObject::connect(FormMain->Log, &QPlainTextEdit::textChanged, FormMain, [&order] {
+        if (FormMain->LogLines().constLast() == LoadedLine)
+            order << u"log"_s;
+    });
 
     FormMain->LoadSettings();
 

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTcpServer>
 
 namespace {
@@ -95,4 +96,16 @@ quint16 FreeLocalPort()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
+}
+
+quint16 FreeServerPort()
+{
+    QRandomGenerator random = QRandomGenerator::securelySeeded();
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const auto port = static_cast<quint16>(random.bounded(2000, 10000));
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::AnyIPv4, port))
+            return port;
+    }
+    return 0;
 }

@@ -45,3 +45,6 @@ private:
 
 // A TCP port on 127.0.0.1 that was free a moment ago.
 quint16 FreeLocalPort();
+// A port from 2000 to 9999 (the program's port box stops at 9999) that was free on every
+// interface a moment ago; 0 when none was found.
+quint16 FreeServerPort();

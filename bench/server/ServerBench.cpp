@@ -1,0 +1,49 @@
+// The whole program with its server on, for load benchmarks: the built-in test pattern at
+// 640x480, JPEG quality 75, listening on the port given. It runs until it is terminated.
+// Usage: ServerBench <port>
+#include "app/Globals.h"
+#include "app/ProgramEntry.h"
+#include "app/SettingsLocation.h"
+#include "app/TFormMain.h"
+#include "app/VantrelApplication.h"
+#include "capture/CapturePlatformFactory.h"
+#include "capture/gstreamer/CaptureSource.h"
+#include "capture/gstreamer/GstCapturePlatform.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    VantrelApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    const int port = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 8282;
+    std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
+
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("bench.INI"));
+    QFile file(settings);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the settings file");
+    file.write(QStringLiteral("[FormMain]\nPort=%1\nJPEGQuality=75\nEnabled=1\n").arg(port).toLatin1());
+    file.close();
+    const ScopedSeam<QString()> settingsSeam(SettingsFileLocation, [&] { return settings; });
+
+    const ScopedSeam<std::unique_ptr<CapturePlatform>()> platformSeam(MakeCapturePlatform, [] {
+        auto platform = std::make_unique<GstCapturePlatform>(ListCaptureSources());
+        // Driver 0 is the test pattern on a machine without a camera.
+        platform->chooseSize(0, {640, 480});
+        return std::unique_ptr<CapturePlatform>(std::move(platform));
+    });
+
+    CreateProgramWindows();
+    FormMain->show();
+    std::printf("serving on %d\n", port);
+    std::fflush(stdout);
+    QApplication::exec();
+    DestroyProgramWindows();
+    return 0;
+}

@@ -1,0 +1,100 @@
+// The real program, started with its server enabled from the settings file, seen from outside:
+// a real browser on the page, floods of connections and messages.
+#include "tests/net/NetTestSupport.h"
+#include "tests/support/BlackBox.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int StartTimeoutMs = 30000;
+
+struct ServingProgram {
+    quint16 port = FreeServerPort();
+    BlackBoxVantrel program{"[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n"};
+
+    bool start() { return port != 0 && program.start() && program.waitForLogLineEndingWith(u"Initialization Successful"_s, StartTimeoutMs); }
+
+    QByteArray exchange(const QByteArray &request)
+    {
+        RawPeer peer;
+        if (!peer.Connect(port))
+            return "<refused>";
+        peer.Send(request);
+        return peer.ReceiveUntilClosed();
+    }
+};
+
+} // namespace
+
+class TestServerEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void browserShowsTheMovingTestPattern();
+    void idleConnectionsDoNotStarveTheServer();
+    void floodOfMessagesOpensAFewBoxesAndLogsTheRest();
+};
+
+void TestServerEndToEnd::browserShowsTheMovingTestPattern()
+{
+    ServingProgram serving;
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    const QString node = QStandardPaths::findExecutable(u"node"_s);
+    QVERIFY2(!node.isEmpty(), "node is needed for the browser test (scripts/setup.sh installs it)");
+
+    QProcess browser;
+    browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    browser.start(node, {QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/stream.mjs"),
+                         u"http://127.0.0.1:%1/"_s.arg(serving.port), u"--frames"_s, u"30"_s, u"--width"_s, u"320"_s,
+                         u"--height"_s, u"240"_s, u"--seconds"_s, u"10"_s});
+    QVERIFY(browser.waitForFinished(90000));
+    const QByteArray output = browser.readAllStandardOutput();
+    const QJsonObject result = QJsonDocument::fromJson(output.trimmed().split('\n').constLast()).object();
+    QVERIFY2(browser.exitCode() == 0, output.constData());
+    QVERIFY2(result.value(u"distinct"_s).toInt() >= 30, output.constData());
+}
+
+void TestServerEndToEnd::idleConnectionsDoNotStarveTheServer()
+{
+    ServingProgram serving;
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    std::vector<std::unique_ptr<RawPeer>> idle;
+    for (int i = 0; i < 1000; ++i) {
+        auto peer = std::make_unique<RawPeer>();
+        if (peer->Connect(serving.port))
+            idle.push_back(std::move(peer));
+    }
+    QVERIFY(idle.size() > 900);
+    QVERIFY(serving.exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
+    QVERIFY(serving.exchange("GET / HTTP/1.1\r\n\r\n").startsWith("HTTP/1.0 200 OK\r\n"));
+}
+
+void TestServerEndToEnd::floodOfMessagesOpensAFewBoxesAndLogsTheRest()
+{
+    ServingProgram serving;
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    std::vector<std::unique_ptr<RawPeer>> senders;
+    for (int i = 0; i < 100; ++i) {
+        auto peer = std::make_unique<RawPeer>();
+        QVERIFY(peer->Connect(serving.port));
+        QVERIFY(peer->Send("MSG:hello " + QByteArray::number(i) + "\n"));
+        senders.push_back(std::move(peer));
+    }
+    // The boxes wait for a person; the server keeps answering meanwhile.
+    QVERIFY(PumpUntil([&] { return serving.program.logLines().filter(u"not shown"_s).size() == 97; }, 20000));
+    QCOMPARE(serving.program.logLines().filter(u"Received MSG from 127.0.0.1"_s).size(), 100);
+    QVERIFY(serving.exchange("GET /pic2.jpg\n").startsWith("\xff\xd8"));
+}
+
+QTEST_GUILESS_MAIN(TestServerEndToEnd)
+#include "TestServerEndToEnd.moc"
