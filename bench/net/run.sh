@@ -9,12 +9,9 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
 seconds="${1:-10}"
 
-for tool in wrk nginx; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "run.sh needs $tool: apt-get install -y wrk nginx-light" >&2
-    exit 1
-  fi
-done
+# shellcheck source=../wrk_vs_nginx.sh
+source "$here/../wrk_vs_nginx.sh"
+need_tools wrk nginx
 
 # The bench build of scripts/build.sh, this target only.
 build="$root/build/bench"
@@ -22,27 +19,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS
 cmake --build "$build" --target NetBench >/dev/null
 bench="$build/bench/net/NetBench"
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
+prepare_work
 
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-
-wait_for_port() {
-  for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "nothing listens on port $1" >&2
-  exit 1
-}
 
 start_ours() {
   ours_port="$(free_port)"
@@ -51,55 +29,9 @@ start_ours() {
   wait_for_port "$ours_port"
 }
 
-# nginx's workers run as nobody, so the served folder must be readable by all.
-start_nginx() {
-  nginx_port="$(free_port)"
-  chmod 755 "$work"
-  mkdir -p "$work/www" "$work/logs"
-  head -c 40960 /dev/urandom >"$work/www/frame.jpg"
-  chmod 644 "$work/www/frame.jpg"
-  cat >"$work/nginx.conf" <<CONF
-worker_processes auto;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/logs/error.log;
-events { worker_connections 4096; }
-http {
-  access_log off;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_timeout 0;
-  types { image/jpeg jpg; }
-  server {
-    listen 127.0.0.1:$nginx_port;
-    root $work/www;
-  }
-}
-CONF
-  nginx -p "$work" -c "$work/nginx.conf" &
-  pids+=($!)
-  wait_for_port "$nginx_port"
-}
-
-# Prints requests per second; wrk's error counts go to stderr.
-measure() {
-  local url="$1" connections="$2" threads=2
-  [[ "$connections" -lt 2 ]] && threads=1
-  local out
-  out="$(wrk -t"$threads" -c"$connections" -d"${seconds}s" -H "Connection: close" "$url")"
-  grep -E 'Socket errors|Non-2xx' <<<"$out" | sed "s|^|  $url c=$connections: |" >&2 || true
-  awk '/Requests\/sec/ {print $2}' <<<"$out"
-}
-
 start_ours
-start_nginx
+mkdir -p "$work/www"
+head -c 40960 /dev/urandom >"$work/www/frame.jpg"
+start_nginx "$(free_port)"
 
-declare -A ours nginx
-printf '%-12s %14s %14s %8s\n' connections "ours req/s" "nginx req/s" ratio
-for c in 1 10 100; do
-  ours[$c]="$(measure "http://127.0.0.1:$ours_port/pic" "$c")"
-  nginx[$c]="$(measure "http://127.0.0.1:$nginx_port/frame.jpg" "$c")"
-  printf '%-12s %14s %14s %8s\n' "$c" "${ours[$c]}" "${nginx[$c]}" \
-    "$(awk -v a="${ours[$c]}" -v b="${nginx[$c]}" 'BEGIN { printf "%.2f", a / b }')"
-done
-echo "ratio at c=10: $(awk -v a="${ours[10]}" -v b="${nginx[10]}" 'BEGIN { printf "%.2f", a / b }') (goal: at least 0.50)"
+compare_with_nginx "http://127.0.0.1:$ours_port/pic" "http://127.0.0.1:$nginx_port/frame.jpg"
