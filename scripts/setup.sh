@@ -13,7 +13,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps
   python3-pyftpdlib
   chromium
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick libjpeg-turbo-progs
   fonts-dejavu-core fonts-liberation2
 )
 
