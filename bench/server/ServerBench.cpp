@@ -20,6 +20,8 @@ int main(int argc, char **argv)
 {
     VantrelApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    if (!GstCapturePlatform::initialise())
+        qFatal("GStreamer is not available");
     const int port = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 8282;
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
 
