@@ -20,8 +20,10 @@ class TCustomWinSocket : public QObject {
     Q_OBJECT
 
 public:
-    // Streams are sent in pieces of this many bytes, straight from the stream.
+    // Streams are read in pieces of this many bytes; up to PiecesPerSend of them go to the
+    // socket in one call, which saves system calls on every picture.
     static constexpr int PieceSize = 4096;
+    static constexpr int PiecesPerSend = 16;
 
     explicit TCustomWinSocket(QObject *parent = nullptr);
     ~TCustomWinSocket() override;
@@ -102,7 +104,7 @@ protected:
 private:
     struct OutgoingStream {
         std::unique_ptr<QIODevice> device;
-        std::array<char, PieceSize> piece{};
+        std::array<char, PieceSize * PiecesPerSend> piece{};
         qint64 offset = 0;
         qint64 length = 0;
     };

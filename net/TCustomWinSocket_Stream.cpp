@@ -70,10 +70,17 @@ bool TCustomWinSocket::SendPendingStream()
 
 bool TCustomWinSocket::LoadPiece(OutgoingStream &stream)
 {
-    const qint64 read = stream.device->read(stream.piece.data(), PieceSize);
     stream.offset = 0;
-    stream.length = read > 0 ? read : 0;
-    return read > 0;
+    stream.length = 0;
+    while (stream.length + PieceSize <= static_cast<qint64>(stream.piece.size())) {
+        const qint64 read = stream.device->read(stream.piece.data() + stream.length, PieceSize);
+        if (read <= 0)
+            break;
+        stream.length += read;
+        if (read < PieceSize)
+            break;
+    }
+    return stream.length > 0;
 }
 
 // The caller of WriteStream goes on as if the stream had been taken; the connection is
