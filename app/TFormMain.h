@@ -14,6 +14,7 @@ class JpegImage;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
+class QTimer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
 // and the program's own operations. Its handlers are spread over files by topic.
@@ -62,6 +63,17 @@ public:
     bool GrabFrame();
     std::unique_ptr<QBuffer> BuildFrameStream();
 
+    // Snapshots and auto capture (TFormMain_Snapshot.cpp)
+    void AutoCaptureClick();
+    void AutoTimeChange();
+    void TimerAutoTimer();
+    void Button_SnapshotOptionsClick();
+    void Button_SnapshotClick();
+    // Starts the FTP upload of the snapshot just taken.
+    void NMFTPStart();
+
+    QTimer *TimerAuto = nullptr;
+
     std::unique_ptr<JpegImage> FrameJpeg;
     std::unique_ptr<QImage> FrameBitmap;
     std::unique_ptr<QImage> PreviousFrameBitmap;
@@ -91,6 +103,9 @@ private:
     void connectLogHandlers();
     void connectSettingsHandlers();
     void connectCaptureHandlers();
+    void connectSnapshotHandlers();
+    int detectMotion(int threshold);
+    void saveLocalSnapshot(const QString &name);
     void fillSourceMenu();
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);
