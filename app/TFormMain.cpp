@@ -36,6 +36,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectCaptureHandlers();
     createServerSocket();
     connectServerHandlers();
+    connectSnapshotHandlers();
     JPEGQualityChange();
 }
 

@@ -19,6 +19,7 @@ class QBuffer;
 class QIODevice;
 class TCustomWinSocket;
 class TServerSocket;
+class QTimer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
 // and the program's own operations. Its handlers are spread over files by topic.
@@ -94,6 +95,17 @@ public:
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
 
+    // Snapshots and auto capture (TFormMain_Snapshot.cpp)
+    void AutoCaptureClick();
+    void AutoTimeChange();
+    void TimerAutoTimer();
+    void Button_SnapshotOptionsClick();
+    void Button_SnapshotClick();
+    // Starts the FTP upload of the snapshot just taken.
+    void NMFTPStart();
+
+    QTimer *TimerAuto = nullptr;
+
     std::unique_ptr<JpegImage> FrameJpeg;
     std::unique_ptr<QImage> FrameBitmap;
     std::unique_ptr<QImage> PreviousFrameBitmap;
@@ -123,6 +135,9 @@ private:
     void connectLogHandlers();
     void connectSettingsHandlers();
     void connectCaptureHandlers();
+    void connectSnapshotHandlers();
+    int detectMotion(int threshold);
+    void saveLocalSnapshot(const QString &name);
     void fillSourceMenu();
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);

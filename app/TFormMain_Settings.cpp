@@ -4,6 +4,7 @@
 #include "app/TFormMain.h"
 #include "app/seams/Seams.h"
 #include "app/settings/IniFile.h"
+#include "snapshot/SnapshotSettingsFile.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ void TFormMain::LoadSettings()
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
+    LoadSnapshotSettings(ini, *FormSnapshotSettings);
     loadPosition(ini, SectionMain, this);
     AddToLog(QStringLiteral("Loaded saved default settings"));
 }
@@ -54,6 +56,7 @@ void TFormMain::SaveSettings()
     savePosition(ini, SectionMain, this);
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
+    SaveSnapshotSettings(ini, *FormSnapshotSettings);
     AddToLog(QStringLiteral("Saved default settings"));
 }
 

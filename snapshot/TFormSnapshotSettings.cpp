@@ -1,10 +1,131 @@
 #include "snapshot/TFormSnapshotSettings.h"
 
+#include "app/seams/Exception.h"
+#include "app/seams/ExceptionDisplay.h"
+#include "app/seams/Seams.h"
 #include "app/widgets/WindowStyles.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
 
 TFormSnapshotSettings::TFormSnapshotSettings(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    windowstyle::UseCompactFont(this);
     windowstyle::SizeableWithoutButtons(this, 433, 359);
     windowstyle::CentreOnScreen(this);
+
+    onSignal(Button1, &QPushButton::clicked, &TFormSnapshotSettings::Button1Click);
+    onSignal(Button2, &QPushButton::clicked, &TFormSnapshotSettings::Button2Click);
+    onSignal(ManualFilename, &QCheckBox::toggled, &TFormSnapshotSettings::ManualFilenameClick);
+    onSignal(CheckBox_FTP, &QCheckBox::toggled, &TFormSnapshotSettings::CheckBox_FTPClick);
+    onSignal(ScrollBar_MotionDetectionSensitivity, &QScrollBar::valueChanged,
+             &TFormSnapshotSettings::ScrollBar_MotionDetectionSensitivityChange);
+    Edit_ManualFilename->installEventFilter(this);
+}
+
+template <typename Sender, typename Signal>
+void TFormSnapshotSettings::onSignal(Sender *sender, Signal signal, void (TFormSnapshotSettings::*handler)())
+{
+    connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
+}
+
+void TFormSnapshotSettings::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormSnapshotSettings::closeEvent(QCloseEvent *event)
+{
+    event->setAccepted(FormClose());
+}
+
+bool TFormSnapshotSettings::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Edit_ManualFilename && event->type() == QEvent::KeyRelease)
+        Edit_ManualFilenameKeyUp();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormSnapshotSettings::FormShow()
+{
+    if (!Edit_ManualFilename->text().isEmpty())
+        ManualFilename->setChecked(true);
+    setOwnerEnabled(false);
+}
+
+bool TFormSnapshotSettings::FormClose()
+{
+    if (ftpInformationMissing()) {
+        seams::ShowMessage(this, u"Error"_s, u"Missing FTP Information"_s);
+        return false;
+    }
+    setOwnerEnabled(true);
+    return true;
+}
+
+bool TFormSnapshotSettings::ftpInformationMissing() const
+{
+    if (!CheckBox_FTP->isChecked())
+        return false;
+    for (const QLineEdit *field : {Edit_FTPRemoteAddress, Edit_FTPRemoteDir, Edit_FTPUsername, Edit_FTPPassword}) {
+        if (field->text().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void TFormSnapshotSettings::setOwnerEnabled(bool enabled)
+{
+    if (owner_)
+        owner_->setEnabled(enabled);
+}
+
+void TFormSnapshotSettings::Button1Click()
+{
+    close();
+}
+
+void TFormSnapshotSettings::Button2Click()
+{
+    const std::optional<QString> chosen =
+        seams::GetExistingDirectory(this, u"Select Directory"_s, Edit_LocalSaveDir->text());
+    if (!chosen)
+        return;
+    if (!QFileInfo(*chosen).isDir() && !createFolderAfterAsking(*chosen))
+        return;
+    Edit_LocalSaveDir->setText(*chosen);
+}
+
+bool TFormSnapshotSettings::createFolderAfterAsking(const QString &folder)
+{
+    if (!seams::AskYesNo(this, u"Confirm"_s, u"The folder %1 does not exist. Create it?"_s.arg(folder)))
+        return false;
+    if (!QDir().mkpath(folder))
+        throw Exception(u"Cannot create the folder %1"_s.arg(folder));
+    return true;
+}
+
+void TFormSnapshotSettings::Edit_ManualFilenameKeyUp()
+{
+    ManualFilename->setChecked(!Edit_ManualFilename->text().isEmpty());
+}
+
+void TFormSnapshotSettings::ManualFilenameClick()
+{
+    if (!ManualFilename->isChecked())
+        Edit_ManualFilename->clear();
+}
+
+// FTP settings are read when a snapshot is uploaded; switching them on needs nothing at once.
+void TFormSnapshotSettings::CheckBox_FTPClick() {}
+
+void TFormSnapshotSettings::ScrollBar_MotionDetectionSensitivityChange()
+{
+    Label_Sensitivity->setText(u"(%1%)"_s.arg(ScrollBar_MotionDetectionSensitivity->value()));
 }

@@ -16,6 +16,13 @@ void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
     box.exec();
 }
 
+bool askYesNo(QWidget *owner, const QString &caption, const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No,
+                    owner ? owner : QApplication::activeWindow());
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> runSaveDialog(const SaveFileRequest &request)
 {
     QFileDialog dialog(request.owner);
@@ -40,6 +47,8 @@ std::optional<QString> runFolderDialog(QWidget *owner, const QString &caption, c
 } // namespace
 
 Seam<void(QWidget *, const QString &, const QString &)> ShowMessage{showMessageBox};
+
+Seam<bool(QWidget *, const QString &, const QString &)> AskYesNo{askYesNo};
 
 Seam<QDateTime()> Now{[] { return QDateTime::currentDateTime(); }};
 

@@ -17,6 +17,9 @@ namespace seams {
 // A message box with only an OK button. Returns once the box is closed.
 extern Seam<void(QWidget *owner, const QString &caption, const QString &text)> ShowMessage;
 
+// A question with Yes and No buttons; true for Yes.
+extern Seam<bool(QWidget *owner, const QString &caption, const QString &question)> AskYesNo;
+
 // The local date and time; every time stamp, file name and chart label reads it.
 extern Seam<QDateTime()> Now;
 

@@ -65,6 +65,17 @@ QByteArray garbage(qsizetype size, quint32 seed)
     return result;
 }
 
+// The snapshot settings window's section as a save appends it to a file without one.
+QByteArray defaultSnapshotSection(const QByteArray &lineEnd)
+{
+    return QStringLiteral("[FormSnapshotSettings]\nLocalSaveDir=%1\nFilename=\nFTP=0\nLOCAL=1\nFTPRemoteAddress=\n"
+                          "FTPRemoteDir=\nFTPRemotePort=21\nFTPUsername=\nFTPPassword=\nMotionDetection=0\n"
+                          "MotionDetectionSensitivity=50\n")
+        .arg(QDir::currentPath())
+        .toUtf8()
+        .replace("\n", lineEnd);
+}
+
 // The bytes a save of these values produces in a file that had no settings.
 QByteArray freshFile(int port, int quality, int autoTime, QPoint position, bool enabled, bool autoCapture)
 {
@@ -77,7 +88,7 @@ QByteArray freshFile(int port, int quality, int autoTime, QPoint position, bool 
         .arg(position.x())
         .arg(enabled ? 1 : 0)
         .arg(autoCapture ? 1 : 0)
-        .toUtf8();
+        .toUtf8() + defaultSnapshotSection("\n");
 }
 
 } // namespace
@@ -453,6 +464,7 @@ void TestSettings::saveKeepsUnknownLines()
 
     after.replace("%X", QByteArray::number(FormMain->x()));
     after.replace("%Y", QByteArray::number(FormMain->y()));
+    after += defaultSnapshotSection(after.endsWith("\r\n") ? "\r\n" : "\n");
     QCOMPARE(fixture.readSettings(), after);
     QVERIFY(fixture.messages.messages.isEmpty());
 }

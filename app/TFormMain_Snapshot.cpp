@@ -1,0 +1,100 @@
+// Snapshots: the snapshot run, its motion gate and local save, and auto capture.
+#include "app/Globals.h"
+#include "app/TFormMain.h"
+#include "app/seams/Seams.h"
+#include "capture/JpegImage.h"
+#include "snapshot/MotionDetection.h"
+#include "snapshot/SnapshotFile.h"
+#include "snapshot/SnapshotName.h"
+#include "snapshot/TFormSnapshotSettings.h"
+
+#include <QScopeGuard>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+void TFormMain::connectSnapshotHandlers()
+{
+    TimerAuto = new QTimer(this);
+    TimerAuto->setObjectName(u"TimerAuto"_s);
+    // A coarse timer may shift each tick by up to 5%; snapshots keep their rhythm.
+    TimerAuto->setTimerType(Qt::PreciseTimer);
+    onSignal(TimerAuto, &QTimer::timeout, &TFormMain::TimerAutoTimer);
+    onSignal(AutoCapture, &QCheckBox::toggled, &TFormMain::AutoCaptureClick);
+    onSignal(AutoTime, &QSpinBox::valueChanged, &TFormMain::AutoTimeChange);
+    onSignal(Button_Snapshot, &QPushButton::clicked, &TFormMain::Button_SnapshotClick);
+    onSignal(Button_SnapshotOptions, &QPushButton::clicked, &TFormMain::Button_SnapshotOptionsClick);
+}
+
+void TFormMain::AutoCaptureClick()
+{
+    AutoTimeChange();
+    if (!AutoCapture->isChecked())
+        TimerAuto->stop();
+    else if (!TimerAuto->isActive())
+        TimerAuto->start();
+}
+
+void TFormMain::AutoTimeChange()
+{
+    // QTimer restarts its countdown on every new interval, also an equal one.
+    const int interval = AutoTime->value() * 1000;
+    if (TimerAuto->interval() != interval)
+        TimerAuto->setInterval(interval);
+}
+
+void TFormMain::TimerAutoTimer()
+{
+    Button_Snapshot->setEnabled(false);
+    const auto enableAgain = qScopeGuard([this] { Button_Snapshot->setEnabled(true); });
+    Button_SnapshotClick();
+}
+
+void TFormMain::Button_SnapshotOptionsClick()
+{
+    AutoCapture->setChecked(false);
+    FormSnapshotSettings->SetOwnerWindow(this);
+    FormSnapshotSettings->show();
+}
+
+void TFormMain::Button_SnapshotClick()
+{
+    if (!GrabFrame())
+        return;
+    const TFormSnapshotSettings &settings = *FormSnapshotSettings;
+    const int threshold = motion::ThresholdFor(settings.ScrollBar_MotionDetectionSensitivity->value());
+    const QString name = snapshotname::SnapshotName(settings.Edit_ManualFilename->text(), seams::Now());
+    if (settings.CheckBox_MotionDetection->isChecked() && !motion::EnoughMotion(detectMotion(threshold), threshold))
+        return;
+    if (settings.CheckBox_Local->isChecked())
+        saveLocalSnapshot(name);
+    if (settings.CheckBox_FTP->isChecked())
+        NMFTPStart();
+}
+
+int TFormMain::detectMotion(int threshold)
+{
+    const std::optional<int> count = motion::CountUnmatchedAreas(*FrameBitmap, *PreviousFrameBitmap, threshold);
+    if (count && FormSnapshotSettings->CheckBox_DebugMotionDetection->isChecked())
+        AddToLog(u"Motion Detection found %1 unmatched areas"_s.arg(*count));
+    motion::KeepFrame(*FrameBitmap, *PreviousFrameBitmap);
+    return count.value_or(0);
+}
+
+void TFormMain::saveLocalSnapshot(const QString &name)
+{
+    try {
+        SaveSnapshotFile(FormSnapshotSettings->Edit_LocalSaveDir->text(), name, FrameJpeg->data());
+    } catch (...) {
+        // Shown once: a failing folder must not raise a new box on every tick.
+        if (AutoCapture->isChecked()) {
+            AddToLog(u"Stopping autocapture!!!"_s);
+            AutoCapture->setChecked(false);
+        }
+        throw;
+    }
+    AddToLog(u"Local Snapshot "_s + name + u" saved"_s);
+}
+
+// The upload flow is built on top of the snapshot run; until then it does nothing.
+void TFormMain::NMFTPStart() {}
