@@ -34,6 +34,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectLogHandlers();
     connectSettingsHandlers();
     connectCaptureHandlers();
+    startChartTimer();
     JPEGQualityChange();
 }
 

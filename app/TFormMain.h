@@ -14,6 +14,7 @@ class JpegImage;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
+class QTimer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
 // and the program's own operations. Its handlers are spread over files by topic.
@@ -62,6 +63,10 @@ public:
     bool GrabFrame();
     std::unique_ptr<QBuffer> BuildFrameStream();
 
+    // Request chart (TFormMain_Stats.cpp)
+    void ChartTimerTimer();
+    QTimer *ChartTimer = nullptr;
+
     std::unique_ptr<JpegImage> FrameJpeg;
     std::unique_ptr<QImage> FrameBitmap;
     std::unique_ptr<QImage> PreviousFrameBitmap;
@@ -91,6 +96,7 @@ private:
     void connectLogHandlers();
     void connectSettingsHandlers();
     void connectCaptureHandlers();
+    void startChartTimer();
     void fillSourceMenu();
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);
