@@ -25,7 +25,6 @@ void TestBandwidth::recordedSizesAddUp_data()
 
     QTest::newRow("none") << QList<qint64>{} << u"0"_s << u"0"_s;
     QTest::newRow("equal sizes count each time") << QList<qint64>{1000, 1000, 500} << u"500"_s << u"2500"_s;
-    QTest::newRow("empty body") << QList<qint64>{7, 0} << u"0"_s << u"7"_s;
     QTest::newRow("past 32 bits") << QList<qint64>{2147483647, 2147483647, 2} << u"2"_s << u"4294967296"_s;
 }
 
@@ -39,12 +38,6 @@ void TestBandwidth::recordedSizesAddUp()
     CreateProgramWindows();
     for (const qint64 size : sizes)
         FormBandwidth->RecordSent(size);
-    QCOMPARE(FormBandwidth->Edit1->text(), last);
-    QCOMPARE(FormBandwidth->Edit2->text(), total);
-
-    // Showing and closing the window leaves the values alone.
-    FormBandwidth->show();
-    FormBandwidth->close();
     QCOMPARE(FormBandwidth->Edit1->text(), last);
     QCOMPARE(FormBandwidth->Edit2->text(), total);
 }

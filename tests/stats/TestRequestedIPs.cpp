@@ -30,7 +30,6 @@ class TestRequestedIPs : public QObject {
 private slots:
     void timeTextReadsBackToTheSecond_data();
     void timeTextReadsBackToTheSecond();
-    void addToItemListFindsOrAppends();
     void repeatedAddressUpdatesOnlyItsLastRequest();
     void eleventhAddressEvictsTheEarliestLastRequest_data();
     void eleventhAddressEvictsTheEarliestLastRequest();
@@ -41,9 +40,7 @@ void TestRequestedIPs::timeTextReadsBackToTheSecond_data()
     QTest::addColumn<QDateTime>("time");
     QTest::newRow("afternoon") << QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9, 999));
     QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0));
-    QTest::newRow("last second") << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 500));
-    QTest::newRow("leap day") << QDateTime(QDate(2028, 2, 29), QTime(9, 1, 2));
-    QTest::newRow("next century") << QDateTime(QDate(2101, 6, 15), QTime(12, 0, 30));
+    QTest::newRow("last second of a century") << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59, 500));
 }
 
 void TestRequestedIPs::timeTextReadsBackToTheSecond()
@@ -53,20 +50,6 @@ void TestRequestedIPs::timeTextReadsBackToTheSecond()
     QCOMPARE(ParseRequestTimeText(text), time.addMSecs(-time.time().msec()));
     QCOMPARE(RequestTimeText(ParseRequestTimeText(text)), text);
     QVERIFY(ParseRequestTimeText(text) < ParseRequestTimeText(RequestTimeText(time.addSecs(1))));
-}
-
-void TestRequestedIPs::addToItemListFindsOrAppends()
-{
-    ProgramFixture program;
-    CreateProgramWindows();
-    QListWidget *list = FormRequestedIPs->ListBoxRequestedIP;
-    QCOMPARE(FormRequestedIPs->AddToItemList(u"a"_s, list), -1);
-    QCOMPARE(FormRequestedIPs->AddToItemList(u"b"_s, list), -1);
-    QCOMPARE(FormRequestedIPs->AddToItemList(u"b"_s, list), 1);
-    QCOMPARE(FormRequestedIPs->AddToItemList(u"A"_s, list), -1);
-    QCOMPARE(addresses(), (QStringList{u"a"_s, u"b"_s, u"A"_s}));
-    QCOMPARE(textsOf(FormRequestedIPs->ListBoxRequestedNum),
-             (QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s}));
 }
 
 void TestRequestedIPs::repeatedAddressUpdatesOnlyItsLastRequest()
@@ -82,10 +65,13 @@ void TestRequestedIPs::repeatedAddressUpdatesOnlyItsLastRequest()
     FormRequestedIPs->AddRequestedIP(address(2));
     program.clock.advanceSeconds(30);
     FormRequestedIPs->AddRequestedIP(address(1));
+    FormRequestedIPs->AddRequestedIP(address(10)); // not the same as 10.0.0.1
 
-    QCOMPARE(addresses(), (QStringList{address(1), address(2)}));
-    QCOMPARE(firstTimes(), (QStringList{start, u"2026-12-07 14:05:39"_s}));
-    QCOMPARE(lastTimes(), (QStringList{u"2026-12-07 14:06:09"_s, u"2026-12-07 14:05:39"_s}));
+    QCOMPARE(addresses(), (QStringList{address(1), address(2), address(10)}));
+    QCOMPARE(firstTimes(), (QStringList{start, u"2026-12-07 14:05:39"_s, u"2026-12-07 14:06:09"_s}));
+    QCOMPARE(lastTimes(), (QStringList{u"2026-12-07 14:06:09"_s, u"2026-12-07 14:05:39"_s, u"2026-12-07 14:06:09"_s}));
+    QCOMPARE(FormRequestedIPs->AddToItemList(address(2), FormRequestedIPs->ListBoxRequestedIP), 1);
+    QCOMPARE(textsOf(FormRequestedIPs->ListBoxRequestedNum).join(u' '), u"1 2 3 4 5 6 7 8 9 10"_s);
 }
 
 void TestRequestedIPs::eleventhAddressEvictsTheEarliestLastRequest_data()
@@ -133,7 +119,6 @@ void TestRequestedIPs::eleventhAddressEvictsTheEarliestLastRequest()
     QCOMPARE(addresses(), expectedAddresses);
     QCOMPARE(lastTimes(), expectedLast);
     QCOMPARE(firstTimes().size(), 10);
-    QVERIFY(firstTimes().constFirst() == RequestTimeText(base));
 }
 
 VANTREL_TEST_MAIN(TestRequestedIPs)

@@ -34,7 +34,6 @@ class TestStatsWindows : public QObject {
 
 private slots:
     void hiddenWindowsDrawTheirClientArea();
-    void hiddenChartFollowsAResize();
     void settingsRoundTrip();
     void loadHoldsValuesToTheirRanges_data();
     void loadHoldsValuesToTheirRanges();
@@ -44,37 +43,24 @@ void TestStatsWindows::hiddenWindowsDrawTheirClientArea()
 {
     ProgramFixture program;
     program.start();
-    FormMain->ChartTimerTimer();
     FormChart->CountRequest();
     FormMain->ChartTimerTimer();
-    FormRequestedIPs->AddRequestedIP(u"192.168.1.20"_s);
-    FormBandwidth->RecordSent(1234);
-
+    FormMain->ChartTimerTimer();
     QVERIFY(!FormChart->isVisible() && !FormRequestedIPs->isVisible() && !FormBandwidth->isVisible());
-    QCOMPARE(FormChart->grab().size(), QSize(622, 194));
     QCOMPARE(FormRequestedIPs->grab().size(), QSize(368, 163));
     QCOMPARE(FormBandwidth->grab().size(), QSize(230, 54));
 
     const QImage chart = FormChart->grab().toImage();
-    QVERIFY2(redPixels(chart) > 20, "no line drawn");
+    QCOMPARE(chart.size(), QSize(622, 194));
     QCOMPARE(FormChart->GroupBox1->geometry(), QRect(0, 153, 622, 41));
-    QCOMPARE(FormChart->Chart->geometry(), QRect(0, 0, 622, 153));
-}
+    QVERIFY2(redPixels(chart) > 20, "no line drawn");
 
-void TestStatsWindows::hiddenChartFollowsAResize()
-{
-    ProgramFixture program;
-    program.start();
-    FormChart->CountRequest();
-    FormMain->ChartTimerTimer();
-    FormMain->ChartTimerTimer();
-
+    // Resized while hidden: the picture has the new size, the options strip stays at the bottom.
     FormChart->resize(700, 250);
-    const QImage chart = FormChart->grab().toImage();
-    QCOMPARE(chart.size(), QSize(700, 250));
+    const QImage resized = FormChart->grab().toImage();
+    QCOMPARE(resized.size(), QSize(700, 250));
     QCOMPARE(FormChart->GroupBox1->geometry(), QRect(0, 209, 700, 41));
-    QVERIFY(redPixels(chart.copy(0, 0, 700, 209)) > 20);
-    QCOMPARE(redPixels(chart.copy(0, 209, 700, 41)), 0);
+    QVERIFY(redPixels(resized.copy(0, 0, 700, 209)) > 20);
 }
 
 void TestStatsWindows::settingsRoundTrip()
@@ -94,8 +80,7 @@ void TestStatsWindows::settingsRoundTrip()
                         "[FormRequestedIPs]\nTop=80\nLeft=70\n"));
 
     FormChart->SpinEditChartUpdate->setValue(2);
-    FormChart->move(1, 2);
-    FormChart->resize(600, 180);
+    FormChart->setGeometry(1, 2, 600, 180);
     FormBandwidth->move(3, 4);
     FormRequestedIPs->move(5, 6);
     FormMain->LoadSettings();
@@ -120,8 +105,6 @@ void TestStatsWindows::loadHoldsValuesToTheirRanges_data()
     QTest::newRow("interval zero") << QByteArray("[FormChart]\nChartUpdate=0\n") << 1 << unchanged << QPoint(255, 190);
     QTest::newRow("interval too long") << QByteArray("[FormChart]\nChartUpdate=999\n") << 360 << unchanged
                                        << QPoint(255, 190);
-    QTest::newRow("interval not a number") << QByteArray("[FormChart]\nChartUpdate=soon\n") << 60 << unchanged
-                                           << QPoint(255, 190);
     QTest::newRow("negative ignored") << QByteArray("[FormChart]\nTop=-5\nLeft=-5\nHeight=-1\nWidth=-1\n"
                                                     "[FormBandwidth]\nTop=-20\nLeft=-1\n")
                                       << 60 << unchanged << QPoint(255, 190);
