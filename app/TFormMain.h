@@ -106,6 +106,10 @@ public:
 
     QTimer *TimerAuto = nullptr;
 
+    // Request chart (TFormMain_Stats.cpp)
+    void ChartTimerTimer();
+    QTimer *ChartTimer = nullptr;
+
     std::unique_ptr<JpegImage> FrameJpeg;
     std::unique_ptr<QImage> FrameBitmap;
     std::unique_ptr<QImage> PreviousFrameBitmap;
@@ -138,6 +142,7 @@ private:
     void connectSnapshotHandlers();
     int detectMotion(int threshold);
     void saveLocalSnapshot(const QString &name);
+    void startChartTimer();
     void fillSourceMenu();
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);

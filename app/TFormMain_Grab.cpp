@@ -54,7 +54,7 @@ std::unique_ptr<QBuffer> TFormMain::BuildFrameStream()
     auto stream = std::make_unique<QBuffer>();
     stream->setData(FrameJpeg->data());
     stream->open(QIODevice::ReadOnly);
-    FormBandwidth->Edit1->setText(QString::number(stream->size()));
+    FormBandwidth->RecordSent(stream->size());
     stream->seek(0);
     return stream;
 }

@@ -126,6 +126,10 @@ bool TFormMain::sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, co
 
 QString TFormMain::peerOf(const Reply &reply) { return reply.socket ? reply.socket->PeerAddress() : QString(); }
 
-void TFormMain::recordSent(qint64 bytes) { FormBandwidth->Edit1->setText(QString::number(bytes)); }
+void TFormMain::recordSent(qint64 bytes) { FormBandwidth->RecordSent(bytes); }
 
-void TFormMain::countRequest(const QString &) {}
+void TFormMain::countRequest(const QString &peer)
+{
+    FormChart->CountRequest();
+    FormRequestedIPs->AddRequestedIP(peer);
+}

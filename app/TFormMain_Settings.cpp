@@ -5,6 +5,9 @@
 #include "app/seams/Seams.h"
 #include "app/settings/IniFile.h"
 #include "snapshot/SnapshotSettingsFile.h"
+#include "stats/TFormBandwidth.h"
+#include "stats/TFormChart.h"
+#include "stats/TFormRequestedIPs.h"
 
 namespace {
 
@@ -26,6 +29,46 @@ void savePosition(IniFile &ini, const QString &section, const QWidget *window)
     ini.WriteInteger(section, QStringLiteral("Left"), window->x());
 }
 
+// A saved size applies the same way, each of height and width on its own.
+void loadSize(const IniFile &ini, const QString &section, QWidget *window)
+{
+    const int height = ini.ReadInteger(section, QStringLiteral("Height"), -1);
+    const int width = ini.ReadInteger(section, QStringLiteral("Width"), -1);
+    if (height < 0 && width < 0)
+        return;
+    window->resize(width >= 0 ? width : window->width(), height >= 0 ? height : window->height());
+}
+
+void saveSize(IniFile &ini, const QString &section, const QWidget *window)
+{
+    ini.WriteInteger(section, QStringLiteral("Height"), window->height());
+    ini.WriteInteger(section, QStringLiteral("Width"), window->width());
+}
+
+// The statistics windows: the chart's interval, position and size, the
+// other two windows' positions.
+const QString SectionChart = QStringLiteral("FormChart");
+const QString SectionBandwidth = QStringLiteral("FormBandwidth");
+const QString SectionRequestedIPs = QStringLiteral("FormRequestedIPs");
+
+void loadStatisticsWindows(const IniFile &ini)
+{
+    FormChart->SpinEditChartUpdate->setValue(ini.ReadInteger(SectionChart, QStringLiteral("ChartUpdate"), 60));
+    loadPosition(ini, SectionChart, FormChart);
+    loadSize(ini, SectionChart, FormChart);
+    loadPosition(ini, SectionBandwidth, FormBandwidth);
+    loadPosition(ini, SectionRequestedIPs, FormRequestedIPs);
+}
+
+void saveStatisticsWindows(IniFile &ini)
+{
+    ini.WriteInteger(SectionChart, QStringLiteral("ChartUpdate"), FormChart->SpinEditChartUpdate->value());
+    savePosition(ini, SectionChart, FormChart);
+    saveSize(ini, SectionChart, FormChart);
+    savePosition(ini, SectionBandwidth, FormBandwidth);
+    savePosition(ini, SectionRequestedIPs, FormRequestedIPs);
+}
+
 } // namespace
 
 void TFormMain::connectSettingsHandlers()
@@ -44,6 +87,7 @@ void TFormMain::LoadSettings()
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
     loadPosition(ini, SectionMain, this);
+    loadStatisticsWindows(ini);
     AddToLog(QStringLiteral("Loaded saved default settings"));
 }
 
@@ -57,6 +101,7 @@ void TFormMain::SaveSettings()
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
+    saveStatisticsWindows(ini);
     AddToLog(QStringLiteral("Saved default settings"));
 }
 

@@ -2,9 +2,41 @@
 
 #include "app/widgets/WindowStyles.h"
 
+namespace {
+
+constexpr int MinimumPixelSize = 8;
+
+// The labels keep the 100 pixels the window was drawn for; a face too wide
+// for them is made smaller rather than cut off.
+void shrinkToFit(QLabel *label)
+{
+    QFont font = label->font();
+    while (font.pixelSize() > MinimumPixelSize && QFontMetrics(font).horizontalAdvance(label->text()) > label->width())
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
+}
+
+} // namespace
+
 TFormBandwidth::TFormBandwidth(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    windowstyle::UseCompactFont(this);
     windowstyle::DialogWithCloseBox(this, 230, 54);
+    shrinkToFit(Label1);
+    shrinkToFit(Label2);
     move(255, 190);
+}
+
+void TFormBandwidth::RecordSent(qint64 bytes)
+{
+    Edit1->setText(QString::number(bytes));
+    Edit1Change();
+}
+
+// The total is 64 bits wide: a 32-bit one would wrap after 2 GiB sent.
+void TFormBandwidth::Edit1Change()
+{
+    const qint64 total = Edit2->text().toLongLong() + Edit1->text().toLongLong();
+    Edit2->setText(QString::number(total));
 }

@@ -4,10 +4,18 @@
 
 #include <QWidget>
 
-// The window with the last and total response sizes.
+// The window with the size of the last response body sent and the total of
+// all of them since the start. Both live only as decimal text in the two fields.
 class TFormBandwidth : public QWidget, public Ui::TFormBandwidth {
     Q_OBJECT
 
 public:
     explicit TFormBandwidth(QWidget *parent = nullptr);
+
+    // Records the size of a response body about to be sent: shows it in Edit1
+    // and adds it to the total, also when it equals the size shown before.
+    void RecordSent(qint64 bytes);
+
+    // Adds the size shown in Edit1 to the total in Edit2.
+    void Edit1Change();
 };

@@ -1,0 +1,31 @@
+// The request chart's timer: each tick turns the requests counted since the
+// last one into a point of the chart.
+#include "app/ChartTimerAccess.h"
+#include "app/Globals.h"
+#include "app/TFormMain.h"
+#include "app/seams/Seams.h"
+#include "stats/RequestCount.h"
+#include "stats/TFormChart.h"
+
+#include <QTimer>
+
+void TFormMain::startChartTimer()
+{
+    RequestCount = 0;
+    ChartTimer = new QTimer(this);
+    ChartTimer->setObjectName(QStringLiteral("ChartTimer"));
+    ChartTimer->setInterval(60000);
+    ChartTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early or late
+    onSignal(ChartTimer, &QTimer::timeout, &TFormMain::ChartTimerTimer);
+    ChartTimer->start();
+}
+
+void TFormMain::ChartTimerTimer()
+{
+    FormChart->AddChartPoint(RequestCount, seams::Now());
+    RequestCount = 0;
+}
+
+QTimer *MainChartTimer() { return FormMain->ChartTimer; }
+
+void RunMainChartTimerTick() { FormMain->ChartTimerTimer(); }

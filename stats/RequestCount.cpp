@@ -1,0 +1,3 @@
+#include "stats/RequestCount.h"
+
+int RequestCount = 0;
