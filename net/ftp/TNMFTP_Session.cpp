@@ -62,12 +62,12 @@ void TNMFTP::CheckLoginReply()
 }
 
 // Runs inside a catch block: the failure being raised is the one the caller hears about.
-// A control connection that broke or timed out is closed without QUIT, which would only
-// fail (or wait) again.
+// A control connection that broke, or whose read or send was cancelled or timed out, is
+// closed without QUIT, which would only fail (or wait) again.
 void TNMFTP::QuitAfterFailure()
 {
     try {
-        if (Broken() || TimedOut())
+        if (Broken())
             TPowersock::Disconnect();
         else
             Disconnect();

@@ -108,9 +108,8 @@ public:
 
 protected:
     void ClearCancel() { cancelled_ = false; }
-    bool Cancelled() const { return cancelled_; }
-    bool TimedOut() const { return timedOut_; }
-    // True once a socket error was raised on this connection since it was opened.
+    // True once a socket error or an abandoned read or send ended an operation on this
+    // connection since it was opened.
     bool Broken() const { return broken_; }
     // Fires OnError and raises ESockError for any error but "would block".
     void ErrorManager(int error);
@@ -124,6 +123,7 @@ private:
     quint32 LookUp(const QString &name);
     void AwaitConnect();
     void SendBuffer(const char *data, qint64 length);
+    [[noreturn]] void Abandon(const QString &message);
     void AppendCapped(QByteArray &line, const char *data, qint64 length) const;
 
     void TimerOn();

@@ -57,7 +57,7 @@ QByteArray TPowersock::ReadLn()
     QByteArray line;
     for (;;) {
         if (cancelled_)
-            throw EAbortError(QStringLiteral("Socket readln aborted"));
+            Abandon(QStringLiteral("Socket readln aborted"));
         int error = 0;
         const qint64 peeked = FtpSocketCalls::Peek(handle_, ioBuffer_.data(), BlockBytes, error);
         if (peeked == 0) {
@@ -92,6 +92,13 @@ void TPowersock::AppendCapped(QByteArray &line, const char *data, qint64 length)
         line.replace(MaxLineBytes - 2, 2, "\r\n");
 }
 
+// A line half sent or a reply left unread puts the dialogue out of step for good.
+void TPowersock::Abandon(const QString &message)
+{
+    broken_ = true;
+    throw EAbortError(message);
+}
+
 void TPowersock::Write(const QByteArray &data) { SendBuffer(data.constData(), data.size()); }
 
 void TPowersock::Writeln(const QString &text)
@@ -107,7 +114,7 @@ void TPowersock::SendBuffer(const char *data, qint64 length)
     qint64 offset = 0;
     while (offset < length) {
         if (cancelled_)
-            throw EAbortError(QStringLiteral("Socket send aborted"));
+            Abandon(QStringLiteral("Socket send aborted"));
         int error = 0;
         const qint64 sent = PosixSocket::Send(handle_, data + offset, length - offset, error);
         if (sent >= 0) {

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QHostInfo>
 #include <QTest>
+#include <QTimer>
 
 class TestFtpSession : public QObject {
     Q_OBJECT
@@ -178,6 +179,12 @@ void TestFtpSession::silentServerEndsAtTheTimeLimit()
     QVERIFY(!fixture.ftp.Connected());
     QTest::qWait(50);
     QCOMPARE(server.dialogue, QByteArray()); // no QUIT into a connection that stopped answering
+
+    // Without a time limit only Cancel ends the wait, and the quit does not wait again.
+    fixture.ftp.SetTimeOut(0);
+    QTimer::singleShot(200, &fixture.ftp, [&] { fixture.ftp.Cancel(); });
+    QCOMPARE(fixture.Run(), QStringLiteral("Socket readln aborted"));
+    QVERIFY(!fixture.ftp.Connected());
 }
 
 void TestFtpSession::unreachableOrUnknownHost()
