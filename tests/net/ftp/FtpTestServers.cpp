@@ -29,6 +29,7 @@ void ScriptedFtpServer::Accept()
 {
     QTcpSocket *control = server_.nextPendingConnection();
     control->setParent(this);
+    controls_ << control;
     ++connections;
     QObject::connect(control, &QTcpSocket::readyRead, this, [this, control] {
         pending_ += control->readAll();
@@ -39,6 +40,12 @@ void ScriptedFtpServer::Accept()
         }
     });
     SendGreeting(control, 0);
+}
+
+void ScriptedFtpServer::CloseControlConnections()
+{
+    for (QTcpSocket *control : std::as_const(controls_))
+        control->disconnectFromHost();
 }
 
 void ScriptedFtpServer::SendGreeting(QTcpSocket *control, int piece)

@@ -36,6 +36,8 @@ public:
 
     ScriptedFtpServer();
     quint16 Port() const { return server_.serverPort(); }
+    // Ends every control connection from the server's side.
+    void CloseControlConnections();
 
     QList<QByteArray> Greeting{QByteArrayLiteral("220 Scripted\r\n")}; // pieces, 20 ms apart
     bool CloseAfterGreeting = false;
@@ -56,6 +58,7 @@ private:
     void Store(QTcpSocket *control);
 
     QTcpServer server_;
+    QList<QTcpSocket *> controls_;
     int greetingSent_ = 0;
     QByteArray pending_;
 };

@@ -1,4 +1,5 @@
 #include "tests/net/ftp/FtpFixture.h"
+#include "tests/net/NetTestSupport.h"
 #include "tests/net/ftp/FtpTestServers.h"
 
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@ private slots:
     void refusedCommandGoesToFailureHandler();
     void quitReplyRefusalRaisesAfterClosing();
     void idleComponentSendsNothing();
+    void idleSessionNeitherSpinsNorMissesTheClose();
     void silentServerEndsAtTheTimeLimit();
     void unreachableOrUnknownHost();
 };
@@ -164,6 +166,26 @@ void TestFtpSession::idleComponentSendsNothing()
     QTest::qWait(100);
     QCOMPARE(server.connections, 0);
     QVERIFY(fixture.events.isEmpty());
+}
+
+void TestFtpSession::idleSessionNeitherSpinsNorMissesTheClose()
+{
+    ScriptedFtpServer server;
+    server.Replies["USER"] = "230 In.\r\n200 Unasked for.\r\n";
+    FtpFixture fixture(server.Port());
+    int iterations = 0;
+    QCOMPARE(fixture.Run([&] {
+        const LoopCounter counter;
+        PumpEvents(QuietWindowMs); // a reply nobody reads yet must not keep the loop busy
+        iterations = counter.iterations;
+        server.Replies["NOOP"] = "200 NOOP ok.\r\n";
+        fixture.ftp.DoCommand(QStringLiteral("NOOP")); // drops the stale line first
+        QCOMPARE(fixture.ftp.LastReply(), QByteArray("200 NOOP ok.\r\n"));
+        server.CloseControlConnections();
+        QVERIFY(PumpUntil([&] { return !fixture.ftp.Connected(); }));
+    }),
+             QString());
+    QVERIFY2(iterations < QuietLoopLimit, qPrintable(QString::number(iterations)));
 }
 
 void TestFtpSession::silentServerEndsAtTheTimeLimit()
