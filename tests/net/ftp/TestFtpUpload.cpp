@@ -43,8 +43,8 @@ class TestFtpUpload : public QObject {
 private slots:
     void filesArriveIntact_data();
     void filesArriveIntact();
-    void refusedStoreReachesFailureHandlerTwice();
-    void handledRefusalKeepsTheSession();
+    void refusedStore_data();
+    void refusedStore();
     void failuresBeforeTheTransfer();
     void commandDialogueByteForByte();
     void dataConnectionNeverOpened();
@@ -93,32 +93,35 @@ void TestFtpUpload::filesArriveIntact()
     QTRY_COMPARE(ReadFile(QDir(server.Folder()).filePath(storedAs)), content);
 }
 
-void TestFtpUpload::refusedStoreReachesFailureHandlerTwice()
+void TestFtpUpload::refusedStore_data()
 {
+    QTest::addColumn<bool>("handled");
+    QTest::addColumn<QString>("raised");
+    QTest::addColumn<QStringList>("events");
+    QTest::newRow("unhandled: failure twice, session quit")
+        << false << QStringLiteral("553 Could not create file.\r\n")
+        << QStringList{QStringLiteral("connect"), QStringLiteral("failure:9"), QStringLiteral("failure:9")};
+    QTest::newRow("handled: session goes on")
+        << true << QString()
+        << QStringList{QStringLiteral("connect"), QStringLiteral("failure:9"), QStringLiteral("success:14")};
+}
+
+void TestFtpUpload::refusedStore()
+{
+    QFETCH(bool, handled);
+    QFETCH(QString, raised);
+    QFETCH(QStringList, events);
     PyFtpServer server;
     const QString path = WriteFile(local_, QStringLiteral("refused.jpg"), "jpeg");
     FtpFixture fixture(server.Port(), QStringLiteral("refused"));
-    QCOMPARE(fixture.Run([&] { fixture.ftp.Upload(path, QStringLiteral("x.jpg")); }),
-             QStringLiteral("553 Could not create file.\r\n"));
-    QCOMPARE(fixture.events,
-             (QStringList{QStringLiteral("connect"), QStringLiteral("failure:9"), QStringLiteral("failure:9")}));
-    QVERIFY(!fixture.ftp.Connected());
-}
-
-void TestFtpUpload::handledRefusalKeepsTheSession()
-{
-    PyFtpServer server;
-    const QString path = WriteFile(local_, QStringLiteral("handled.jpg"), "jpeg");
-    FtpFixture fixture(server.Port(), QStringLiteral("refused"));
-    fixture.handleFailures = true;
+    fixture.handleFailures = handled;
     QCOMPARE(fixture.Run([&] {
         fixture.ftp.Upload(path, QStringLiteral("x.jpg"));
-        QVERIFY(fixture.ftp.Connected());
         fixture.ftp.DoCommand(QStringLiteral("NOOP"));
     }),
-             QString());
-    QCOMPARE(fixture.events,
-             (QStringList{QStringLiteral("connect"), QStringLiteral("failure:9"), QStringLiteral("success:14")}));
+             raised);
+    QCOMPARE(fixture.events, events);
+    QCOMPARE(fixture.ftp.Connected(), handled);
 }
 
 void TestFtpUpload::failuresBeforeTheTransfer()
