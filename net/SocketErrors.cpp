@@ -93,6 +93,8 @@ int FromErrno(int errnoValue)
     return found == ErrnoNumbers().end() ? errnoValue : found->second;
 }
 
+bool Known(int code) { return Descriptions().count(code) != 0; }
+
 QString Text(int code)
 {
     const auto found = Descriptions().find(code);

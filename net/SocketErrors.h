@@ -15,6 +15,9 @@ constexpr int NoData = 11004;
 // The number of the platform's errno value in the table; an errno the table lacks keeps its own value.
 int FromErrno(int errnoValue);
 
+// True when the number is one of the table's entries.
+bool Known(int code);
+
 // The table's description of a number, for example "Connection refused" for 10061.
 QString Text(int code);
 

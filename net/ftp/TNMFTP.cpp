@@ -1,0 +1,102 @@
+#include "net/ftp/TNMFTP.h"
+
+#include "net/ftp/FtpExceptions.h"
+#include "net/ftp/FtpReply.h"
+
+namespace {
+
+TCmdType KindOf(const QString &command)
+{
+    const QString verb = command.section(QLatin1Char(' '), 0, 0).toUpper();
+    if (verb == QLatin1String("CWD"))
+        return cmdChangeDir;
+    if (verb == QLatin1String("DELE"))
+        return cmdDelete;
+    if (verb == QLatin1String("MKD"))
+        return cmdMakeDir;
+    if (verb == QLatin1String("RMD"))
+        return cmdRemoveDir;
+    if (command == QLatin1String("PWD"))
+        return cmdCurrentDir;
+    return cmdDoCommand;
+}
+
+} // namespace
+
+TNMFTP::TNMFTP(QObject *owner) : TPowersock(owner) { SetPort(21); }
+
+void TNMFTP::Mode(int type)
+{
+    switch (type) {
+    case 1:
+        return DoCommand(QStringLiteral("TYPE A"));
+    case 2:
+        return DoCommand(QStringLiteral("TYPE I"));
+    case 3:
+        return DoCommand(QStringLiteral("TYPE L 8"));
+    default:
+        return;
+    }
+}
+
+void TNMFTP::DoCommand(const QString &command)
+{
+    const TCmdType kind = KindOf(command);
+    ClearCancel();
+    CertifyConnect();
+    StatusMessage(1, command);
+    DiscardWaitingInput();
+    Transaction(command);
+    if (!FtpReply::Within(ReplyNumber(), 400, 599)) {
+        if (OnSuccess)
+            OnSuccess(kind);
+        return;
+    }
+    if (FtpReply::Within(ReplyNumber(), 500, 502) && OnUnSupportedFunction)
+        OnUnSupportedFunction(kind);
+    Refuse(kind, LastReply());
+}
+
+void TNMFTP::Refuse(TCmdType kind, const QByteArray &reply)
+{
+    const QString text = QString::fromLatin1(reply);
+    bool handled = false;
+    if (OnFailure)
+        OnFailure(handled, kind);
+    if (!handled)
+        throw FTPException(text);
+}
+
+void TNMFTP::CertifyConnect()
+{
+    if (Connected())
+        return;
+    bool handled = false;
+    if (OnConnectionRequired)
+        OnConnectionRequired(handled);
+    if (!handled || !Connected())
+        throw Exception(QStringLiteral("Not Connected"));
+}
+
+void TNMFTP::DiscardWaitingInput()
+{
+    if (DataAvailable())
+        Read(0);
+}
+
+void TNMFTP::Transaction(const QString &command)
+{
+    TPowersock::Transaction(command);
+    ReadExtraLines(LastReply());
+}
+
+QByteArray TNMFTP::ReadExtraLines(const QByteArray &reply)
+{
+    QByteArray line = reply;
+    while (FtpReply::Continues(line)) {
+        line = ReadLn();
+        if (!line.isEmpty())
+            StatusMessage(1, QString::fromLatin1(line).trimmed());
+    }
+    return line;
+}

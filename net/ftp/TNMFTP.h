@@ -1,0 +1,121 @@
+#pragma once
+
+#include "net/ftp/TPowersock.h"
+
+#include <QString>
+
+#include <functional>
+
+// Command kinds passed to the success, failure and unsupported events.
+enum TCmdType {
+    cmdChangeDir,
+    cmdMakeDir,
+    cmdDelete,
+    cmdRemoveDir,
+    cmdList,
+    cmdRename,
+    cmdUpRestore,
+    cmdDownRestore,
+    cmdDownload,
+    cmdUpload,
+    cmdAppend,
+    cmdReInit,
+    cmdAllocate,
+    cmdNList,
+    cmdDoCommand,
+    cmdCurrentDir
+};
+
+enum TFirewallType { FTUser, FtOpen, FtSite };
+
+// FTP client session (RFC 959) over the control socket it inherits: connect and log in,
+// single commands, uploads in active (or passive) mode, quit.
+//
+//   ftp.SetHost("127.0.0.1"); ftp.SetPort(21); ftp.SetUserID(...); ftp.SetPassword(...);
+//   ftp.OnConnect = [&](QObject *) { ftp.Upload(file, "cam/snap.jpg"); ftp.Disconnect(); };
+//   ftp.Connect();   // returns after OnConnect; any failure quits the session and raises
+//
+// Refusals raise FTPException with the reply line (CR LF included), socket failures
+// ESockError, cancelled waits EAbortError, and commands without a session `Exception`
+// "Not Connected"; a failure handler that sets Handled stops the exception where noted.
+class TNMFTP : public TPowersock {
+    Q_OBJECT
+
+public:
+    static constexpr int DefaultVendor = 2411;
+
+    explicit TNMFTP(QObject *owner = nullptr);
+
+    void SetUserID(const QString &userId) { userId_ = userId; }
+    QString UserID() const { return userId_; }
+    void SetPassword(const QString &password) { password_ = password; }
+    QString Password() const { return password_; }
+    void SetPassive(bool passive) { passive_ = passive; }
+    bool Passive() const { return passive_; }
+    void SetVendor(int vendor) { vendor_ = vendor; }
+    int Vendor() const { return vendor_; }
+    void SetParseList(bool parse) { parseList_ = parse; }
+    bool ParseList() const { return parseList_; }
+    void SetFirewallType(TFirewallType type) { firewallType_ = type; }
+    TFirewallType FirewallType() const { return firewallType_; }
+    void SetFWUserID(const QString &userId) { fwUserId_ = userId; }
+    void SetFWPassword(const QString &password) { fwPassword_ = password; }
+    void SetFWAuthenticate(bool authenticate) { fwAuthenticate_ = authenticate; }
+    bool FWAuthenticate() const { return fwAuthenticate_; }
+    // Size of the file the running (or last) upload sends.
+    qint64 BytesTotal() const { return bytesTotal_; }
+
+    // Opens the control connection, logs in and fires OnConnect; nothing when connected.
+    void Connect() override;
+    // Sends QUIT and closes; nothing when not connected. A QUIT reply 301..599 raises
+    // FTPException after the close.
+    void Disconnect() override;
+    // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; other values do nothing.
+    void Mode(int type);
+    // Sends one command; 400..599 is a failure (OnFailure, FTPException unless handled),
+    // anything else OnSuccess.
+    void DoCommand(const QString &command);
+    // Stores the local file as remoteName (its own file name when empty); the outcome
+    // comes through OnSuccess(cmdUpload) or OnFailure and an exception.
+    void Upload(const QString &localFile, const QString &remoteName);
+
+    // Reads the lines that follow a reply's first line; returns the reply's last line.
+    QByteArray ReadExtraLines(const QByteArray &reply);
+    void Transaction(const QString &command) override;
+
+    std::function<void(QObject *Sender)> OnConnect;
+    std::function<void(bool &Handled, TCmdType Trans_Type)> OnFailure;
+    std::function<void(TCmdType Trans_Type)> OnSuccess;
+    std::function<void(TCmdType Trans_Type)> OnUnSupportedFunction;
+    std::function<void(bool &Handled)> OnAuthenticationNeeded, OnConnectionRequired;
+    std::function<void(QObject *Sender)> OnTransactionStart, OnTransactionStop;
+
+private:
+    void LogIn();
+    void ReadGreeting();
+    void SendLogin(const QString &userId, const QString &password);
+    void CheckLoginReply();
+    void QuitAfterFailure();
+    void CertifyConnect();
+    void DiscardWaitingInput();
+    // A refusing reply: OnFailure, then FTPException unless the handler set Handled.
+    void Refuse(TCmdType kind, const QByteArray &reply);
+
+    bool TransferFile(const QString &localFile, const QString &remoteName);
+    bool OpenDataConnection(TPowersock &data);
+    bool OpenActive(TPowersock &data);
+    bool OpenPassive(TPowersock &data);
+    bool Store(const QString &localFile, const QString &remoteName);
+    bool ReadCompletion();
+
+    QString userId_;
+    QString password_;
+    bool passive_ = false;
+    int vendor_ = DefaultVendor;
+    bool parseList_ = false;
+    TFirewallType firewallType_ = FTUser;
+    QString fwUserId_;
+    QString fwPassword_;
+    bool fwAuthenticate_ = false;
+    qint64 bytesTotal_ = 0;
+};

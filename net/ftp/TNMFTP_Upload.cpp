@@ -1,0 +1,121 @@
+#include "net/ftp/TNMFTP.h"
+
+#include "net/ftp/FtpExceptions.h"
+#include "net/ftp/FtpReply.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+qint64 ReadableFileSize(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    return file.size();
+}
+
+} // namespace
+
+// Any failure reaches OnFailure here; a refused PORT or STOR whose first failure event
+// was not handled arrives a second time, as the program's handlers expect.
+void TNMFTP::Upload(const QString &localFile, const QString &remoteName)
+{
+    ClearCancel();
+    try {
+        CertifyConnect();
+        DiscardWaitingInput();
+        if (TransferFile(localFile, remoteName) && OnSuccess)
+            OnSuccess(cmdUpload);
+    } catch (...) {
+        bool handled = false;
+        if (OnFailure)
+            OnFailure(handled, cmdUpload);
+        if (!handled)
+            throw;
+    }
+}
+
+// True once the file is sent and confirmed; false for a refusal a failure handler took.
+// The data connection lives only for this call.
+bool TNMFTP::TransferFile(const QString &localFile, const QString &remoteName)
+{
+    TPowersock data;
+    data.SetTimeOut(TimeOut());
+    data.OnPacketSent = OnPacketSent;
+    data.OnError = OnError;
+    bytesTotal_ = ReadableFileSize(localFile);
+    if (!OpenDataConnection(data))
+        return false;
+    if (!Store(localFile, remoteName))
+        return false;
+    if (!passive_)
+        data.Accept(Proxy().isEmpty() ? RemoteAddress() : 0);
+    if (OnTransactionStart)
+        OnTransactionStart(this);
+    data.SendFile(localFile);
+    if (OnTransactionStop)
+        OnTransactionStop(this);
+    data.CloseGracefully();
+    return ReadCompletion();
+}
+
+bool TNMFTP::OpenDataConnection(TPowersock &data) { return passive_ ? OpenPassive(data) : OpenActive(data); }
+
+bool TNMFTP::OpenActive(TPowersock &data)
+{
+    data.Listen();
+    QString address = GetLocalAddress();
+    address.replace(QLatin1Char('.'), QLatin1Char(','));
+    Transaction(QStringLiteral("PORT ") + address + QLatin1Char(',') + data.GetPortString());
+    if (!FtpReply::Within(ReplyNumber(), 301, 599))
+        return true;
+    Refuse(cmdUpload, LastReply());
+    return false;
+}
+
+bool TNMFTP::OpenPassive(TPowersock &data)
+{
+    Transaction(QStringLiteral("PASV"));
+    if (ReplyNumber() >= 500) {
+        Refuse(cmdUpload, LastReply());
+        return false;
+    }
+    static const QRegularExpression numbers(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
+    const QRegularExpressionMatch match = numbers.match(QString::fromLatin1(LastReply()));
+    data.SetHost(Host());
+    data.SetPort(match.captured(5).toInt() * 256 + match.captured(6).toInt());
+    data.Connect();
+    return true;
+}
+
+bool TNMFTP::Store(const QString &localFile, const QString &remoteName)
+{
+    const QString command = QStringLiteral("STOR ") + (remoteName.isEmpty() ? QFileInfo(localFile).fileName() : remoteName);
+    StatusMessage(1, command);
+    Transaction(command);
+    if (!FtpReply::Within(ReplyNumber(), 301, 599))
+        return true;
+    if (FtpReply::Within(ReplyNumber(), 500, 502) && OnUnSupportedFunction)
+        OnUnSupportedFunction(cmdUpload);
+    Refuse(cmdUpload, LastReply());
+    return false;
+}
+
+// The server's word on the stored file. A 4xx or 5xx completion (disk full, transfer
+// aborted) means the file is not there, so it is a refusal, not a success; a control
+// connection that ends without a reply confirms nothing either.
+bool TNMFTP::ReadCompletion()
+{
+    const QByteArray reply = ReadLn();
+    if (reply.isEmpty())
+        throw ESockError(QStringLiteral("Connection closed before the transfer was confirmed"));
+    StatusMessage(1, QString::fromLatin1(reply).trimmed());
+    ReadExtraLines(reply);
+    if (!FtpReply::Within(FtpReply::Code(reply), 400, 599))
+        return true;
+    Refuse(cmdUpload, reply);
+    return false;
+}

@@ -1,0 +1,200 @@
+#include "net/ftp/TPowersock.h"
+
+#include "net/PosixSocket.h"
+#include "net/SocketErrors.h"
+#include "net/ftp/FtpExceptions.h"
+
+#include <QEventLoop>
+
+#include <algorithm>
+
+TPowersock::TPowersock(QObject *owner)
+    : QObject(owner), notifiers_(this, [this] { Readable(); }, [this] { Writable(); }), ioBuffer_(BlockBytes, '\0')
+{
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, [this] { TimerFired(); });
+    StatusMessage(8, QStringLiteral("Create"));
+    EnsureSocket();
+}
+
+TPowersock::~TPowersock()
+{
+    destroying_ = true;
+    Cancel();
+    ++lookupGeneration_;
+    notifiers_.Detach();
+    if (handle_ >= 0)
+        PosixSocket::Close(handle_);
+}
+
+void TPowersock::EnsureSocket()
+{
+    if (handle_ >= 0)
+        return;
+    int error = 0;
+    const int handle = PosixSocket::CreateStream(error);
+    if (handle == PosixSocket::InvalidHandle)
+        throw ESockError(QStringLiteral("Initializaton of windows sockets failed"));
+    AdoptHandle(handle);
+}
+
+void TPowersock::AdoptHandle(int handle)
+{
+    handle_ = handle;
+    notifiers_.Attach(handle);
+}
+
+void TPowersock::MarkConnected()
+{
+    connected_ = true;
+    broken_ = false;
+    // Watching reads while idle lets a peer's close end the session as it happens.
+    notifiers_.SetReadable(true);
+}
+
+void TPowersock::Disconnect()
+{
+    StatusMessage(4, QStringLiteral("Disconnecting"));
+    RequestCloseSocket();
+}
+
+void TPowersock::RequestCloseSocket()
+{
+    connected_ = false;
+    connecting_ = false;
+    listening_ = false;
+    notifiers_.Detach();
+    const int error = handle_ >= 0 ? PosixSocket::Close(handle_) : 0;
+    handle_ = -1;
+    Wake();
+    if (destroying_)
+        return;
+    if (error == 0 && OnDisconnect)
+        OnDisconnect(this);
+    EnsureSocket();
+    ErrorManager(error);
+}
+
+void TPowersock::Cancel()
+{
+    cancelled_ = true;
+    Wake();
+}
+
+void TPowersock::ErrorManager(int error)
+{
+    lastError_ = error;
+    // Every error counts, also an errno the table lacks: a quiet return would make the
+    // caller retry it for ever.
+    if (error == 0 || error == SocketErrors::WouldBlock)
+        return;
+    broken_ = true;
+    const QString text = SocketErrorStr(error);
+    if (OnError)
+        OnError(this, error, text);
+    throw ESockError(text);
+}
+
+QString TPowersock::SocketErrorStr(int number)
+{
+    if (!SocketErrors::Known(number))
+        return QStringLiteral("Unknown Error No. %1").arg(number);
+    return QStringLiteral("%1:%2").arg(number).arg(SocketErrors::Text(number));
+}
+
+void TPowersock::StatusMessage(int level, const QString &text)
+{
+    if (reportLevel_ < level)
+        return;
+    status_ = text;
+    if (OnStatus)
+        OnStatus(this, text);
+}
+
+void TPowersock::TimerOn()
+{
+    timedOut_ = false;
+    if (timeOutMs_ > 0)
+        timer_.start(timeOutMs_);
+}
+
+void TPowersock::TimerOff() { timer_.stop(); }
+
+void TPowersock::TimerFired()
+{
+    timer_.stop();
+    timedOut_ = true;
+    lookupDone_ = true;
+    Abort();
+}
+
+bool TPowersock::WaitFor(const std::function<bool()> &done)
+{
+    while (!done()) {
+        if (cancelled_ || timedOut_)
+            return false;
+        QEventLoop loop;
+        waits_.push_back(&loop);
+        loop.exec();
+        waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+    }
+    return true;
+}
+
+void TPowersock::WaitReadable()
+{
+    readReady_ = false;
+    notifiers_.SetReadable(true);
+    WaitFor([this] { return readReady_ || !connected_; });
+}
+
+void TPowersock::WaitWritable()
+{
+    writeReady_ = false;
+    notifiers_.SetWritable(true);
+    TimerOn();
+    WaitFor([this] { return writeReady_ || !connected_; });
+    TimerOff();
+}
+
+// Quitting an outer loop while an inner one runs takes effect when the inner one ends,
+// so every wait of this socket re-checks its condition.
+void TPowersock::Wake()
+{
+    for (QEventLoop *loop : waits_)
+        loop->quit();
+}
+
+void TPowersock::Readable()
+{
+    notifiers_.SetReadable(false);
+    readReady_ = true;
+    if (waits_.empty() && connected_)
+        CloseIfPeerGone();
+    Wake();
+}
+
+void TPowersock::Writable()
+{
+    notifiers_.SetWritable(false);
+    writeReady_ = true;
+    if (connecting_) {
+        connecting_ = false;
+        lastError_ = PosixSocket::PendingError(handle_);
+        lastEventOk_ = lastError_ == 0;
+        if (lastEventOk_)
+            MarkConnected();
+    }
+    Wake();
+}
+
+void TPowersock::CloseIfPeerGone()
+{
+    if (PosixSocket::BytesWaiting(handle_) > 0 || PosixSocket::ClosedState(handle_) == SocketErrors::WouldBlock)
+        return;
+    try {
+        RequestCloseSocket();
+    } catch (const ESockError &) {
+        // Nobody waits to hear it; the session simply ends.
+    }
+}

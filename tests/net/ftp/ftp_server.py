@@ -1,0 +1,37 @@
+#!/usr/bin/python3
+"""pyftpdlib on 127.0.0.1 for the FTP client's tests and benchmark.
+
+Usage: ftp_server.py FOLDER
+Accounts: "vantrel"/"secret" may write FOLDER; "refused"/"secret" gets 553 for every STOR.
+Prints the chosen port on the first line of standard output, then serves until killed.
+"""
+import logging
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+class Handler(FTPHandler):
+    def ftp_STOR(self, file, mode="w"):
+        if self.username == "refused":
+            self.respond("553 Could not create file.")
+            return
+        return super().ftp_STOR(file, mode)
+
+
+def main():
+    folder = sys.argv[1]
+    logging.basicConfig(level=logging.WARNING)
+    authorizer = DummyAuthorizer()
+    authorizer.add_user("vantrel", "secret", folder, perm="elradfmw")
+    authorizer.add_user("refused", "secret", folder, perm="elradfmw")
+    Handler.authorizer = authorizer
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    print(server.address[1], flush=True)
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
