@@ -37,6 +37,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     createServerSocket();
     connectServerHandlers();
     connectSnapshotHandlers();
+    createFtpClient();
     JPEGQualityChange();
 }
 
