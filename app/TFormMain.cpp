@@ -38,6 +38,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectServerHandlers();
     connectSnapshotHandlers();
     startChartTimer();
+    createFtpClient();
     JPEGQualityChange();
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/seams/ExceptionDisplay.h"
 #include "net/SocketTypes.h"
+#include "net/ftp/TNMFTP.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -19,6 +20,7 @@ class QBuffer;
 class QIODevice;
 class TCustomWinSocket;
 class TServerSocket;
+class TNMFTP;
 class QTimer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
@@ -101,8 +103,23 @@ public:
     void TimerAutoTimer();
     void Button_SnapshotOptionsClick();
     void Button_SnapshotClick();
+
+    // FTP upload of a snapshot (TFormMain_Ftp.cpp)
     // Starts the FTP upload of the snapshot just taken.
     void NMFTPStart();
+    void NMFTPConnect(QObject *Sender);
+    void NMFTPSuccess(TCmdType Trans_Type);
+    void NMFTPFailure(bool &Handled, TCmdType Trans_Type);
+    void NMFTPError(QObject *Sender, int Errno, const QString &Errmsg);
+    void NMFTPConnectionFailed(QObject *Sender);
+    void NMFTPInvalidHost(bool &Handled);
+    // The file each upload sends: the program's name with ".jpg", beside the program when it may
+    // write there, otherwise in the user's cache folder.
+    static QString FtpUploadFile();
+
+    TNMFTP *NMFTP = nullptr;
+    // How long the FTP client waits for any one answer or connection.
+    static constexpr int FtpTimeOutMs = 30000;
 
     QTimer *TimerAuto = nullptr;
 
@@ -161,4 +178,7 @@ private:
     void recordSent(qint64 bytes);
 
     int openMessageBoxes_ = 0;
+
+    void createFtpClient();
+    bool ftpErrorBeingHandled_ = false;
 };

@@ -95,6 +95,3 @@ void TFormMain::saveLocalSnapshot(const QString &name)
     }
     AddToLog(u"Local Snapshot "_s + name + u" saved"_s);
 }
-
-// The upload flow is built on top of the snapshot run; until then it does nothing.
-void TFormMain::NMFTPStart() {}
