@@ -4,10 +4,10 @@
 
 #include <sys/socket.h>
 
-PyFtpServer::PyFtpServer()
+PyFtpServer::PyFtpServer(quint16 port)
 {
     process_.setProgram(QStringLiteral("/usr/bin/python3"));
-    process_.setArguments({QStringLiteral(VANTREL_FTP_SERVER_SCRIPT), folder_.path()});
+    process_.setArguments({QStringLiteral(VANTREL_FTP_SERVER_SCRIPT), folder_.path(), QString::number(port)});
     process_.start();
     if (process_.waitForReadyRead(10000))
         port_ = process_.readLine().trimmed().toUShort();

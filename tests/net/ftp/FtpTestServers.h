@@ -13,7 +13,8 @@
 // "refused"/"secret" gets 553 for STOR. Stopped with its process by the destructor.
 class PyFtpServer {
 public:
-    PyFtpServer();
+    // port 0: one the system picks.
+    explicit PyFtpServer(quint16 port = 0);
     ~PyFtpServer();
     PyFtpServer(const PyFtpServer &) = delete;
     PyFtpServer &operator=(const PyFtpServer &) = delete;

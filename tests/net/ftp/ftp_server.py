@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """pyftpdlib on 127.0.0.1 for the FTP client's tests and benchmark.
 
-Usage: ftp_server.py FOLDER
+Usage: ftp_server.py FOLDER [PORT]
 Accounts: "vantrel"/"secret" may write FOLDER; "refused"/"secret" gets 553 for every STOR.
-Prints the chosen port on the first line of standard output, then serves until killed.
+Listens on PORT, or on a port the system picks; prints the port on the first line of
+standard output, then serves until killed.
 """
 import logging
 import sys
@@ -28,7 +29,8 @@ def main():
     authorizer.add_user("vantrel", "secret", folder, perm="elradfmw")
     authorizer.add_user("refused", "secret", folder, perm="elradfmw")
     Handler.authorizer = authorizer
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
+    server = FTPServer(("127.0.0.1", port), Handler)
     print(server.address[1], flush=True)
     server.serve_forever()
 
