@@ -30,6 +30,10 @@ void CreateProgramWindows()
     FormHide = new TFormHide;
     FormSnapshotSettings = new TFormSnapshotSettings;
     QObject::connect(FormPreview, &TFormPreview::FormClose, FormMain, &QWidget::close);
+    FormPublish->SetMainWindow(FormMain, FormMain->Url);
+    FormPublish->SetManualIPWindow(FormManualIP);
+    FormPublish->SetEventLog([](const QString &line) { FormMain->AddToLog(line); });
+    FormManualIP->SetPublishWindow(FormPublish, FormPublish->UrlBox, FormMain->SpinEdit);
 }
 
 namespace {

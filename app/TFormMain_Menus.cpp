@@ -5,6 +5,7 @@
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
 #include "app/seams/Seams.h"
+#include "publish/DirectoryServer.h"
 #include "publish/TFormPublish.h"
 #include "stats/TFormBandwidth.h"
 #include "stats/TFormChart.h"
@@ -57,7 +58,7 @@ void TFormMain::VisitVantrelHomepage1Click() { seams::OpenUrl(QUrl(MakerWebAddre
 
 void TFormMain::ListCamerasonQuillon1Click()
 {
-    seams::OpenUrl(QUrl(QStringLiteral("http://") + DirectoryServerHost + DirectoryListPath));
+    seams::OpenUrl(directory::ListPageUrl());
 }
 
 void TFormMain::PublishcameraQuillon1Click()

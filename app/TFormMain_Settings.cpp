@@ -4,6 +4,7 @@
 #include "app/TFormMain.h"
 #include "app/seams/Seams.h"
 #include "app/settings/IniFile.h"
+#include "publish/TFormPublish.h"
 #include "snapshot/SnapshotSettingsFile.h"
 #include "stats/TFormBandwidth.h"
 #include "stats/TFormChart.h"
@@ -69,6 +70,22 @@ void saveStatisticsWindows(IniFile &ini)
     savePosition(ini, SectionRequestedIPs, FormRequestedIPs);
 }
 
+// The publish window's display name and description.
+const QString SectionPublish = QStringLiteral("FormPublish");
+
+void loadPublishWindow(const IniFile &ini)
+{
+    FormPublish->Edit_Handle->setText(ini.ReadString(SectionPublish, QStringLiteral("Handle"), QString()));
+    FormPublish->Edit_Description->setText(
+        ini.ReadString(SectionPublish, QStringLiteral("Description"), QStringLiteral("No Description")));
+}
+
+void savePublishWindow(IniFile &ini)
+{
+    ini.WriteString(SectionPublish, QStringLiteral("Handle"), FormPublish->Edit_Handle->text());
+    ini.WriteString(SectionPublish, QStringLiteral("Description"), FormPublish->Edit_Description->text());
+}
+
 } // namespace
 
 void TFormMain::connectSettingsHandlers()
@@ -87,6 +104,7 @@ void TFormMain::LoadSettings()
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
     loadPosition(ini, SectionMain, this);
+    loadPublishWindow(ini);
     loadStatisticsWindows(ini);
     AddToLog(QStringLiteral("Loaded saved default settings"));
 }
@@ -101,6 +119,7 @@ void TFormMain::SaveSettings()
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
+    savePublishWindow(ini);
     saveStatisticsWindows(ini);
     AddToLog(QStringLiteral("Saved default settings"));
 }
