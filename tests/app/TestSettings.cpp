@@ -94,7 +94,8 @@ QByteArray freshFile(int port, int quality, int autoTime, QPoint position, bool 
 // The file without the sections of the other windows, which their own suites check.
 QByteArray mainWindowPart(const QByteArray &file)
 {
-    static const QList<QByteArray> otherSections{"[FormChart]", "[FormBandwidth]", "[FormRequestedIPs]"};
+    static const QList<QByteArray> otherSections{"[FormPublish]", "[FormChart]", "[FormBandwidth]",
+                                                  "[FormRequestedIPs]"};
     QByteArray kept;
     bool skipping = false;
     for (qsizetype start = 0; start < file.size();) {
