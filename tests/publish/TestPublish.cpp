@@ -81,8 +81,8 @@ public:
 
 // The program with its server on and the directory pointed at `port`.
 struct PublishProgram : ProgramFixture {
-    explicit PublishProgram(quint16 port)
-        : directorySeam(directory::Server, [port] { return directory::ServerAddress{u"127.0.0.1"_s, port}; })
+    explicit PublishProgram(quint16 port, const QString &host = u"127.0.0.1"_s)
+        : directorySeam(directory::Server, [host, port] { return directory::ServerAddress{host, port}; })
     {
         start();
         FormMain->CheckBox->setChecked(true);
@@ -118,6 +118,7 @@ private slots:
     void directoryOutcomes_data();
     void directoryOutcomes();
     void unansweredRequestWaitsUntilClosed();
+    void unknownHostClosesTheWindowWithoutLogging();
     void manualAddressIsAddedUnselected();
     void manualAddressCancelAndIncompleteInput();
 };
@@ -308,6 +309,18 @@ void TestPublish::unansweredRequestWaitsUntilClosed()
     QVERIFY(!FormPublish->ClientSocket->Active());
     QVERIFY(FormMain->isEnabled());
     QVERIFY(!program.logged(Published));
+}
+
+void TestPublish::unknownHostClosesTheWindowWithoutLogging()
+{
+    PublishProgram program(80, u"no-such-host.invalid"_s);
+    program.openWith(u"http://1.2.3.4:8282/"_s);
+    const qsizetype linesBefore = FormMain->LogLines().size();
+    FormPublish->Button_Publish->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!FormPublish->isVisible(), 20000);
+    QVERIFY(FormMain->isEnabled());
+    QCOMPARE(FormMain->LogLines().size(), linesBefore);
+    QCOMPARE(program.messages.messages.size(), 1); // the socket's own report of the failed lookup
 }
 
 void TestPublish::manualAddressIsAddedUnselected()
