@@ -80,6 +80,9 @@ bool TFormManualIP::refuseIncompleteAddress()
 
 void TFormManualIP::FormShow()
 {
+    // Typing starts over the first group, whatever the field holds.
+    MaskEditIP->setFocus();
+    MaskEditIP->setCursorPosition(0);
     if (publishWindow_)
         publishWindow_->setEnabled(false);
 }
