@@ -12,16 +12,10 @@ seconds="${1:-10}"
 source "$here/../wrk_vs_nginx.sh"
 need_tools node
 
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF -DVANTREL_BENCH=ON >/dev/null
-cmake --build "$build" --target ServerBench >/dev/null
-
+# shellcheck source=start_program.sh
+source "$here/start_program.sh"
 prepare_work
-port="$(free_port)"
-QT_QPA_PLATFORM=offscreen "$build/bench/server/ServerBench" "$port" >"$work/ours.log" 2>&1 &
-pids+=($!)
-wait_for_port "$port"
-sleep 1
+start_program
 
 node "$root/tests/browser/stream.mjs" "http://127.0.0.1:$port/" --frames 1 --width 640 --height 480 \
   --seconds "$seconds" --screenshot "${SCREENSHOT:-$work/page.png}"

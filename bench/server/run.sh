@@ -14,23 +14,15 @@ seconds="${1:-10}"
 source "$here/../wrk_vs_nginx.sh"
 need_tools wrk nginx curl
 
-build="$root/build/bench"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF -DVANTREL_BENCH=ON >/dev/null
-cmake --build "$build" --target ServerBench >/dev/null
-
+# shellcheck source=start_program.sh
+source "$here/start_program.sh"
 prepare_work
-
-
-ours_port="$(free_port)"
-QT_QPA_PLATFORM=offscreen "$build/bench/server/ServerBench" "$ours_port" >"$work/ours.log" 2>&1 &
-pids+=($!)
-wait_for_port "$ours_port"
-sleep 1
+start_program
 
 # nginx serves the very bytes the program sends for one frame.
 mkdir -p "$work/www"
-curl -s -o "$work/www/pic1.jpg" "http://127.0.0.1:$ours_port/pic1.jpg"
+curl -s -o "$work/www/pic1.jpg" "http://127.0.0.1:$port/pic1.jpg"
 echo "frame: $(stat -c %s "$work/www/pic1.jpg") bytes, $(file -b "$work/www/pic1.jpg" | grep -o '[0-9]*x[0-9]*, components 3')"
 start_nginx "$(free_port)"
 
-compare_with_nginx "http://127.0.0.1:$ours_port/pic1.jpg" "http://127.0.0.1:$nginx_port/pic1.jpg"
+compare_with_nginx "http://127.0.0.1:$port/pic1.jpg" "http://127.0.0.1:$nginx_port/pic1.jpg"
