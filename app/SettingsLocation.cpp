@@ -1,5 +1,5 @@
 #include "app/SettingsLocation.h"
 
-#include "app/settings/SettingsPath.h"
+#include "base/settings/SettingsPath.h"
 
 Seam<QString()> SettingsFileLocation{[] { return SettingsFilePath(); }};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/seams/Seam.h"
+#include "base/seams/Seam.h"
 
 #include <QString>
 

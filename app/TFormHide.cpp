@@ -2,8 +2,8 @@
 
 #include "app/Globals.h"
 #include "app/TFormMain.h"
-#include "app/seams/ExceptionDisplay.h"
-#include "app/widgets/WindowStyles.h"
+#include "base/seams/ExceptionDisplay.h"
+#include "base/widgets/WindowStyles.h"
 
 TFormHide::TFormHide(QWidget *parent) : QWidget(parent)
 {

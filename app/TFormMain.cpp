@@ -1,9 +1,9 @@
 #include "app/TFormMain.h"
 
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 #include "app/Globals.h"
-#include "app/widgets/Glyphs.h"
-#include "app/widgets/WindowStyles.h"
+#include "base/widgets/Glyphs.h"
+#include "base/widgets/WindowStyles.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"

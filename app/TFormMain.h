@@ -2,7 +2,7 @@
 
 #include "ui_TFormMain.h"
 
-#include "app/seams/ExceptionDisplay.h"
+#include "base/seams/ExceptionDisplay.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
 

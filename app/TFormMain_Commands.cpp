@@ -1,8 +1,8 @@
 // The plain-text commands: "SAY:", "MSG:" and "STATUS" ("QUIT" only closes).
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 #include "app/Globals.h"
 #include "app/TFormMain.h"
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
 #include "capture/TFormPreview.h"
 #include "net/TCustomWinSocket.h"
 #include "server/CommandText.h"

@@ -1,9 +1,9 @@
 // The FTP upload of a snapshot: one short session per snapshot, driven by the client's events.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
-#include "app/seams/Exception.h"
-#include "app/seams/Seams.h"
-#include "app/settings/SettingsPath.h"
+#include "base/seams/Exception.h"
+#include "base/seams/Seams.h"
+#include "base/settings/SettingsPath.h"
 #include "capture/JpegImage.h"
 #include "net/ftp/TNMFTP.h"
 #include "snapshot/SnapshotName.h"

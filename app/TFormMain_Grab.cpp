@@ -1,7 +1,7 @@
 // The frame grab and the frame stream the server sends.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
 #include "capture/CaptureDevice.h"
 #include "capture/JpegImage.h"
 #include "stats/TFormBandwidth.h"

@@ -1,9 +1,9 @@
 // The event log: time-stamped lines, clearing and export to a text file.
 #include "app/TFormMain.h"
-#include "app/log/LogFormat.h"
-#include "app/log/LogMirror.h"
-#include "app/seams/Exception.h"
-#include "app/seams/Seams.h"
+#include "base/log/LogFormat.h"
+#include "base/log/LogMirror.h"
+#include "base/seams/Exception.h"
+#include "base/seams/Seams.h"
 
 #include <QSaveFile>
 #include <QScrollBar>

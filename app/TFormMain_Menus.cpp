@@ -1,10 +1,10 @@
 // The main window's own menu commands: exit, hide, about, web pages and the
 // statistics windows.
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
 #include "publish/DirectoryServer.h"
 #include "publish/TFormPublish.h"
 #include "stats/TFormBandwidth.h"

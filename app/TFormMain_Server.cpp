@@ -1,7 +1,7 @@
 // The webcam server switched on and off, the camera's URLs, and the connection events.
 #include "app/TFormMain.h"
-#include "app/seams/ExceptionDisplay.h"
-#include "app/seams/Seams.h"
+#include "base/seams/ExceptionDisplay.h"
+#include "base/seams/Seams.h"
 #include "net/SocketExceptionDisplay.h"
 #include "net/TServerSocket.h"
 #include "server/ComputerAddresses.h"

@@ -1,7 +1,7 @@
 // Snapshots: the snapshot run, its motion gate and local save, and auto capture.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
 #include "capture/JpegImage.h"
 #include "snapshot/MotionDetection.h"
 #include "snapshot/SnapshotFile.h"

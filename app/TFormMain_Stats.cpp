@@ -1,9 +1,9 @@
 // The request chart's timer: each tick turns the requests counted since the
 // last one into a point of the chart.
-#include "app/ChartTimerAccess.h"
 #include "app/Globals.h"
 #include "app/TFormMain.h"
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
+#include "stats/MainChartTimer.h"
 #include "stats/RequestCount.h"
 #include "stats/TFormChart.h"
 
@@ -17,6 +17,7 @@ void TFormMain::startChartTimer()
     ChartTimer->setInterval(60000);
     ChartTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early or late
     onSignal(ChartTimer, &QTimer::timeout, &TFormMain::ChartTimerTimer);
+    LinkMainChartTimer(ChartTimer, [this] { ChartTimerTimer(); });
     ChartTimer->start();
 }
 
@@ -25,7 +26,3 @@ void TFormMain::ChartTimerTimer()
     FormChart->AddChartPoint(RequestCount, seams::Now());
     RequestCount = 0;
 }
-
-QTimer *MainChartTimer() { return FormMain->ChartTimer; }
-
-void RunMainChartTimerTick() { FormMain->ChartTimerTimer(); }

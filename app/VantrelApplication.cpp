@@ -1,6 +1,6 @@
 #include "app/VantrelApplication.h"
 
-#include "app/seams/ExceptionDisplay.h"
+#include "base/seams/ExceptionDisplay.h"
 
 VantrelApplication::VantrelApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 

@@ -1,6 +1,6 @@
 #include "capture/TFormPreview.h"
 
-#include "app/widgets/WindowStyles.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QCloseEvent>
 #include <QTimer>

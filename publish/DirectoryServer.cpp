@@ -1,6 +1,6 @@
 #include "publish/DirectoryServer.h"
 
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 
 namespace directory {
 

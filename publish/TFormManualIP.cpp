@@ -1,9 +1,9 @@
 #include "publish/TFormManualIP.h"
 
-#include "app/AppInfo.h"
-#include "app/seams/ExceptionDisplay.h"
-#include "app/seams/Seams.h"
-#include "app/widgets/WindowStyles.h"
+#include "base/AppInfo.h"
+#include "base/seams/ExceptionDisplay.h"
+#include "base/seams/Seams.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #include "publish/TFormPublish.h"
 
-#include "app/seams/ExceptionDisplay.h"
-#include "app/seams/Seams.h"
-#include "app/widgets/WindowStyles.h"
+#include "base/seams/ExceptionDisplay.h"
+#include "base/seams/Seams.h"
+#include "base/widgets/WindowStyles.h"
 #include "net/TClientSocket.h"
 #include "publish/DirectoryServer.h"
 #include "publish/FormEncoding.h"

@@ -17,5 +17,12 @@ esac
 werror=OFF
 [[ "${CI:-}" == "true" ]] && werror=ON
 
-cmake -S "$here" -B "$dir" -G Ninja "${flags[@]}" -DVANTREL_WERROR="$werror" >/dev/null
+# ccache makes rebuilds in several work trees cheap; paths are taken relative to /work.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$here")}"
+fi
+
+cmake -S "$here" -B "$dir" -G Ninja "${flags[@]}" "${launcher[@]}" -DVANTREL_WERROR="$werror" >/dev/null
 cmake --build "$dir" --parallel "$(nproc)"

@@ -6,14 +6,14 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libjpeg62-turbo-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps
   python3-pyftpdlib
   chromium
-  xvfb xauth x11-utils imagemagick libjpeg-turbo-progs
+  xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool
   fonts-dejavu-core fonts-liberation2
 )
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/seams/Seam.h"
+#include "base/seams/Seam.h"
 
 // The port the listener really binds to for the port chosen in the window. The program
 // binds to the chosen port; tests let the system pick a free one, so that no suite ever

@@ -1,6 +1,6 @@
 #include "snapshot/SnapshotFile.h"
 
-#include "app/seams/Exception.h"
+#include "base/seams/Exception.h"
 #include "snapshot/SnapshotName.h"
 
 #include <QFileInfo>

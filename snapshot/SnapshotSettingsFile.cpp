@@ -1,6 +1,6 @@
 #include "snapshot/SnapshotSettingsFile.h"
 
-#include "app/settings/IniFile.h"
+#include "base/settings/IniFile.h"
 #include "snapshot/TFormSnapshotSettings.h"
 
 #include <QDir>

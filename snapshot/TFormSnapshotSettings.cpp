@@ -1,9 +1,9 @@
 #include "snapshot/TFormSnapshotSettings.h"
 
-#include "app/seams/Exception.h"
-#include "app/seams/ExceptionDisplay.h"
-#include "app/seams/Seams.h"
-#include "app/widgets/WindowStyles.h"
+#include "base/seams/Exception.h"
+#include "base/seams/ExceptionDisplay.h"
+#include "base/seams/Seams.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QCloseEvent>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "stats/TFormBandwidth.h"
 
-#include "app/widgets/WindowStyles.h"
+#include "base/widgets/WindowStyles.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "stats/TFormChart.h"
 
-#include "app/ChartTimerAccess.h"
-#include "app/seams/ExceptionDisplay.h"
-#include "app/widgets/WindowStyles.h"
+#include "stats/MainChartTimer.h"
+#include "base/seams/ExceptionDisplay.h"
+#include "base/widgets/WindowStyles.h"
 #include "stats/RequestCount.h"
 
 #include <QCategoryAxis>
@@ -142,6 +142,8 @@ void TFormChart::SpinEditChartUpdateChange()
 {
     const int interval = SpinEditChartUpdate->value() * MillisecondsPerSecond;
     QTimer *timer = MainChartTimer();
+    if (!timer)
+        return;
     // A running timer starts counting again whenever it is given an interval.
     if (timer->interval() != interval)
         timer->setInterval(interval);
@@ -150,6 +152,8 @@ void TFormChart::SpinEditChartUpdateChange()
 void TFormChart::CheckBoxChartEnableClick()
 {
     QTimer *timer = MainChartTimer();
+    if (!timer)
+        return;
     if (!CheckBoxChartEnable->isChecked())
         timer->stop();
     else if (!timer->isActive())

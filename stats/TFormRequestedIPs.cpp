@@ -1,7 +1,7 @@
 #include "stats/TFormRequestedIPs.h"
 
-#include "app/seams/Seams.h"
-#include "app/widgets/WindowStyles.h"
+#include "base/seams/Seams.h"
+#include "base/widgets/WindowStyles.h"
 #include "stats/RequestTimeText.h"
 
 TFormRequestedIPs::TFormRequestedIPs(QWidget *parent) : QWidget(parent)

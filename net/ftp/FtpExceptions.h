@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/seams/Exception.h"
+#include "base/seams/Exception.h"
 
 #include <QString>
 

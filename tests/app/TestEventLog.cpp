@@ -1,5 +1,5 @@
-#include "app/log/LogFormat.h"
-#include "app/seams/Exception.h"
+#include "base/log/LogFormat.h"
+#include "base/seams/Exception.h"
 #include "tests/app/ProgramFixture.h"
 #include "tests/support/VantrelTestMain.h"
 

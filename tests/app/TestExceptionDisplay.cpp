@@ -1,4 +1,4 @@
-#include "app/seams/Exception.h"
+#include "base/seams/Exception.h"
 #include "tests/support/SeamRecorders.h"
 #include "tests/support/VantrelTestMain.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
 
 #include <QList>
 #include <QStringList>

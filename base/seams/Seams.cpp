@@ -1,4 +1,4 @@
-#include "app/seams/Seams.h"
+#include "base/seams/Seams.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
-#include "app/seams/Exception.h"
-#include "app/settings/IniFile.h"
-#include "app/settings/SettingsPath.h"
+#include "base/seams/Exception.h"
+#include "base/settings/IniFile.h"
+#include "base/settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QDir>

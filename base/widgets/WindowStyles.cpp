@@ -1,4 +1,4 @@
-#include "app/widgets/WindowStyles.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings/IniStorage.h"
+#include "base/settings/IniStorage.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "app/settings/SettingsPath.h"
+#include "base/settings/SettingsPath.h"
 
 #include <QCoreApplication>
 #include <QDir>

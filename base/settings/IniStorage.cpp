@@ -1,4 +1,4 @@
-#include "app/settings/IniStorage.h"
+#include "base/settings/IniStorage.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/log/LogFormat.h"
+#include "base/log/LogFormat.h"
 
 namespace logformat {
 

@@ -1,4 +1,4 @@
-#include "app/log/LogMirror.h"
+#include "base/log/LogMirror.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "app/settings/IniFile.h"
+#include "base/settings/IniFile.h"
 
-#include "app/seams/Exception.h"
+#include "base/seams/Exception.h"
 
 #include <QByteArrayView>
 #include <QStringView>

@@ -1,7 +1,7 @@
-#include "app/seams/ExceptionDisplay.h"
+#include "base/seams/ExceptionDisplay.h"
 
-#include "app/seams/Exception.h"
-#include "app/seams/Seams.h"
+#include "base/seams/Exception.h"
+#include "base/seams/Seams.h"
 
 #include <QCoreApplication>
 

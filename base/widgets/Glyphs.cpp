@@ -1,4 +1,4 @@
-#include "app/widgets/Glyphs.h"
+#include "base/widgets/Glyphs.h"
 
 #include <QPainter>
 #include <QPixmap>
