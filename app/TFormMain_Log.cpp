@@ -45,8 +45,11 @@ void TFormMain::Button1Click()
     if (!path)
         return;
 
-    // Written to a temporary file and renamed, so a failure leaves no partial file.
+    // Written to a temporary file and renamed, so a failure leaves no partial
+    // file; a folder that takes no new file still lets its writable files be
+    // replaced in place.
     QSaveFile file(*path);
+    file.setDirectWriteFallback(true);
     const QByteArray text = logformat::CrLfText(LogLines());
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         throw Exception(QStringLiteral("Cannot create file %1").arg(*path));

@@ -4,7 +4,11 @@
 #include "tests/support/VantrelTestMain.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTimer>
+
+#include <sys/fsuid.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +32,39 @@ void collectMirror(QtMsgType type, const QMessageLogContext &context, const QStr
         previousHandler(type, context, message);
 }
 
+// While it lives, this thread may write the file but not create files in its
+// folder. A privileged user writes anywhere, so it then acts as another user
+// for file access (the file is given to that user).
+class FolderClosedToWriting {
+public:
+    FolderClosedToWriting(const QString &folder, const QString &file) : folder_(folder)
+    {
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+        if (::geteuid() != 0)
+            return;
+        const QString parent = QFileInfo(folder).path();
+        QFile::setPermissions(parent, QFile::permissions(parent) | QFile::ExeOther);
+        privileged_ = ::chown(QFile::encodeName(file).constData(), OtherUser, OtherUser) == 0;
+        if (privileged_) {
+            ::setfsgid(OtherUser);
+            ::setfsuid(OtherUser);
+        }
+    }
+    ~FolderClosedToWriting()
+    {
+        if (privileged_) {
+            ::setfsuid(0);
+            ::setfsgid(0);
+        }
+        QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+private:
+    static constexpr uid_t OtherUser = 65534;
+    QString folder_;
+    bool privileged_ = false;
+};
+
 } // namespace
 
 class TestEventLog : public QObject {
@@ -44,6 +81,7 @@ private slots:
     void exportUsesTheTypedNameAndReplaces();
     void cancelledExportWritesNothing();
     void failedExportReportsAndLeavesNothing();
+    void exportReplacesAWritableFileInAClosedFolder();
     void logViewIsBounded();
 };
 
@@ -204,6 +242,27 @@ void TestEventLog::failedExportReportsAndLeavesNothing()
     QCOMPARE(FormMain->LogLines(), before);
     QCOMPARE(QDir(program.dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList({u"plain-file"_s}));
+}
+
+void TestEventLog::exportReplacesAWritableFileInAClosedFolder()
+{
+    ProgramFixture program;
+    CreateProgramWindows();
+    const QString folder = program.dir.filePath(u"closed"_s);
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + u"/log.txt"_s;
+    QFile existing(path);
+    QVERIFY(existing.open(QIODevice::WriteOnly));
+    existing.write(QByteArray(5000, 'x'));
+    existing.close();
+    FormMain->AddToLog(u"only line"_s);
+    program.dialogs.saveAnswers.push_back(path);
+    {
+        FolderClosedToWriting closed(folder, path);
+        FormMain->Button1Click();
+    }
+    QCOMPARE(readFile(path), QByteArray("12-07-26 14:05:09: only line\r\n"));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{u"log.txt"_s});
 }
 
 void TestEventLog::logViewIsBounded()
