@@ -18,20 +18,24 @@ QString SettingsFileNameFor(const QString &executablePath)
     return stem + u".INI"_s;
 }
 
-QString FileBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback)
+QString PathBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback)
 {
     const QString executableFolder = QCoreApplication::applicationDirPath();
     const QString beside = executableFolder + u'/' + fileName;
     if (QFileInfo::exists(beside) || ::access(QFile::encodeName(executableFolder).constData(), W_OK) == 0)
         return beside;
+    return QStandardPaths::writableLocation(fallback) + u'/' + fileName;
+}
 
-    const QString folder = QStandardPaths::writableLocation(fallback);
-    QDir().mkpath(folder);
-    return folder + u'/' + fileName;
+QString FileBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback)
+{
+    const QString path = PathBesideExecutable(fileName, fallback);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return path;
 }
 
 QString SettingsFilePath()
 {
     const QString name = QFileInfo(SettingsFileNameFor(QCoreApplication::applicationFilePath())).fileName();
-    return FileBesideExecutable(name, QStandardPaths::AppConfigLocation);
+    return PathBesideExecutable(name, QStandardPaths::AppConfigLocation);
 }

@@ -7,9 +7,14 @@
 // ".INI", or ".INI" appended when it has none.
 QString SettingsFileNameFor(const QString &executablePath);
 
-// A file kept beside the executable when it is already there or the
-// executable's folder is writable; otherwise in the fallback location.
+// Where a file is kept: beside the executable when it is already there or the
+// executable's folder is writable; otherwise in the fallback location. Creates
+// no folder.
+QString PathBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback);
+
+// The same, with its folder created when missing, ready for writing.
 QString FileBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback);
 
-// The settings file this program reads and writes.
+// The settings file this program reads and writes. Creates no folder: whoever
+// writes it makes its folder first.
 QString SettingsFilePath();

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -49,6 +52,7 @@ private slots:
     void oddSettingsFileIsReadAndLeftAlone_data();
     void oddSettingsFileIsReadAndLeftAlone();
     void terminateEndsCleanly();
+    void loadingCreatesNoFolder();
 };
 
 void TestBlackBox::firstStartLogsStartUpAndCreatesNoFile()
@@ -130,6 +134,36 @@ void TestBlackBox::terminateEndsCleanly()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QVERIFY2(!program.standardError().contains(u"AddressSanitizer"_s), qPrintable(program.standardError()));
+}
+
+void TestBlackBox::loadingCreatesNoFolder()
+{
+    // With its own folder closed to writing, the program's settings would
+    // live in the user's configuration folder; reading them creates nothing there.
+    BlackBoxVantrel program;
+    QTemporaryDir home;
+    const QString config = home.filePath(u"config"_s);
+    QVERIFY(QDir().mkpath(config) && QDir().mkpath(home.filePath(u"cache"_s)));
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                          QFile::WriteOther | QFile::ExeOther;
+    for (const QString &folder : {home.path(), config, home.filePath(u"cache"_s)})
+        QFile::setPermissions(folder, everyone);
+    const auto closed = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(program.folder(), closed);
+    // A privileged user writes anywhere, so the program then runs as an ordinary one.
+    if (::geteuid() == 0)
+        program.startThrough({u"setpriv"_s, u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s});
+    program.setEnvironment(u"HOME"_s, home.path());
+    program.setEnvironment(u"XDG_CONFIG_HOME"_s, config);
+    program.setEnvironment(u"XDG_CACHE_HOME"_s, home.filePath(u"cache"_s));
+
+    QVERIFY(program.start());
+    const bool started = waitForStartUp(program);
+    program.stop();
+    QFile::setPermissions(program.folder(), closed | QFile::WriteOwner);
+    QVERIFY2(started, qPrintable(program.standardError()));
+    QCOMPARE(folderEntries(config), QStringList());
+    QCOMPARE(folderEntries(program.folder()), QStringList{u"vantrel"_s});
 }
 
 QTEST_GUILESS_MAIN(TestBlackBox)

@@ -32,9 +32,15 @@ bool BlackBoxVantrel::start()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
     environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+    environment.insert(environment_);
     process_.setProcessEnvironment(environment);
     process_.setWorkingDirectory(dir_.path());
-    process_.setProgram(executablePath());
+    if (launcher_.isEmpty()) {
+        process_.setProgram(executablePath());
+    } else {
+        process_.setProgram(launcher_.first());
+        process_.setArguments(launcher_.mid(1) << executablePath());
+    }
     process_.start();
     return process_.waitForStarted(10000);
 }

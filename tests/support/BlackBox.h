@@ -16,6 +16,12 @@ public:
     BlackBoxVantrel(const BlackBoxVantrel &) = delete;
     BlackBoxVantrel &operator=(const BlackBoxVantrel &) = delete;
 
+    // Environment for the next start, over the default one (offscreen platform);
+    // for example QT_QPA_PLATFORM=xcb and DISPLAY for a real X display.
+    void setEnvironment(const QString &name, const QString &value) { environment_.insert(name, value); }
+    // A command that the program is started through, for example to run it as another user.
+    void startThrough(const QStringList &launcher) { launcher_ = launcher; }
+
     bool start();
     void stop();
 
@@ -37,6 +43,8 @@ private:
     void readAvailable();
 
     QTemporaryDir dir_;
+    QProcessEnvironment environment_;
+    QStringList launcher_;
     QProcess process_;
     QByteArray pending_;
     QStringList logLines_;
