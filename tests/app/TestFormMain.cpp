@@ -41,6 +41,7 @@ private slots:
     void windowsAreCreatedInOrderWithTheirStyles();
     void mainWindowControls_data();
     void mainWindowControls();
+    void groupsHaveTheirPlaces();
     void menuTree();
     void hidingAndShowingInitialisesOnce();
     void exitLogsAndClosesButCloseBoxDoesNot();
@@ -202,6 +203,18 @@ void TestFormMain::mainWindowControls()
     const QByteArray property = qobject_cast<QGroupBox *>(control) ? "title" : "text";
     QCOMPARE(control->property(property.constData()).toString(), caption);
     QCOMPARE(control->isEnabled(), enabled);
+}
+
+void TestFormMain::groupsHaveTheirPlaces()
+{
+    ProgramFixture program;
+    CreateProgramWindows();
+    const QList<std::pair<QString, QRect>> groups{
+        {u"GroupBox1"_s, {0, 8, 161, 89}},    {u"GroupBox3"_s, {168, 8, 193, 89}}, {u"UrlBox"_s, {0, 98, 361, 43}},
+        {u"GroupBoxJpeg"_s, {0, 144, 361, 41}}, {u"GroupBox4"_s, {0, 188, 361, 68}}, {u"GroupBox2"_s, {0, 254, 361, 167}},
+    };
+    for (const auto &[name, place] : groups)
+        QCOMPARE(FormMain->findChild<QWidget *>(name)->geometry(), place);
 }
 
 void TestFormMain::menuTree()
