@@ -4,46 +4,71 @@
 #include "app/TFormMain.h"
 #include "base/seams/Seams.h"
 #include "base/settings/IniFile.h"
+#include "base/widgets/WindowPlacement.h"
+#include "capture/TFormPreview.h"
 #include "publish/TFormPublish.h"
 #include "snapshot/SnapshotSettingsFile.h"
 #include "stats/TFormBandwidth.h"
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+#include <optional>
+
 namespace {
 
 const QString SectionMain = QStringLiteral("FormMain");
 
-// A saved position or size applies only when it is 0 or more.
+// A saved position or size applies only when it is 0 or more; positions and
+// sizes are the windows' outer rectangles.
+std::optional<int> readPlacement(const IniFile &ini, const QString &section, const QString &key)
+{
+    const int value = ini.ReadInteger(section, key, -1);
+    return value >= 0 ? std::optional<int>(value) : std::nullopt;
+}
+
 void loadPosition(const IniFile &ini, const QString &section, QWidget *window)
 {
-    const int top = ini.ReadInteger(section, QStringLiteral("Top"), -1);
-    const int left = ini.ReadInteger(section, QStringLiteral("Left"), -1);
-    if (top < 0 && left < 0)
-        return; // leave the window where the system put it
-    window->move(left >= 0 ? left : window->x(), top >= 0 ? top : window->y());
+    windowplacement::MoveOuter(window, readPlacement(ini, section, QStringLiteral("Left")),
+                               readPlacement(ini, section, QStringLiteral("Top")));
+}
+
+// With no saved place, the main window goes where the system puts it, as long
+// as that is not under the always-on-top preview.
+void loadMainWindowPosition(const IniFile &ini, QWidget *window)
+{
+    const std::optional<int> left = readPlacement(ini, SectionMain, QStringLiteral("Left"));
+    const std::optional<int> top = readPlacement(ini, SectionMain, QStringLiteral("Top"));
+    if (left || top)
+        windowplacement::MoveOuter(window, left, top);
+    else
+        windowplacement::PlaceClearOf(window, FormPreview);
 }
 
 void savePosition(IniFile &ini, const QString &section, const QWidget *window)
 {
-    ini.WriteInteger(section, QStringLiteral("Top"), window->y());
-    ini.WriteInteger(section, QStringLiteral("Left"), window->x());
+    const QRect outer = windowplacement::OuterRect(window);
+    ini.WriteInteger(section, QStringLiteral("Top"), outer.y());
+    ini.WriteInteger(section, QStringLiteral("Left"), outer.x());
 }
 
-// A saved size applies the same way, each of height and width on its own.
 void loadSize(const IniFile &ini, const QString &section, QWidget *window)
 {
-    const int height = ini.ReadInteger(section, QStringLiteral("Height"), -1);
-    const int width = ini.ReadInteger(section, QStringLiteral("Width"), -1);
-    if (height < 0 && width < 0)
+    const std::optional<int> height = readPlacement(ini, section, QStringLiteral("Height"));
+    const std::optional<int> width = readPlacement(ini, section, QStringLiteral("Width"));
+    if (!height && !width)
         return;
-    window->resize(width >= 0 ? width : window->width(), height >= 0 ? height : window->height());
+    const QSize outer = windowplacement::OuterRect(window).size();
+    windowplacement::ResizeOuter(window, QSize(width.value_or(outer.width()), height.value_or(outer.height())));
 }
 
 void saveSize(IniFile &ini, const QString &section, const QWidget *window)
 {
-    ini.WriteInteger(section, QStringLiteral("Height"), window->height());
-    ini.WriteInteger(section, QStringLiteral("Width"), window->width());
+    const QSize outer = windowplacement::OuterRect(window).size();
+    ini.WriteInteger(section, QStringLiteral("Height"), outer.height());
+    ini.WriteInteger(section, QStringLiteral("Width"), outer.width());
 }
 
 // The statistics windows: the chart's interval, position and size, the
@@ -103,7 +128,7 @@ void TFormMain::LoadSettings()
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
-    loadPosition(ini, SectionMain, this);
+    loadMainWindowPosition(ini, this);
     loadPublishWindow(ini);
     loadStatisticsWindows(ini);
     AddToLog(QStringLiteral("Loaded saved default settings"));
@@ -111,7 +136,10 @@ void TFormMain::LoadSettings()
 
 void TFormMain::SaveSettings()
 {
-    IniFile ini(SettingsFileLocation());
+    const QString path = SettingsFileLocation();
+    // A folder is made only for something to write, never by a load.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    IniFile ini(path);
     ini.WriteInteger(SectionMain, QStringLiteral("Port"), SpinEdit->value());
     ini.WriteInteger(SectionMain, QStringLiteral("JPEGQuality"), JPEGQuality->value());
     ini.WriteInteger(SectionMain, QStringLiteral("AutoTime"), AutoTime->value());

@@ -1,16 +1,10 @@
 #include "capture/CaptureDevice.h"
 
+#include "base/widgets/WindowPlacement.h"
+
 namespace {
 // Driver texts are cut like the fixed 80-character buffers they came from.
 constexpr int MaxDescriptionPart = 79;
-
-// Sizes a window by its outer frame, title bar included, as far as the
-// window manager has told us how large that frame is.
-void resizeOuter(QWidget *window, QSize outer)
-{
-    const QSize frame = window->frameGeometry().size() - window->geometry().size();
-    window->resize(outer - frame);
-}
 } // namespace
 
 CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatform> platform)
@@ -66,7 +60,7 @@ void CaptureDevice::FitWindows(bool resizeParent)
     if (!size)
         return;
     if (resizeParent && parentWindow_)
-        resizeOuter(parentWindow_, QSize(size->width + 15, size->height + 30));
+        windowplacement::ResizeOuter(parentWindow_, QSize(size->width + 15, size->height + 30));
     captureWindow_->resize(size->width, size->height);
 }
 

@@ -43,6 +43,8 @@ TFormChart::TFormChart(QWidget *parent) : QWidget(parent)
     setupUi(this);
     windowstyle::UseCompactFont(this);
     windowstyle::ToolWindowWithCloseBox(this, 622, 194);
+    // Below the always-on-top preview and the main window beside it, not under them.
+    move(0, 470);
     setUpChart();
     connectHandlers();
     // Laid out once now, so the layout follows later resizes also while the

@@ -9,6 +9,8 @@ TFormRequestedIPs::TFormRequestedIPs(QWidget *parent) : QWidget(parent)
     setupUi(this);
     windowstyle::UseCompactFont(this);
     windowstyle::DialogWithCloseBox(this, 368, 163);
+    // Beside the chart window's first place, clear of the always-on-top preview.
+    move(630, 470);
     for (int number = 1; number <= MaxEntries; ++number)
         ListBoxRequestedNum->addItem(QString::number(number));
 }

@@ -1,5 +1,7 @@
 #include "base/widgets/WindowStyles.h"
 
+#include "base/widgets/WindowPlacement.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -20,6 +22,12 @@ void setSizeable(QWidget *window, Qt::WindowFlags flags, int width, int height)
 {
     window->setWindowFlags(flags);
     window->resize(width, height);
+}
+
+void setSizeableOuter(QWidget *window, Qt::WindowFlags flags, int width, int height)
+{
+    window->setWindowFlags(flags);
+    windowplacement::ResizeOuter(window, QSize(width, height));
 }
 
 } // namespace
@@ -47,12 +55,12 @@ void FixedWithoutButtons(QWidget *window, int clientWidth, int clientHeight)
 
 void ToolWindowOnTop(QWidget *window, int width, int height)
 {
-    setSizeable(window, Qt::Tool | TitleOnly | Qt::WindowStaysOnTopHint, width, height);
+    setSizeableOuter(window, Qt::Tool | TitleOnly | Qt::WindowStaysOnTopHint, width, height);
 }
 
 void ToolWindowWithCloseBox(QWidget *window, int width, int height)
 {
-    setSizeable(window, Qt::Tool | TitleOnly | Qt::WindowCloseButtonHint, width, height);
+    setSizeableOuter(window, Qt::Tool | TitleOnly | Qt::WindowCloseButtonHint, width, height);
 }
 
 void SizeableWithoutButtons(QWidget *window, int width, int height)

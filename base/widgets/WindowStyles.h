@@ -19,10 +19,11 @@ void DialogWithoutButtons(QWidget *window, int clientWidth, int clientHeight);
 // Single-line border without any title-bar buttons.
 void FixedWithoutButtons(QWidget *window, int clientWidth, int clientHeight);
 
-// Sizeable tool window without title-bar buttons, above all other windows.
+// Sizeable tool window without title-bar buttons, above all other windows;
+// the size is the outer one, frame included.
 void ToolWindowOnTop(QWidget *window, int width, int height);
 
-// Sizeable tool window with only the close box.
+// Sizeable tool window with only the close box; the size is the outer one.
 void ToolWindowWithCloseBox(QWidget *window, int width, int height);
 
 // Sizeable window without title-bar buttons.

@@ -1,0 +1,162 @@
+#include "base/widgets/WindowPlacement.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
+
+#include <functional>
+#include <utility>
+
+namespace windowplacement {
+
+namespace {
+
+QSize frameSize(const QWidget *window) { return window->frameGeometry().size() - window->size(); }
+
+// The window's helper of this kind, if it has one.
+template <typename Helper>
+Helper *helperOf(const QWidget *window)
+{
+    for (QObject *child : window->children())
+        if (auto *helper = dynamic_cast<Helper *>(child))
+            return helper;
+    return nullptr;
+}
+
+// Keeps a window's outer size when the window manager frames it: the client
+// area gives up what the frame takes.
+class FrameFollower : public QObject {
+public:
+    explicit FrameFollower(QWidget *window) : QObject(window), window_(window) { window->installEventFilter(this); }
+
+    static FrameFollower *of(QWidget *window)
+    {
+        auto *follower = helperOf<FrameFollower>(window);
+        return follower ? follower : new FrameFollower(window);
+    }
+
+    void sizedFor(QSize frame) { frame_ = frame; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (watched == window_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show))
+            follow();
+        return false;
+    }
+
+private:
+    void follow()
+    {
+        if (!window_->isVisible())
+            return;
+        // An empty frame only means the window manager has not framed the window (yet, or any more).
+        const QSize frame = frameSize(window_);
+        if (frame.isNull() || frame == frame_)
+            return;
+        const QSize outer = window_->size() + frame_;
+        frame_ = frame;
+        window_->resize(outer - frame);
+    }
+
+    QWidget *window_;
+    QSize frame_;
+};
+
+bool placedByWindowManager(const QWidget *window)
+{
+    if (!window->isVisible())
+        return window->testAttribute(Qt::WA_Moved); // its own place, which the window manager keeps
+    const QWindow *handle = window->windowHandle();
+    return handle && handle->isExposed();
+}
+
+// Work that waits for the window manager to place the window: its place is
+// known once the window is on screen.
+class WhenPlaced : public QObject {
+public:
+    WhenPlaced(QWidget *window, std::function<void()> work) : QObject(window), window_(window), work_(std::move(work))
+    {
+        window->installEventFilter(this);
+        watchHandle();
+    }
+
+    static void cancel(QWidget *window) { delete helperOf<WhenPlaced>(window); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == window_ && event->type() == QEvent::Show)
+            watchHandle();
+        else if (watched != window_ && event->type() == QEvent::Expose && placedByWindowManager(window_))
+            run();
+        return false;
+    }
+
+private:
+    void watchHandle()
+    {
+        if (QWindow *handle = window_->windowHandle(); handle && handle != watchedHandle_) {
+            handle->installEventFilter(this);
+            watchedHandle_ = handle;
+        }
+    }
+
+    void run()
+    {
+        if (watchedHandle_)
+            watchedHandle_->removeEventFilter(this);
+        window_->removeEventFilter(this);
+        deleteLater();
+        work_();
+    }
+
+    QWidget *window_;
+    QPointer<QWindow> watchedHandle_;
+    std::function<void()> work_;
+};
+
+} // namespace
+
+QRect OuterRect(const QWidget *window) { return window->frameGeometry(); }
+
+void ResizeOuter(QWidget *window, QSize outer)
+{
+    FrameFollower *follower = FrameFollower::of(window);
+    const QSize frame = frameSize(window);
+    follower->sizedFor(frame);
+    window->resize(outer - frame);
+}
+
+void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
+{
+    if (!left && !top)
+        return;
+    WhenPlaced::cancel(window);
+    const auto move = [window, left, top] { window->move(left.value_or(window->x()), top.value_or(window->y())); };
+    // A window on its way to the screen takes its place once the window
+    // manager has framed it; asked earlier, the place would be taken as that
+    // of its client area.
+    const bool placed = placedByWindowManager(window);
+    const bool appearing = window->isVisible() && !placed;
+    if (!appearing && ((left && top) || placed))
+        move();
+    else
+        new WhenPlaced(window, move);
+}
+
+void PlaceClearOf(QWidget *window, const QWidget *other)
+{
+    if (placedByWindowManager(window))
+        return;
+    WhenPlaced::cancel(window);
+    new WhenPlaced(window, [window, other = QPointer<const QWidget>(other)] {
+        const QRect taken = other ? OuterRect(other) : QRect();
+        if (other && other->isVisible() && OuterRect(window).intersects(taken))
+            window->move(taken.right() + 1, window->y());
+    });
+}
+
+} // namespace windowplacement

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QRect>
+
+#include <optional>
+
+class QWidget;
+
+// Places windows by their outer rectangles: frame and title bar included, as
+// the settings file stores them and as the person sees them.
+//
+// A window manager draws the frame, and says how large it is only after it
+// has framed the window on screen. Until then Qt counts the frame as empty, so
+// a size asked for earlier is made good once the frame is known.
+namespace windowplacement {
+
+// The window's outer rectangle, as far as the frame is known.
+QRect OuterRect(const QWidget *window);
+
+// Sizes the window so that its outer rectangle is the size given, now and
+// again when the window manager frames it (or changes its frame). Sizes the
+// person gives it later are left alone.
+void ResizeOuter(QWidget *window, QSize outer);
+
+// Moves the window's outer top-left corner. A coordinate not given keeps the
+// place the window manager chose: for a window not yet on screen the given
+// one is applied once the window manager has placed it.
+void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top);
+
+// Leaves a window that is not yet on screen where the window manager puts it,
+// unless that is under the other window: it then goes just right of it.
+void PlaceClearOf(QWidget *window, const QWidget *other);
+
+} // namespace windowplacement

@@ -1,0 +1,135 @@
+#include "tests/support/XDesktop.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace {
+
+constexpr int StartTimeoutMs = 15000;
+constexpr int PollMs = 100;
+
+void end(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+int numberAfter(const QByteArray &text, const QString &label)
+{
+    const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"));
+    return pattern.match(QString::fromUtf8(text)).captured(1).toInt();
+}
+
+} // namespace
+
+XDesktop::~XDesktop()
+{
+    end(windowManager_);
+    end(server_);
+}
+
+bool XDesktop::start()
+{
+    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "xprop"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            error_ = QStringLiteral("%1 is not installed (scripts/setup.sh installs it)").arg(QLatin1String(tool));
+            return false;
+        }
+    }
+
+    // The server picks a free display number and writes it to its standard output.
+    server_.setProgram(QStringLiteral("Xvfb"));
+    server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                          QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                          QStringLiteral("tcp")});
+    server_.start();
+    QDeadlineTimer deadline(StartTimeoutMs);
+    while (!server_.canReadLine() && !deadline.hasExpired() && server_.state() != QProcess::NotRunning)
+        server_.waitForReadyRead(PollMs);
+    const QByteArray number = server_.readLine().trimmed();
+    if (number.isEmpty()) {
+        error_ = QStringLiteral("Xvfb did not start: ") + QString::fromUtf8(server_.readAllStandardError());
+        return false;
+    }
+    display_ = QLatin1Char(':') + QString::fromLatin1(number);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display_);
+    windowManager_.setProcessEnvironment(environment);
+    windowManager_.setProgram(QStringLiteral("openbox"));
+    windowManager_.setArguments({QStringLiteral("--sm-disable")});
+    windowManager_.start();
+    while (!run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                .contains("window id")) {
+        if (deadline.hasExpired() || windowManager_.state() == QProcess::NotRunning) {
+            error_ = QStringLiteral("openbox did not start: ") +
+                     QString::fromUtf8(windowManager_.readAllStandardError());
+            return false;
+        }
+        QThread::msleep(PollMs);
+    }
+    return true;
+}
+
+QByteArray XDesktop::run(const QString &tool, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display_);
+    process.setProcessEnvironment(environment);
+    process.start(tool, arguments);
+    if (!process.waitForFinished(StartTimeoutMs)) {
+        end(process);
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+quint64 XDesktop::waitForWindow(const QString &title, int timeoutMs)
+{
+    // xdotool reads a POSIX regular expression, which has fewer special characters than Qt's.
+    QString exactTitle = QStringLiteral("^");
+    for (const QChar c : title)
+        exactTitle += QStringLiteral(".[]()*+?{}|^$\\").contains(c) ? QStringLiteral("\\") + c : QString(c);
+    exactTitle += QLatin1Char('$');
+    QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        const QByteArray found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                                 QStringLiteral("--name"), exactTitle});
+        const quint64 window = found.split('\n').first().trimmed().toULongLong();
+        if (window != 0 || deadline.hasExpired())
+            return window;
+        QThread::msleep(PollMs);
+    }
+}
+
+QRect XDesktop::outerRect(quint64 window)
+{
+    const QString id = QString::number(window);
+    const QByteArray info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+    const QRect client(numberAfter(info, QStringLiteral("Absolute upper-left X")),
+                       numberAfter(info, QStringLiteral("Absolute upper-left Y")), numberAfter(info, QStringLiteral("Width")),
+                       numberAfter(info, QStringLiteral("Height")));
+    // left, right, top, bottom
+    const QByteArray extents =
+        run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QList<QByteArray> frame = extents.mid(extents.indexOf('=') + 1).split(',');
+    if (frame.size() != 4)
+        return client;
+    return client.adjusted(-frame[0].trimmed().toInt(), -frame[2].trimmed().toInt(), frame[1].trimmed().toInt(),
+                           frame[3].trimmed().toInt());
+}
+
+void XDesktop::pressKeys(quint64 window, const QStringList &keys)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")};
+    run(QStringLiteral("xdotool"), arguments + keys);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+// A real X display with a window manager (Xvfb and openbox), started for a
+// test and ended with it. Windows are found, measured and typed into with the
+// X tools (xdotool, xwininfo, xprop).
+class XDesktop {
+public:
+    XDesktop() = default;
+    ~XDesktop();
+    XDesktop(const XDesktop &) = delete;
+    XDesktop &operator=(const XDesktop &) = delete;
+
+    // False, with the reason in error(), when a tool is missing or the display
+    // or the window manager did not come up.
+    bool start();
+    QString error() const { return error_; }
+    QString display() const { return display_; }
+
+    // The visible window whose title is exactly this, waiting for it to appear; 0 when none did.
+    quint64 waitForWindow(const QString &title, int timeoutMs = 15000);
+    // The window's outer rectangle: its client area and the frame the window manager reports.
+    QRect outerRect(quint64 window);
+    // Gives the window the focus and presses the keys (xdotool's key names) one after the other.
+    void pressKeys(quint64 window, const QStringList &keys);
+
+private:
+    QByteArray run(const QString &tool, const QStringList &arguments);
+
+    QProcess server_;
+    QProcess windowManager_;
+    QString display_;
+    QString error_;
+};
