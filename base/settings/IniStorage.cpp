@@ -68,6 +68,17 @@ int createTemp(const QString &target, mode_t mode, QByteArray &tempPath)
     return -1;
 }
 
+// A folder that takes no new file still lets a writable file in it be
+// replaced, though not atomically.
+bool writeInPlace(const QByteArray &nativeTarget, const QByteArray &content)
+{
+    const int fd = ::open(nativeTarget.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = writeAll(fd, content) && ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 void syncFolder(const QString &target)
 {
     const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
@@ -100,7 +111,8 @@ bool FileIniStorage::write(const QByteArray &content)
 
     mode_t mode = S_IRUSR | S_IWUSR;
     struct stat existing = {};
-    if (::stat(nativeTarget.constData(), &existing) == 0) {
+    const bool exists = ::stat(nativeTarget.constData(), &existing) == 0;
+    if (exists) {
         // Checked by hand because root passes every access() test, and a
         // read-only settings file must stay unchanged for root too.
         if (!(QFileInfo(target).permissions() & QFileDevice::WriteOwner))
@@ -115,7 +127,7 @@ bool FileIniStorage::write(const QByteArray &content)
     QByteArray tempPath;
     const int fd = createTemp(target, mode, tempPath);
     if (fd < 0)
-        return false;
+        return exists && errno == EACCES && writeInPlace(nativeTarget, content);
 
     bool ok = writeAll(fd, content) && ::fdatasync(fd) == 0;
     ok = ::close(fd) == 0 && ok;

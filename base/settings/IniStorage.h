@@ -22,7 +22,8 @@ public:
     virtual QString path() const = 0;
 };
 
-// A file on disk, replaced atomically on each write. A new file is created
+// A file on disk, replaced atomically on each write (in place when its folder
+// takes no new file but the file itself is writable). A new file is created
 // readable and writable by its owner only (it holds the FTP password); an
 // existing file keeps its permissions, and one whose owner-write bit is clear
 // counts as read-only even for a privileged user.

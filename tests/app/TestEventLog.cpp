@@ -1,14 +1,12 @@
 #include "base/log/LogFormat.h"
 #include "base/seams/Exception.h"
 #include "tests/app/ProgramFixture.h"
+#include "tests/support/FolderClosedToWriting.h"
 #include "tests/support/VantrelTestMain.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 
-#include <sys/fsuid.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -31,39 +29,6 @@ void collectMirror(QtMsgType type, const QMessageLogContext &context, const QStr
     else if (previousHandler)
         previousHandler(type, context, message);
 }
-
-// While it lives, this thread may write the file but not create files in its
-// folder. A privileged user writes anywhere, so it then acts as another user
-// for file access (the file is given to that user).
-class FolderClosedToWriting {
-public:
-    FolderClosedToWriting(const QString &folder, const QString &file) : folder_(folder)
-    {
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
-        if (::geteuid() != 0)
-            return;
-        const QString parent = QFileInfo(folder).path();
-        QFile::setPermissions(parent, QFile::permissions(parent) | QFile::ExeOther);
-        privileged_ = ::chown(QFile::encodeName(file).constData(), OtherUser, OtherUser) == 0;
-        if (privileged_) {
-            ::setfsgid(OtherUser);
-            ::setfsuid(OtherUser);
-        }
-    }
-    ~FolderClosedToWriting()
-    {
-        if (privileged_) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        }
-        QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-private:
-    static constexpr uid_t OtherUser = 65534;
-    QString folder_;
-    bool privileged_ = false;
-};
 
 } // namespace
 

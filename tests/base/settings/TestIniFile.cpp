@@ -1,6 +1,7 @@
 #include "base/seams/Exception.h"
 #include "base/settings/IniFile.h"
 #include "base/settings/SettingsPath.h"
+#include "tests/support/FolderClosedToWriting.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -131,6 +132,7 @@ private slots:
     void readOnlyFileRefusesWrite_data();
     void readOnlyFileRefusesWrite();
     void missingFolderRefusesWrite();
+    void closedFolderStillTakesItsWritableFile();
     void folderInPlaceOfFileRefusesWrite();
     void refusedWriteLeavesObjectAsStored();
     void refusedReplaceKeepsOldValue();
@@ -611,6 +613,20 @@ void TestIniFile::missingFolderRefusesWrite()
              std::optional<QString>(u"Unable to write to "_s + missing));
     QCOMPARE(ini.ReadString(u"S"_s, u"k"_s, u"d"_s), u"d"_s);
     QCOMPARE(entriesOf(dir_->path()), QStringList());
+}
+
+void TestIniFile::closedFolderStillTakesItsWritableFile()
+{
+    const QString folder = dir_->filePath(u"closed"_s);
+    const QString file = folder + u"/settings.ini"_s;
+    QVERIFY(QDir().mkdir(folder) && putFile(file, "[S]\r\nk=1\r\n"_ba));
+    {
+        FolderClosedToWriting closed(folder, file);
+        IniFile ini(file);
+        QCOMPARE(refusal([&] { ini.WriteInteger(u"S"_s, u"k"_s, 2); }), std::nullopt);
+    }
+    QCOMPARE(fileBytes(file), "[S]\r\nk=2\r\n"_ba);
+    QCOMPARE(entriesOf(folder), QStringList{u"settings.ini"_s});
 }
 
 void TestIniFile::folderInPlaceOfFileRefusesWrite()
