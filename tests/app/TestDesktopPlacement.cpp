@@ -158,7 +158,7 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
     }
 
     // The next start puts every window back; with only its Left valid the main
-    // window keeps the height the window manager gives it.
+    // window keeps the top edge the window manager chooses.
     const QRect main = first.value(MainTitle);
     const QByteArray mainPlace = "Top=" + QByteArray::number(main.top()) + "\nLeft=" + QByteArray::number(main.left());
     QVERIFY(saved.indexOf(mainPlace) == saved.indexOf("Top="));

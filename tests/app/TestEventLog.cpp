@@ -43,10 +43,10 @@ private slots:
     void everyLineIsMirroredToStandardError();
     void exportWritesTheViewWithCrLf();
     void exportOfAnEmptyLogIsAnEmptyFile();
+    void exportUsesTheTypedNameAndReplaces_data();
     void exportUsesTheTypedNameAndReplaces();
     void cancelledExportWritesNothing();
     void failedExportReportsAndLeavesNothing();
-    void exportReplacesAWritableFileInAClosedFolder();
     void logViewIsBounded();
 };
 
@@ -149,22 +149,37 @@ void TestEventLog::exportOfAnEmptyLogIsAnEmptyFile()
     QCOMPARE(readFile(path), QByteArray());
 }
 
+void TestEventLog::exportUsesTheTypedNameAndReplaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("folderClosed");
+    QTest::newRow("name without extension") << u"typed name without extension"_s << false;
+    QTest::newRow("folder that takes no new file") << u"log.txt"_s << true;
+}
+
 void TestEventLog::exportUsesTheTypedNameAndReplaces()
 {
+    QFETCH(QString, name);
+    QFETCH(bool, folderClosed);
     ProgramFixture program;
     CreateProgramWindows();
-    const QString path = program.dir.filePath(u"typed name without extension"_s);
+    const QString folder = program.dir.filePath(u"out"_s);
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + u'/' + name;
     QFile existing(path);
     QVERIFY(existing.open(QIODevice::WriteOnly));
     existing.write(QByteArray(5000, 'x'));
     existing.close();
     FormMain->AddToLog(u"only line"_s);
     program.dialogs.saveAnswers.push_back(path);
-
-    FormMain->Button1Click();
-
+    {
+        std::optional<FolderClosedToWriting> closed;
+        if (folderClosed)
+            closed.emplace(folder, path);
+        FormMain->Button1Click();
+    }
     QCOMPARE(readFile(path), QByteArray("12-07-26 14:05:09: only line\r\n"));
-    QVERIFY(!QFile::exists(path + u".txt"_s));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{name});
     QVERIFY(program.messages.messages.isEmpty());
 }
 
@@ -207,27 +222,6 @@ void TestEventLog::failedExportReportsAndLeavesNothing()
     QCOMPARE(FormMain->LogLines(), before);
     QCOMPARE(QDir(program.dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList({u"plain-file"_s}));
-}
-
-void TestEventLog::exportReplacesAWritableFileInAClosedFolder()
-{
-    ProgramFixture program;
-    CreateProgramWindows();
-    const QString folder = program.dir.filePath(u"closed"_s);
-    QVERIFY(QDir().mkdir(folder));
-    const QString path = folder + u"/log.txt"_s;
-    QFile existing(path);
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.write(QByteArray(5000, 'x'));
-    existing.close();
-    FormMain->AddToLog(u"only line"_s);
-    program.dialogs.saveAnswers.push_back(path);
-    {
-        FolderClosedToWriting closed(folder, path);
-        FormMain->Button1Click();
-    }
-    QCOMPARE(readFile(path), QByteArray("12-07-26 14:05:09: only line\r\n"));
-    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{u"log.txt"_s});
 }
 
 void TestEventLog::logViewIsBounded()

@@ -25,6 +25,8 @@ public:
             ::setfsuid(OtherUser);
         }
     }
+    FolderClosedToWriting(const FolderClosedToWriting &) = delete;
+    FolderClosedToWriting &operator=(const FolderClosedToWriting &) = delete;
     ~FolderClosedToWriting()
     {
         if (privileged_) {
