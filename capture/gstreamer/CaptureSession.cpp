@@ -3,9 +3,19 @@
 #include <gst/base/gstbasetransform.h>
 #include <gst/video/video.h>
 
+#include <atomic>
+
 namespace {
 
 constexpr int PatternFramesPerSecond = 30;
+
+// Frames are numbered over the whole run, whatever session they come from, so
+// that a number always stands for one picture (the encoder keeps its bytes for it).
+quint64 nextFrameNumber()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
 
 gstref::Caps sizeCaps(const SourceSize &format, bool testPattern)
 {
@@ -65,12 +75,18 @@ CaptureSession::~CaptureSession()
 std::unique_ptr<CaptureSession> CaptureSession::start(gstref::Element source, const SourceSize &format,
                                                       std::chrono::milliseconds wait)
 {
+    std::unique_ptr<CaptureSession> session = launch(std::move(source), format);
+    if (!session || !session->waitForFirstFrame(wait))
+        return nullptr;
+    return session;
+}
+
+std::unique_ptr<CaptureSession> CaptureSession::launch(gstref::Element source, const SourceSize &format)
+{
     std::unique_ptr<CaptureSession> session(new CaptureSession);
     if (!source || !session->build(std::move(source), format))
         return nullptr;
     if (gst_element_set_state(session->pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return nullptr;
-    if (!session->waitForFirstFrame(wait))
         return nullptr;
     return session;
 }
@@ -102,12 +118,14 @@ bool CaptureSession::build(gstref::Element source, const SourceSize &format)
     callbacks.new_sample = &CaptureSession::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
-    gst_bin_add_many(GST_BIN(pipeline_.get()), source.release(), sizeFilter, decoder, converter, sink, nullptr);
+    // The pipeline takes its own reference to the source; ours goes with `source`.
+    gst_bin_add_many(GST_BIN(pipeline_.get()), source.get(), sizeFilter, decoder, converter, sink, nullptr);
     return gst_element_link_many(source_, sizeFilter, decoder, converter, sink, nullptr);
 }
 
 bool CaptureSession::waitForFirstFrame(std::chrono::milliseconds wait)
 {
+    awaited_ = true;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (std::chrono::steady_clock::now() < deadline) {
         {
@@ -177,7 +195,7 @@ void CaptureSession::store(GstSample *sample)
     {
         std::lock_guard lock(mutex_);
         newest_.reset(sample);
-        ++serial_;
+        serial_ = nextFrameNumber();
     }
     arrived_.notify_all();
 }
@@ -192,11 +210,4 @@ GstFlowReturn CaptureSession::onNewSample(GstAppSink *sink, gpointer session)
 bool CaptureSession::convertsPixels() const
 {
     return !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(converter_));
-}
-
-void CaptureSession::injectError(const QString &text)
-{
-    GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text.toUtf8().constData());
-    gst_element_post_message(source_, gst_message_new_error(GST_OBJECT(source_), error, "injected"));
-    g_error_free(error);
 }
