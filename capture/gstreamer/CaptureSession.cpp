@@ -75,18 +75,12 @@ CaptureSession::~CaptureSession()
 std::unique_ptr<CaptureSession> CaptureSession::start(gstref::Element source, const SourceSize &format,
                                                       std::chrono::milliseconds wait)
 {
-    std::unique_ptr<CaptureSession> session = launch(std::move(source), format);
-    if (!session || !session->waitForFirstFrame(wait))
-        return nullptr;
-    return session;
-}
-
-std::unique_ptr<CaptureSession> CaptureSession::launch(gstref::Element source, const SourceSize &format)
-{
     std::unique_ptr<CaptureSession> session(new CaptureSession);
     if (!source || !session->build(std::move(source), format))
         return nullptr;
     if (gst_element_set_state(session->pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
+        return nullptr;
+    if (!session->waitForFirstFrame(wait))
         return nullptr;
     return session;
 }
@@ -125,7 +119,6 @@ bool CaptureSession::build(gstref::Element source, const SourceSize &format)
 
 bool CaptureSession::waitForFirstFrame(std::chrono::milliseconds wait)
 {
-    awaited_ = true;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (std::chrono::steady_clock::now() < deadline) {
         {

@@ -26,13 +26,6 @@ public:
     // Builds and plays the pipeline; null unless the first frame arrives within the wait.
     static std::unique_ptr<CaptureSession> start(gstref::Element source, const SourceSize &format,
                                                  std::chrono::milliseconds wait);
-    // Builds and plays the pipeline without waiting for its first frame; null if it cannot play.
-    static std::unique_ptr<CaptureSession> launch(gstref::Element source, const SourceSize &format);
-
-    // Waits for the first frame; false when none came in time or the pipeline failed.
-    bool waitForFirstFrame(std::chrono::milliseconds wait);
-    // Whether anyone has waited for the first frame yet.
-    bool awaited() const { return awaited_; }
 
     // The newest frame, sharing the pipeline's buffer. Missing once the pipeline failed.
     CapturedFrame newestFrame();
@@ -52,6 +45,7 @@ private:
     CaptureSession() = default;
 
     bool build(gstref::Element source, const SourceSize &format);
+    bool waitForFirstFrame(std::chrono::milliseconds wait);
     void pollBus();
     void store(GstSample *sample);
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer session);
@@ -60,7 +54,6 @@ private:
     GstElement *source_ = nullptr;
     GstElement *converter_ = nullptr;
     bool failed_ = false;
-    bool awaited_ = false;
     QString failure_;
     QSize size_;
 

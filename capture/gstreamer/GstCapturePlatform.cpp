@@ -40,34 +40,23 @@ bool GstCapturePlatform::connectDriver(int index)
         return false;
     if (index != connected_ || !session_)
         return startSession(index);
-    if (!session_->healthy()) {
-        // A failed source is restarted, but not waited for here: this request
-        // may be only the reconnect before a switch to another driver or before
-        // the end, and a source that does not answer must not hold the program.
-        launchSession(index);
-        return session_ != nullptr;
-    }
-    // Asked for again after the restart: now the source has to deliver.
-    return session_->awaited() || awaitFirstFrame();
-}
-
-bool GstCapturePlatform::startSession(int index) { return launchSession(index) && awaitFirstFrame(); }
-
-bool GstCapturePlatform::awaitFirstFrame()
-{
-    if (session_->waitForFirstFrame(connectWait))
+    if (session_->healthy())
         return true;
+    // A failed source is only let go here, not restarted: this request may be
+    // the reconnect before a switch to another driver or before the end, and a
+    // source that does not answer must not hold the program. Asked for again,
+    // it is started anew.
     disconnectDriver();
     return false;
 }
 
-bool GstCapturePlatform::launchSession(int index)
+bool GstCapturePlatform::startSession(int index)
 {
     session_.reset();
     connected_ = -1;
     const CaptureSource &source = sources_.at(index);
     const SourceSize format = chosenSizes_.value(index, source.preferredSize());
-    session_ = CaptureSession::launch(source.makeElement(chosenPatterns_.value(index)), format);
+    session_ = CaptureSession::start(source.makeElement(chosenPatterns_.value(index)), format, connectWait);
     if (session_)
         connected_ = index;
     return session_ != nullptr;

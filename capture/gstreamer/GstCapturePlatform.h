@@ -48,12 +48,7 @@ public:
 
 private:
     bool validIndex(int index) const { return index >= 0 && index < sources_.size(); }
-    // Builds and plays the driver's pipeline and waits for its first frame.
     bool startSession(int index);
-    // Builds and plays the driver's pipeline only.
-    bool launchSession(int index);
-    // Keeps the session if its first frame comes within the connect wait, else disconnects.
-    bool awaitFirstFrame();
 
     QList<CaptureSource> sources_;
     QHash<int, SourceSize> chosenSizes_;
