@@ -67,11 +67,13 @@ int main(int argc, char **argv)
     if (!GstCapturePlatform::initialise() || !fakecamera::Register())
         qFatal("GStreamer or the fake cameras are not available");
 
-    std::vector<double> healthySwitch, switchAfterFailure, endAfterFailure;
+    std::vector<double> toCamera, toPattern, switchAfterFailure, endAfterFailure;
     for (int round = 0; round < Rounds; ++round) {
+        fakecamera::SetHung(false);
         Bench bench;
         bench.device->SelectDriver(bench.pattern);
-        healthySwitch.push_back(msOf([&] { bench.device->SelectDriver(0); }));
+        toCamera.push_back(msOf([&] { bench.device->SelectDriver(0); }));
+        toPattern.push_back(msOf([&] { bench.device->SelectDriver(bench.pattern); }));
         bench.failCamera();
         switchAfterFailure.push_back(msOf([&] { bench.device->SelectDriver(bench.pattern); }));
         bench.failCamera();
@@ -79,7 +81,8 @@ int main(int argc, char **argv)
     }
     fakecamera::SetHung(false);
     std::printf("GUI thread held, %d rounds, fake cameras:\n", Rounds);
-    report("switch pattern -> camera (first frame wait)", healthySwitch);
+    report("switch pattern -> camera", toCamera);
+    report("switch camera -> pattern", toPattern);
     report("switch to the pattern after the camera failed", switchAfterFailure);
     report("capture device ended after the camera failed", endAfterFailure);
 

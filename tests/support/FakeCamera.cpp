@@ -227,6 +227,10 @@ GstElement *makeCameraElement(const CameraModel &model, const gchar *name)
     gst_caps_unref(offered);
     if (model.pictureControls)
         self->balance = addElement(GST_BIN(self), "videobalance");
+    // For a look at an unplug in the program: the first element made unplugs after that many frames.
+    static std::atomic<bool> first{true};
+    if (const gchar *frames = g_getenv("FAKE_CAMERA_UNPLUG_AFTER"); frames && first.exchange(false))
+        self->framesLeft = static_cast<gint>(g_ascii_strtoll(frames, nullptr, 10));
     return GST_ELEMENT(self);
 }
 

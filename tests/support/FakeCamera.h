@@ -11,7 +11,8 @@
 // Their elements give a moving picture, as JPEG when the pipeline asks for it.
 // Setting "unplug-after" on a running element to N lets N more frames through;
 // then the element reports a read error and sends nothing more, as an unplugged
-// camera does.
+// camera does. In a program run with the plug-in, FAKE_CAMERA_UNPLUG_AFTER=N
+// does the same to the first element made.
 namespace fakecamera {
 
 // Registers the cameras with this process's GStreamer (after gst_init). True once they are there.
