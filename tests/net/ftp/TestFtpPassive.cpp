@@ -87,8 +87,6 @@ QByteArray RandomBytes(qsizetype size)
     return bytes;
 }
 
-const QStringList Stored{QStringLiteral("connect"), QStringLiteral("success:9")};
-
 } // namespace
 
 class TestFtpPassive : public QObject {
@@ -164,7 +162,7 @@ void TestFtpPassive::dataConnectionGoesToTheServer()
     fixture.ftp.SetPassive(true);
     fixture.ftp.SetTimeOut(5000);
     QCOMPARE(fixture.Run([&] { fixture.ftp.Upload(WriteFile(local_, content), QStringLiteral("p.jpg")); }), QString());
-    QCOMPARE(fixture.events, Stored);
+    QCOMPARE(fixture.events, (QStringList{QStringLiteral("connect"), QStringLiteral("success:9")}));
     QCOMPARE(server.dialogue, "USER vantrel\r\n" + dialogue);
     QCOMPARE(server.received, content);
 }
