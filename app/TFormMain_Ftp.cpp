@@ -77,6 +77,7 @@ void TFormMain::NMFTPStart()
         NMFTP->SetPassword(settings.Edit_FTPPassword->text());
         NMFTP->SetHost(settings.Edit_FTPRemoteAddress->text());
         NMFTP->SetPort(settings.SpinEdit_FTPRemotePort->value());
+        NMFTP->SetPassive(settings.CheckBox_FTPPassive->isChecked());
         NMFTP->Connect();
     } catch (const std::exception &error) {
         AddToLog(u"FTP: Failed connection attemp"_s + messageOf(error));

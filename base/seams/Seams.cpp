@@ -1,5 +1,7 @@
 #include "base/seams/Seams.h"
 
+#include "base/seams/FolderDialog.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -38,10 +40,8 @@ std::optional<QString> runSaveDialog(const SaveFileRequest &request)
 
 std::optional<QString> runFolderDialog(QWidget *owner, const QString &caption, const QString &startFolder)
 {
-    const QString folder = QFileDialog::getExistingDirectory(owner, caption, startFolder);
-    if (folder.isEmpty())
-        return std::nullopt;
-    return folder;
+    FolderDialog dialog(owner, caption, startFolder);
+    return dialog.Choose();
 }
 
 } // namespace

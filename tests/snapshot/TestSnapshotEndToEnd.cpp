@@ -32,18 +32,28 @@ class TestSnapshotEndToEnd : public QObject {
     Q_OBJECT
 
 private slots:
+    void autoCaptureFillsBothFoldersAlike_data();
     void autoCaptureFillsBothFoldersAlike();
 };
 
+void TestSnapshotEndToEnd::autoCaptureFillsBothFoldersAlike_data()
+{
+    QTest::addColumn<QByteArray>("account");
+    QTest::newRow("active") << QByteArray("FTPUsername=vantrel\n");
+    // This account's server refuses PORT and EPSV: only PASV gets the files there.
+    QTest::newRow("passive") << QByteArray("FTPUsername=pasv\nFTPPassive=1\n");
+}
+
 void TestSnapshotEndToEnd::autoCaptureFillsBothFoldersAlike()
 {
+    QFETCH(QByteArray, account);
     PyFtpServer ftp(FreeServerPort()); // the port box stops at 9999
     QVERIFY(ftp.Port() != 0);
     QTemporaryDir local;
     BlackBoxVantrel program("[FormMain]\nAutoTime=2\nAutoCapture=1\n"
                             "[FormSnapshotSettings]\nLocalSaveDir=" + local.path().toUtf8() +
                             "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
-                            QByteArray::number(ftp.Port()) + "\nFTPRemoteDir=/\nFTPUsername=vantrel\nFTPPassword=secret\n");
+                            QByteArray::number(ftp.Port()) + "\nFTPRemoteDir=/\nFTPPassword=secret\n" + account);
     QVERIFY2(program.start(), qPrintable(program.standardError()));
 
     // Five snapshots every 2 s; the folders are read right after the fifth upload, well
