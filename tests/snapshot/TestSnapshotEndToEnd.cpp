@@ -27,6 +27,14 @@ QList<QByteArray> sortedContents(const QString &folder)
     return contents;
 }
 
+// Auto capture every `seconds`, local save into `folder` and upload to 127.0.0.1:port on.
+QByteArray autoCaptureSettings(int seconds, const QString &folder, quint16 port)
+{
+    return "[FormMain]\nAutoTime=" + QByteArray::number(seconds) + "\nAutoCapture=1\n[FormSnapshotSettings]\nLocalSaveDir=" +
+           folder.toUtf8() + "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
+           QByteArray::number(port) + "\nFTPRemoteDir=/\nFTPUsername=vantrel\nFTPPassword=secret\n";
+}
+
 } // namespace
 
 class TestSnapshotEndToEnd : public QObject {
@@ -42,10 +50,7 @@ void TestSnapshotEndToEnd::autoCaptureFillsBothFoldersAlike()
     PyFtpServer ftp(FreeServerPort()); // the port box stops at 9999
     QVERIFY(ftp.Port() != 0);
     QTemporaryDir local;
-    BlackBoxVantrel program("[FormMain]\nAutoTime=2\nAutoCapture=1\n"
-                            "[FormSnapshotSettings]\nLocalSaveDir=" + local.path().toUtf8() +
-                            "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
-                            QByteArray::number(ftp.Port()) + "\nFTPRemoteDir=/\nFTPUsername=vantrel\nFTPPassword=secret\n");
+    BlackBoxVantrel program(autoCaptureSettings(2, local.path(), ftp.Port()));
     QVERIFY2(program.start(), qPrintable(program.standardError()));
 
     // Five snapshots every 2 s; the folders are read right after the fifth upload, well
@@ -74,10 +79,7 @@ void TestSnapshotEndToEnd::heldLoginNeitherThinsSnapshotsNorHoldsTheQuit()
     ftp.Replies["USER"] = "331 Password please.\r\n";
     ftp.Replies["PASS"] = QByteArray();
     QTemporaryDir local;
-    BlackBoxVantrel program("[FormMain]\nAutoTime=1\nAutoCapture=1\n"
-                            "[FormSnapshotSettings]\nLocalSaveDir=" + local.path().toUtf8() +
-                            "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
-                            QByteArray::number(ftp.Port()) + "\nFTPRemoteDir=/\nFTPUsername=vantrel\nFTPPassword=x\n");
+    BlackBoxVantrel program(autoCaptureSettings(1, local.path(), ftp.Port()));
     QVERIFY2(program.start(), qPrintable(program.standardError()));
     QTRY_VERIFY_WITH_TIMEOUT(ftp.dialogue.contains("PASS"), 20000);
     // The PASS is held from the first tick on; four more ticks must still save.
