@@ -14,6 +14,8 @@ else
 fi
 export QT_QPA_PLATFORM=offscreen
 export VANTREL_CHAOS_SECONDS=$((minutes * 60))
+# Qt Test stops a test function after 5 minutes unless told otherwise.
+export QTEST_FUNCTION_TIMEOUT=$(((minutes * 60 + 300) * 1000))
 export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
