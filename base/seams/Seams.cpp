@@ -12,9 +12,13 @@ namespace seams {
 
 namespace {
 
+// Texts may come from the network ("MSG:"): shown as they are, never as rich text with
+// links or pictures.
 void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     box.exec();
 }
 
