@@ -138,7 +138,7 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
         DesktopRun run(desktop_, server);
         QVERIFY2(run.start(), qPrintable(run.log()));
         // The 320x240 test pattern in a frame of 15 by 30 more, from the start.
-        QTRY_COMPARE_WITH_TIMEOUT(previewSizeLine(port), "Preview Image Size: 335x270"_ba, 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.log()), 15000);
         QCOMPARE(run.rectOf(PreviewTitle), QRect(0, 0, 335, 270));
 
         first.insert(MainTitle, run.rectOf(MainTitle));
@@ -166,7 +166,7 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
     DesktopRun run(desktop_, saved);
     QVERIFY2(run.start(), qPrintable(run.log()));
     QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), main.translated(40, 0), 5000);
-    QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.log()), 5000);
+    QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.log()), 15000);
     for (const Window &window : StatisticsWindows)
         QCOMPARE(run.show(window), first.value(window.title));
 }

@@ -70,7 +70,7 @@ QByteArray defaultSnapshotSection(const QByteArray &lineEnd)
 {
     return QStringLiteral("[FormSnapshotSettings]\nLocalSaveDir=%1\nFilename=\nFTP=0\nLOCAL=1\nFTPRemoteAddress=\n"
                           "FTPRemoteDir=\nFTPRemotePort=21\nFTPUsername=\nFTPPassword=\nMotionDetection=0\n"
-                          "MotionDetectionSensitivity=50\n")
+                          "MotionDetectionSensitivity=50\nFTPPassive=0\n")
         .arg(QDir::currentPath())
         .toUtf8()
         .replace("\n", lineEnd);
