@@ -22,6 +22,7 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$here")}"
+  export CCACHE_NOHASHDIR=1 # debug builds in other folders may share objects
 fi
 
 cmake -S "$here" -B "$dir" -G Ninja "${flags[@]}" "${launcher[@]}" -DVANTREL_WERROR="$werror" >/dev/null
