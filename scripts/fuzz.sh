@@ -14,6 +14,7 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$here")}"
+  export CCACHE_NOHASHDIR=1
 fi
 cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++-14 "${launcher[@]}" >/dev/null
