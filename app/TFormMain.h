@@ -105,8 +105,8 @@ public:
     void Button_SnapshotClick();
 
     // FTP upload of a snapshot (TFormMain_Ftp.cpp)
-    // Starts the FTP upload of the snapshot just taken.
-    void NMFTPStart();
+    // Starts the FTP upload of the snapshot just taken (its JPEG bytes).
+    void NMFTPStart(const QByteArray &jpeg);
     void NMFTPConnect(QObject *Sender);
     void NMFTPSuccess(TCmdType Trans_Type);
     void NMFTPFailure(bool &Handled, TCmdType Trans_Type);
@@ -159,6 +159,9 @@ private:
     void connectSnapshotHandlers();
     int detectMotion(int threshold);
     void saveLocalSnapshot(const QString &name);
+    void uploadSnapshot();
+    void stopAutoCaptureAfterError();
+    void queueTimedSnapshot();
     void startChartTimer();
     void fillSourceMenu();
     void takeFrame(const CapturedFrame &frame);
@@ -179,6 +182,11 @@ private:
 
     int openMessageBoxes_ = 0;
 
+    // Timer-started snapshot runs under way; they nest while one waits in its FTP session.
+    int timedRuns_ = 0;
+
     void createFtpClient();
     bool ftpErrorBeingHandled_ = false;
+    // The snapshot the running FTP session uploads; later runs' pictures do not replace it.
+    QByteArray ftpSnapshot_;
 };

@@ -4,7 +4,6 @@
 #include "base/seams/Exception.h"
 #include "base/seams/Seams.h"
 #include "base/settings/SettingsPath.h"
-#include "capture/JpegImage.h"
 #include "net/ftp/TNMFTP.h"
 #include "snapshot/SnapshotName.h"
 #include "snapshot/TFormSnapshotSettings.h"
@@ -12,6 +11,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 using namespace Qt::StringLiterals;
@@ -69,14 +69,24 @@ QString TFormMain::FtpUploadFile()
     return FileBesideExecutable(name, QStandardPaths::CacheLocation);
 }
 
-void TFormMain::NMFTPStart()
+void TFormMain::NMFTPStart(const QByteArray &jpeg)
 {
+    // A run that starts during the session's waits gets no session of its own (the client
+    // refuses or ignores its Connect), so it must not swap the picture being uploaded.
+    const bool ownSession = !NMFTP->InSession();
+    if (ownSession)
+        ftpSnapshot_ = jpeg;
+    const auto release = qScopeGuard([this, ownSession] {
+        if (ownSession)
+            ftpSnapshot_.clear();
+    });
     try {
         const TFormSnapshotSettings &settings = *FormSnapshotSettings;
         NMFTP->SetUserID(settings.Edit_FTPUsername->text());
         NMFTP->SetPassword(settings.Edit_FTPPassword->text());
         NMFTP->SetHost(settings.Edit_FTPRemoteAddress->text());
         NMFTP->SetPort(settings.SpinEdit_FTPRemotePort->value());
+        NMFTP->SetPassive(settings.CheckBox_FTPPassive->isChecked());
         NMFTP->Connect();
     } catch (const std::exception &error) {
         AddToLog(u"FTP: Failed connection attemp"_s + messageOf(error));
@@ -90,7 +100,7 @@ void TFormMain::NMFTPConnect(QObject *)
     const QString manual = settings.Edit_ManualFilename->text();
     const QString remoteName = (manual.isEmpty() ? snapshotname::TimeStamp(seams::Now()) : manual) + u".jpg"_s;
     const QString uploadFile = FtpUploadFile();
-    writeUploadFile(uploadFile, FrameJpeg->data());
+    writeUploadFile(uploadFile, ftpSnapshot_);
     if (!NMFTP->Connected())
         return;
     try {

@@ -1,6 +1,7 @@
 // Snapshots: the snapshot run, its motion gate and local save, and auto capture.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
+#include "base/seams/Exception.h"
 #include "base/seams/Seams.h"
 #include "capture/JpegImage.h"
 #include "snapshot/MotionDetection.h"
@@ -19,7 +20,7 @@ void TFormMain::connectSnapshotHandlers()
     TimerAuto->setObjectName(u"TimerAuto"_s);
     // A coarse timer may shift each tick by up to 5%; snapshots keep their rhythm.
     TimerAuto->setTimerType(Qt::PreciseTimer);
-    onSignal(TimerAuto, &QTimer::timeout, &TFormMain::TimerAutoTimer);
+    onSignal(TimerAuto, &QTimer::timeout, &TFormMain::queueTimedSnapshot);
     onSignal(AutoCapture, &QCheckBox::toggled, &TFormMain::AutoCaptureClick);
     onSignal(AutoTime, &QSpinBox::valueChanged, &TFormMain::AutoTimeChange);
     onSignal(Button_Snapshot, &QPushButton::clicked, &TFormMain::Button_SnapshotClick);
@@ -43,10 +44,25 @@ void TFormMain::AutoTimeChange()
         TimerAuto->setInterval(interval);
 }
 
+// A timer does not fire again while its own handler runs, and a snapshot run can wait in
+// its FTP session for many ticks. So the tick only queues the run, and the ticks that come
+// during its waits start runs of their own.
+void TFormMain::queueTimedSnapshot()
+{
+    QMetaObject::invokeMethod(this, Guarded([this] {
+        if (AutoCapture->isChecked())
+            TimerAutoTimer();
+    }), Qt::QueuedConnection);
+}
+
 void TFormMain::TimerAutoTimer()
 {
     Button_Snapshot->setEnabled(false);
-    const auto enableAgain = qScopeGuard([this] { Button_Snapshot->setEnabled(true); });
+    ++timedRuns_;
+    const auto enableAgain = qScopeGuard([this] {
+        if (--timedRuns_ == 0)
+            Button_Snapshot->setEnabled(true);
+    });
     Button_SnapshotClick();
 }
 
@@ -69,7 +85,7 @@ void TFormMain::Button_SnapshotClick()
     if (settings.CheckBox_Local->isChecked())
         saveLocalSnapshot(name);
     if (settings.CheckBox_FTP->isChecked())
-        NMFTPStart();
+        uploadSnapshot();
 }
 
 int TFormMain::detectMotion(int threshold)
@@ -86,12 +102,27 @@ void TFormMain::saveLocalSnapshot(const QString &name)
     try {
         SaveSnapshotFile(FormSnapshotSettings->Edit_LocalSaveDir->text(), name, FrameJpeg->data());
     } catch (...) {
-        // Shown once: a failing folder must not raise a new box on every tick.
-        if (AutoCapture->isChecked()) {
-            AddToLog(u"Stopping autocapture!!!"_s);
-            AutoCapture->setChecked(false);
-        }
+        stopAutoCaptureAfterError();
         throw;
     }
     AddToLog(u"Local Snapshot "_s + name + u" saved"_s);
+}
+
+void TFormMain::uploadSnapshot()
+{
+    // Refused as the local save refuses it: an empty file is no snapshot.
+    if (FrameJpeg->data().isEmpty()) {
+        stopAutoCaptureAfterError();
+        throw Exception(u"Cannot upload snapshot: no picture has been captured yet"_s);
+    }
+    NMFTPStart(FrameJpeg->data());
+}
+
+// Shown once: a failing setting must not raise a new box on every tick.
+void TFormMain::stopAutoCaptureAfterError()
+{
+    if (!AutoCapture->isChecked())
+        return;
+    AddToLog(u"Stopping autocapture!!!"_s);
+    AutoCapture->setChecked(false);
 }

@@ -15,7 +15,8 @@ struct CapturedFrame {
 
     State state = State::Missing;
     QImage image;
-    // Counts the source's frames; the same number means the same pixels.
+    // Numbers frames over the whole run, across sources and format changes:
+    // the same number means the same pixels.
     quint64 serial = 0;
 
     bool ready() const { return state == State::Ready && !image.isNull(); }

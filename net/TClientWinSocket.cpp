@@ -67,11 +67,17 @@ void TClientWinSocket::Open(const QString &Host, const QString &Address, const Q
     ResolvePort(handle);
 }
 
+void TClientWinSocket::Abandon()
+{
+    if (!Connected())
+        ReleaseQuietly();
+}
+
 void TClientWinSocket::LookUpHost(int Handle, const QString &Host)
 {
     lookupState_ = LookupState::LookingUpAddress;
     const quint64 generation = ++lookupGeneration_;
-    lookupId_ = QHostInfo::lookupHost(Host, this, [this, Handle, generation](const QHostInfo &info) {
+    QHostInfo::lookupHost(Host, this, [this, Handle, generation](const QHostInfo &info) {
         if (generation == lookupGeneration_)
             Deliver([&] { HostFound(Handle, info); });
     });
@@ -80,7 +86,6 @@ void TClientWinSocket::LookUpHost(int Handle, const QString &Host)
 void TClientWinSocket::HostFound(int Handle, const QHostInfo &Info)
 {
     lookupState_ = LookupState::Idle;
-    lookupId_ = -1;
     if (const int error = LookupError(Info))
         return LookupFailed(Handle, error);
     remoteAddress_ = FirstIpv4(Info);
@@ -140,11 +145,10 @@ void TClientWinSocket::Connect(int)
     Event(TSocketEvent::seConnect);
 }
 
+// The answer of a lookup given up is ignored when it comes. Aborting the lookup instead
+// would leave the library's copy of the callback behind, never freed.
 void TClientWinSocket::CancelLookup()
 {
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
-    lookupId_ = -1;
     if (lookupState_ != LookupState::Idle)
         ++lookupGeneration_;
     lookupState_ = LookupState::Idle;

@@ -16,6 +16,9 @@ public:
     // Starts opening: a host name is looked up first, else the dotted address is used.
     // Raises ESocketError when already connected or when neither is given.
     void Open(const QString &Host, const QString &Address, const QString &Service, quint16 Port);
+    // Gives up an attempt still looking up or connecting, without any event; a connection
+    // already made is left alone (Active false closes it).
+    void Abandon();
 
     TClientType ClientType = TClientType::ctNonBlocking;
 
@@ -34,7 +37,6 @@ private:
     void StartConnect(int Handle, quint16 Port);
 
     LookupState lookupState_ = LookupState::Idle;
-    int lookupId_ = -1;
     quint64 lookupGeneration_ = 0;
     QString pendingService_;
     quint16 pendingPort_ = 0;

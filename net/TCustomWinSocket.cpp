@@ -2,6 +2,8 @@
 
 #include "net/ESocketError.h"
 
+#include <utility>
+
 namespace {
 
 quint64 NextActivityStamp()
@@ -97,9 +99,14 @@ void TCustomWinSocket::Close(int Handle)
     try {
         Event(TSocketEvent::seDisconnect);
     } catch (...) {
-        Shutdown(Handle);
+        if (Handle == handle_)
+            Shutdown(Handle);
         throw;
     }
+    // The event may have closed it already (a server stopped by the handler, for one); the
+    // number may belong to another socket by now.
+    if (Handle != handle_)
+        return;
     if (const int error = Shutdown(Handle))
         throw ESocketError::Platform(error, "closesocket");
 }
@@ -123,20 +130,39 @@ void TCustomWinSocket::ReleaseQuietly()
         Shutdown(handle_);
 }
 
+// The callbacks are copied first: the owner may detach the endpoint while its handler runs.
 void TCustomWinSocket::Event(TSocketEvent SocketEvent)
 {
-    if (!OnSocketEvent)
+    const TSocketEventCallback callback = OnSocketEvent;
+    if (!callback)
         return;
     const DispatchScope scope(*this);
-    OnSocketEvent(this, SocketEvent);
+    callback(this, SocketEvent);
 }
 
 void TCustomWinSocket::Error(TErrorEvent ErrorEvent, int &ErrorCode)
 {
-    if (!OnErrorEvent)
+    const TSocketErrorCallback callback = OnErrorEvent;
+    if (!callback)
         return;
     const DispatchScope scope(*this);
-    OnErrorEvent(this, ErrorEvent, ErrorCode);
+    callback(this, ErrorEvent, ErrorCode);
+}
+
+// A nested loop may deliver the posted release at any time, so it is posted only when the
+// last event of the endpoint has ended; nothing of the endpoint is on the stack then.
+void TCustomWinSocket::ReleaseWhenIdle()
+{
+    if (std::exchange(releaseWanted_, true))
+        return;
+    if (dispatchDepth_ == 0)
+        deleteLater();
+}
+
+void TCustomWinSocket::EndDispatch()
+{
+    if (--dispatchDepth_ == 0 && releaseWanted_)
+        deleteLater();
 }
 
 void TCustomWinSocket::AdoptHandle(int Handle) { handle_ = Handle; }

@@ -55,6 +55,8 @@ public:
     quint64 LastActivity() const { return lastActivity_; }
     // True while one of this endpoint's events is being handled.
     bool Dispatching() const { return dispatchDepth_ > 0; }
+    // True during the disconnect event, while the connection is on its way out.
+    bool Closing() const { return closing_; }
 
     void *Data = nullptr;
 
@@ -88,12 +90,15 @@ protected:
     // Runs one piece of asynchronous work (a notification or a lookup answer).
     template <typename Work> void Deliver(Work &&work);
     void Touch();
+    // Frees the endpoint once none of its events is being handled any more, whatever nested
+    // event loops (message boxes) run in between.
+    void ReleaseWhenIdle();
 
     // Marks the endpoint busy while its owner's code runs, so that nothing frees it under its feet.
     class DispatchScope {
     public:
         explicit DispatchScope(TCustomWinSocket &socket) : socket_(socket) { ++socket_.dispatchDepth_; }
-        ~DispatchScope() { --socket_.dispatchDepth_; }
+        ~DispatchScope() { socket_.EndDispatch(); }
         DispatchScope(const DispatchScope &) = delete;
         DispatchScope &operator=(const DispatchScope &) = delete;
 
@@ -109,6 +114,7 @@ private:
         qint64 length = 0;
     };
 
+    void EndDispatch();
     void Readable();
     void Writable();
     void PeerFinished(int Handle, int ErrorCode);
@@ -134,6 +140,7 @@ private:
     bool closeWhenStreamDone_ = false;
     bool readSinceNotification_ = false;
     int dispatchDepth_ = 0;
+    bool releaseWanted_ = false;
     quint64 lastActivity_ = 0;
 };
 

@@ -38,4 +38,4 @@ void TServerClientWinSocket::Detach()
     server_ = nullptr;
 }
 
-void TServerClientWinSocket::ScheduleRelease() { deleteLater(); }
+void TServerClientWinSocket::ScheduleRelease() { ReleaseWhenIdle(); }

@@ -82,12 +82,14 @@ void TServerWinSocket::FreeConnections()
     }
 }
 
+// Handlers run while connections are taken (making room closes one) and may stop the
+// listener; then the rest waits in the queue and is refused with it.
 void TServerWinSocket::Accept(int Handle)
 {
-    for (int taken = 0; taken < AcceptBatch && Handle == SocketHandle(); ++taken) {
+    for (int taken = 0; taken < AcceptBatch && Listening(Handle); ++taken) {
         const PosixSocket::Accepted accepted = PosixSocket::Accept(Handle);
         if (accepted.handle != PosixSocket::InvalidHandle) {
-            AcceptOne(accepted);
+            AcceptOne(Handle, accepted);
             continue;
         }
         if (OutOfDescriptors(accepted.error))
@@ -97,14 +99,22 @@ void TServerWinSocket::Accept(int Handle)
     }
 }
 
-void TServerWinSocket::AcceptOne(const PosixSocket::Accepted &accepted)
+void TServerWinSocket::AcceptOne(int Handle, const PosixSocket::Accepted &accepted)
 {
     MakeRoomForOneMore();
+    if (!Listening(Handle)) {
+        PosixSocket::Close(accepted.handle);
+        return;
+    }
     auto *client = new TServerClientWinSocket(accepted.handle, accepted.peerAddress, this);
     client->Start();
     Event(TSocketEvent::seAccept);
 }
 
+bool TServerWinSocket::Listening(int Handle) const { return Handle == SocketHandle() && !Closing(); }
+
+// A connection inside its own disconnect event (its handler may be showing a box) is on its
+// way out already: it counts, but cannot be closed a second time.
 void TServerWinSocket::MakeRoomForOneMore()
 {
     for (;;) {
@@ -114,7 +124,7 @@ void TServerWinSocket::MakeRoomForOneMore()
             if (!client->Connected())
                 continue;
             ++open;
-            if (!idlest || client->LastActivity() < idlest->LastActivity())
+            if (!client->Closing() && (!idlest || client->LastActivity() < idlest->LastActivity()))
                 idlest = client;
         }
         if (open < std::max(MaxConnections, 1) || !idlest)

@@ -48,7 +48,8 @@ protected:
 private:
     friend class TServerClientWinSocket;
 
-    void AcceptOne(const PosixSocket::Accepted &accepted);
+    bool Listening(int Handle) const;
+    void AcceptOne(int Handle, const PosixSocket::Accepted &accepted);
     void MakeRoomForOneMore();
     void PauseAccepting(int Handle);
     void FreeConnections();

@@ -5,6 +5,7 @@
 #include "base/seams/Seams.h"
 #include "base/widgets/WindowStyles.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -51,15 +52,16 @@ void TFormManualIP::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// The address field keeps its text until it is complete: leaving it half-typed brings the
-// focus back with a message, and Escape restores what it held before the edit.
+// The address field keeps its text until it is complete: moving to another control of this
+// window with a half-typed address brings the focus back with a message, and Escape restores
+// what the field held when this editing began.
 bool TFormManualIP::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == MaskEditIP) {
         if (event->type() == QEvent::FocusIn && !MaskEditIP->isModified()) {
-            textBeforeEditing_ = MaskEditIP->text();
+            beginEditing();
         } else if (event->type() == QEvent::FocusOut) {
-            refuseIncompleteAddress();
+            focusLeftField();
         } else if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
             MaskEditIP->setText(textBeforeEditing_);
             MaskEditIP->setModified(false);
@@ -69,17 +71,32 @@ bool TFormManualIP::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool TFormManualIP::refuseIncompleteAddress()
+void TFormManualIP::beginEditing()
 {
-    if (!MaskEditIP->isModified() || MaskEditIP->hasAcceptableInput())
-        return false;
+    textBeforeEditing_ = MaskEditIP->text();
+    MaskEditIP->setModified(false);
+}
+
+// Another application taking the focus, or the window closing, is no move within the window:
+// the half-typed text waits. A complete address ends this editing.
+void TFormManualIP::focusLeftField()
+{
+    const QWidget *next = QApplication::focusWidget();
+    if (!next || next == MaskEditIP || next->window() != this || !isVisible())
+        return;
+    if (!MaskEditIP->isModified())
+        return;
+    if (MaskEditIP->hasAcceptableInput()) {
+        beginEditing();
+        return;
+    }
     seams::ShowMessage(this, AppTitle, u"Invalid input value.  Use escape key to abandon changes"_s);
     MaskEditIP->setFocus();
-    return true;
 }
 
 void TFormManualIP::FormShow()
 {
+    beginEditing();
     // Typing starts over the first group, whatever the field holds.
     MaskEditIP->setFocus();
     MaskEditIP->setCursorPosition(0);

@@ -33,7 +33,9 @@ protected:
 private:
     template <typename Sender, typename Signal>
     void onSignal(Sender *sender, Signal signal, void (TFormManualIP::*handler)());
-    bool refuseIncompleteAddress();
+    // From now on Escape brings back what the field holds now.
+    void beginEditing();
+    void focusLeftField();
 
     QPointer<QWidget> publishWindow_;
     QPointer<QComboBox> publishUrls_;

@@ -104,6 +104,7 @@ void TFormPublish::closeEvent(QCloseEvent *event)
 void TFormPublish::FormShow()
 {
     setMainWindowEnabled(false);
+    Button_Close->setEnabled(true);
     QStringList urls;
     if (mainUrlList_) {
         for (int i = 0; i < mainUrlList_->count(); ++i)
@@ -164,7 +165,8 @@ void TFormPublish::ClientSocketDisconnect(QObject *, TCustomWinSocket *)
     ClientSocket->SetActive(false);
     FormContentChange();
     Button_Close->setEnabled(true);
-    close();
+    if (isVisible())
+        close();
 }
 
 void TFormPublish::ClientSocketError(QObject *, TCustomWinSocket *, TErrorEvent, int &)
@@ -177,8 +179,11 @@ void TFormPublish::ClientSocketError(QObject *, TCustomWinSocket *, TErrorEvent,
 
 void TFormPublish::Button_CloseClick() { close(); }
 
+// A request still looking up or connecting is given up: nothing is sent, shown or logged
+// once the window has gone.
 void TFormPublish::FormClose()
 {
+    ClientSocket->Socket()->Abandon();
     ClientSocket->SetActive(false);
     setMainWindowEnabled(true);
 }
@@ -194,10 +199,14 @@ void TFormPublish::Button_ManualIPClick()
     manualIP_->activateWindow();
 }
 
+// Only what this window disabled is enabled again: another window (the snapshot settings)
+// may hold the main window meanwhile.
 void TFormPublish::setMainWindowEnabled(bool enabled)
 {
-    if (mainWindow_)
-        mainWindow_->setEnabled(enabled);
+    if (!mainWindow_ || enabled != mainWindowDisabled_)
+        return;
+    mainWindow_->setEnabled(enabled);
+    mainWindowDisabled_ = !enabled;
 }
 
 void TFormPublish::addToLog(const QString &line) const

@@ -59,4 +59,5 @@ private:
     QPointer<const QComboBox> mainUrlList_;
     QPointer<TFormManualIP> manualIP_;
     std::function<void(const QString &)> addToLog_;
+    bool mainWindowDisabled_ = false;
 };

@@ -16,9 +16,8 @@ QString MessageText(const QByteArray &requestText)
            QStringLiteral(" [%1 more characters not shown]").arg(text.size() - MaxMessageLength);
 }
 
-QString DateTimeText(const QDateTime &when)
+QString DateTimeText(const QDateTime &when, const QLocale &locale)
 {
-    const QLocale locale = QLocale::system();
     const QString date = locale.toString(when.date(), QLocale::ShortFormat);
     if (when.time() == QTime(0, 0))
         return date;
@@ -34,12 +33,12 @@ QByteArray StatusReport(const StatusFacts &facts)
     report += "\n\n";
     report += "Server Status\n";
     report += "-------------\n";
-    report += facts.version.toLatin1() + "\n";
-    report += "Server Time/Date: " + DateTimeText(facts.now).toLatin1() + "\n";
+    report += facts.version.toUtf8() + "\n";
+    report += "Server Time/Date: " + DateTimeText(facts.now, facts.locale).toUtf8() + "\n";
     report += "JPEG Compression: " + QByteArray::number(facts.jpegQuality) + "%\n";
     report += "Preview Image Size: " + QByteArray::number(facts.previewWidth) + "x" +
               QByteArray::number(facts.previewHeight) + "\n";
-    report += "Total Bandwidth Sent: " + facts.totalSent.toLatin1() + " bytes\n";
+    report += "Total Bandwidth Sent: " + facts.totalSent.toUtf8() + " bytes\n";
     report += "\n";
     report += "** Request Logged\n";
     report += "\n\n";

@@ -27,6 +27,7 @@ void LoadSnapshotSettings(const IniFile &ini, TFormSnapshotSettings &window)
     window.CheckBox_MotionDetection->setChecked(ini.ReadBool(Section, u"MotionDetection"_s, false));
     window.ScrollBar_MotionDetectionSensitivity->setValue(
         ini.ReadInteger(Section, u"MotionDetectionSensitivity"_s, 50));
+    window.CheckBox_FTPPassive->setChecked(ini.ReadBool(Section, u"FTPPassive"_s, false));
 }
 
 // "LOCAL" names the key read as "Local": keys compare without regard to case.
@@ -43,4 +44,5 @@ void SaveSnapshotSettings(IniFile &ini, const TFormSnapshotSettings &window)
     ini.WriteString(Section, u"FTPPassword"_s, window.Edit_FTPPassword->text());
     ini.WriteBool(Section, u"MotionDetection"_s, window.CheckBox_MotionDetection->isChecked());
     ini.WriteInteger(Section, u"MotionDetectionSensitivity"_s, window.ScrollBar_MotionDetectionSensitivity->value());
+    ini.WriteBool(Section, u"FTPPassive"_s, window.CheckBox_FTPPassive->isChecked());
 }

@@ -1,5 +1,7 @@
 #include "base/seams/Seams.h"
 
+#include "base/seams/FolderDialog.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -10,9 +12,13 @@ namespace seams {
 
 namespace {
 
+// Texts may come from the network ("MSG:"): shown as they are, never as rich text with
+// links or pictures.
 void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     box.exec();
 }
 
@@ -38,10 +44,8 @@ std::optional<QString> runSaveDialog(const SaveFileRequest &request)
 
 std::optional<QString> runFolderDialog(QWidget *owner, const QString &caption, const QString &startFolder)
 {
-    const QString folder = QFileDialog::getExistingDirectory(owner, caption, startFolder);
-    if (folder.isEmpty())
-        return std::nullopt;
-    return folder;
+    FolderDialog dialog(owner, caption, startFolder);
+    return dialog.Choose();
 }
 
 } // namespace

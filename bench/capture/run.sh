@@ -10,3 +10,6 @@ QT_QPA_PLATFORM=offscreen "$bin/GrabEncodeBench"
 
 echo "== preview CPU on a real X display"
 xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/PreviewCpuBench" 20
+
+echo "== a failed camera: GUI thread held on switch and end; source elements after reconnects"
+QT_QPA_PLATFORM=offscreen "$bin/FailedSourceBench"

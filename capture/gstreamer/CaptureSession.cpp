@@ -3,9 +3,19 @@
 #include <gst/base/gstbasetransform.h>
 #include <gst/video/video.h>
 
+#include <atomic>
+
 namespace {
 
 constexpr int PatternFramesPerSecond = 30;
+
+// Frames are numbered over the whole run, whatever session they come from, so
+// that a number always stands for one picture (the encoder keeps its bytes for it).
+quint64 nextFrameNumber()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
 
 gstref::Caps sizeCaps(const SourceSize &format, bool testPattern)
 {
@@ -102,7 +112,8 @@ bool CaptureSession::build(gstref::Element source, const SourceSize &format)
     callbacks.new_sample = &CaptureSession::onNewSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
 
-    gst_bin_add_many(GST_BIN(pipeline_.get()), source.release(), sizeFilter, decoder, converter, sink, nullptr);
+    // The pipeline takes its own reference to the source; ours goes with `source`.
+    gst_bin_add_many(GST_BIN(pipeline_.get()), source.get(), sizeFilter, decoder, converter, sink, nullptr);
     return gst_element_link_many(source_, sizeFilter, decoder, converter, sink, nullptr);
 }
 
@@ -177,7 +188,7 @@ void CaptureSession::store(GstSample *sample)
     {
         std::lock_guard lock(mutex_);
         newest_.reset(sample);
-        ++serial_;
+        serial_ = nextFrameNumber();
     }
     arrived_.notify_all();
 }
@@ -192,11 +203,4 @@ GstFlowReturn CaptureSession::onNewSample(GstAppSink *sink, gpointer session)
 bool CaptureSession::convertsPixels() const
 {
     return !gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(converter_));
-}
-
-void CaptureSession::injectError(const QString &text)
-{
-    GError *error = g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, text.toUtf8().constData());
-    gst_element_post_message(source_, gst_message_new_error(GST_OBJECT(source_), error, "injected"));
-    g_error_free(error);
 }

@@ -41,9 +41,6 @@ public:
     bool convertsPixels() const;
     GstElement *source() const { return source_; }
 
-    // Posts an error as the source itself would, for tests of a failing device.
-    void injectError(const QString &text);
-
 private:
     CaptureSession() = default;
 

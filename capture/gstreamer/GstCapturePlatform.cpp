@@ -38,11 +38,16 @@ bool GstCapturePlatform::connectDriver(int index)
 {
     if (!validIndex(index))
         return false;
-    // Connecting the driver that runs well again keeps its session; a failed
-    // one is rebuilt, which is how choosing the source again recovers it.
-    if (index == connected_ && session_ && session_->healthy())
+    if (index != connected_ || !session_)
+        return startSession(index);
+    if (session_->healthy())
         return true;
-    return startSession(index);
+    // A failed source is only let go here, not restarted: this request may be
+    // the reconnect before a switch to another driver or before the end, and a
+    // source that does not answer must not hold the program. Asked for again,
+    // it is started anew.
+    disconnectDriver();
+    return false;
 }
 
 bool GstCapturePlatform::startSession(int index)

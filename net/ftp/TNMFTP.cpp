@@ -23,6 +23,8 @@ TCmdType KindOf(const QString &command)
 
 } // namespace
 
+QString TNMFTP::NoReplyText() { return QStringLiteral("Connection closed before the server replied"); }
+
 TNMFTP::TNMFTP(QObject *owner) : TPowersock(owner) { SetPort(21); }
 
 void TNMFTP::Mode(int type)
@@ -46,8 +48,8 @@ void TNMFTP::DoCommand(const QString &command)
     CertifyConnect();
     StatusMessage(1, command);
     DiscardWaitingInput();
-    Transaction(command);
-    if (!FtpReply::Within(ReplyNumber(), 400, 599)) {
+    Exchange(command);
+    if (!LastReply().isEmpty() && !FtpReply::Within(ReplyNumber(), 400, 599)) {
         if (OnSuccess)
             OnSuccess(kind);
         return;
@@ -63,8 +65,11 @@ void TNMFTP::Refuse(TCmdType kind, const QByteArray &reply)
     bool handled = false;
     if (OnFailure)
         OnFailure(handled, kind);
-    if (!handled)
-        throw FTPException(text);
+    if (handled)
+        return;
+    if (reply.isEmpty())
+        throw ESockError(NoReplyText());
+    throw FTPException(text);
 }
 
 void TNMFTP::CertifyConnect()
@@ -85,6 +90,13 @@ void TNMFTP::DiscardWaitingInput()
 }
 
 void TNMFTP::Transaction(const QString &command)
+{
+    Exchange(command);
+    if (LastReply().isEmpty())
+        throw ESockError(NoReplyText());
+}
+
+void TNMFTP::Exchange(const QString &command)
 {
     TPowersock::Transaction(command);
     ReadExtraLines(LastReply());

@@ -36,8 +36,14 @@ enum TFirewallType { FTUser, FtOpen, FtSite };
 //   ftp.Connect();   // returns after OnConnect; any failure quits the session and raises
 //
 // Refusals raise FTPException with the reply line (CR LF included), socket failures
-// ESockError, cancelled waits EAbortError, and commands without a session `Exception`
-// "Not Connected"; a failure handler that sets Handled stops the exception where noted.
+// ESockError (also a control connection that ends where a reply was due), cancelled waits
+// EAbortError, and commands without a session `Exception` "Not Connected"; a failure
+// handler that sets Handled stops the exception where noted.
+//
+// The session guards itself against a Connect from inside its own waits (a timer's
+// handler, say): while logged in, or logging in, that Connect does nothing; while the
+// first one still looks up or connects it is refused with OnError and ESockError
+// "10037:Operation already in progress", and the first one goes on.
 class TNMFTP : public TPowersock {
     Q_OBJECT
 
@@ -66,9 +72,12 @@ public:
     qint64 BytesTotal() const { return bytesTotal_; }
 
     // Opens the control connection, logs in and fires OnConnect; nothing when connected.
+    // A login that fails, also by a time-out or a close, fires OnConnectionFailed.
     void Connect() override;
+    // True from the start of Connect until it returns.
+    bool InSession() const { return inSession_; }
     // Sends QUIT and closes; nothing when not connected. A QUIT reply 301..599 raises
-    // FTPException after the close.
+    // FTPException after the close. A broken or silent connection is closed without QUIT.
     void Disconnect() override;
     // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; other values do nothing.
     void Mode(int type);
@@ -81,6 +90,7 @@ public:
 
     // Reads the lines that follow a reply's first line; returns the reply's last line.
     QByteArray ReadExtraLines(const QByteArray &reply);
+    // Sends the command and reads its whole reply; a connection that ends instead raises.
     void Transaction(const QString &command) override;
 
     std::function<void(QObject *Sender)> OnConnect;
@@ -90,7 +100,13 @@ public:
     std::function<void(bool &Handled)> OnAuthenticationNeeded, OnConnectionRequired;
     std::function<void(QObject *Sender)> OnTransactionStart, OnTransactionStop;
 
+    // The message of a control connection that ended where a reply was due.
+    static QString NoReplyText();
+
 private:
+    // Transaction without the check: the caller looks at an empty LastReply itself.
+    void Exchange(const QString &command);
+    [[noreturn]] void RefuseBusySession();
     void LogIn();
     void ReadGreeting();
     void SendLogin(const QString &userId, const QString &password);
@@ -118,4 +134,5 @@ private:
     QString fwPassword_;
     bool fwAuthenticate_ = false;
     qint64 bytesTotal_ = 0;
+    bool inSession_ = false;
 };

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 namespace {
 
@@ -74,21 +73,6 @@ bool TNMFTP::OpenActive(TPowersock &data)
         return true;
     Refuse(cmdUpload, LastReply());
     return false;
-}
-
-bool TNMFTP::OpenPassive(TPowersock &data)
-{
-    Transaction(QStringLiteral("PASV"));
-    if (ReplyNumber() >= 500) {
-        Refuse(cmdUpload, LastReply());
-        return false;
-    }
-    static const QRegularExpression numbers(QStringLiteral("(\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)"));
-    const QRegularExpressionMatch match = numbers.match(QString::fromLatin1(LastReply()));
-    data.SetHost(Host());
-    data.SetPort(match.captured(5).toInt() * 256 + match.captured(6).toInt());
-    data.Connect();
-    return true;
 }
 
 bool TNMFTP::Store(const QString &localFile, const QString &remoteName)

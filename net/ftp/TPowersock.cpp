@@ -135,8 +135,14 @@ bool TPowersock::WaitFor(const std::function<bool()> &done)
             return false;
         QEventLoop loop;
         waits_.push_back(&loop);
-        loop.exec();
+        const int result = loop.exec();
         waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+        // Once the program quits, every nested loop returns at once (-1) without serving
+        // any event: waiting on would spin for ever, so the wait ends as if cancelled.
+        if (result < 0) {
+            cancelled_ = true;
+            return done();
+        }
     }
     return true;
 }

@@ -18,8 +18,9 @@ class QEventLoop;
 // TimeOut ms pass without it (0: no limit). A fresh socket is ready after every close.
 //
 // Failures raise ESockError (socket errors as "10061:Connection refused", after OnError)
-// or EAbortError (a cancelled or timed-out read or send). Do not delete the object from
-// a handler that runs inside one of its waits; use deleteLater.
+// or EAbortError (a cancelled or timed-out read or send). Once the program is quitting
+// every wait ends at once as if cancelled. Do not delete the object from a handler that
+// runs inside one of its waits; use deleteLater.
 class TPowersock : public QObject {
     Q_OBJECT
 
@@ -111,6 +112,8 @@ protected:
     // True once a socket error or an abandoned read or send ended an operation on this
     // connection since it was opened.
     bool Broken() const { return broken_; }
+    // True when the last wait ended because TimeOut ms passed.
+    bool TimedOut() const { return timedOut_; }
     // Fires OnError and raises ESockError for any error but "would block".
     void ErrorManager(int error);
 
@@ -123,7 +126,7 @@ private:
     quint32 LookUp(const QString &name);
     void AwaitConnect();
     void SendBuffer(const char *data, qint64 length);
-    [[noreturn]] void Abandon(const QString &message);
+    [[noreturn]] void Abandon(const QString &message, const QString &whenTimedOut);
     void AppendCapped(QByteArray &line, const char *data, qint64 length) const;
 
     void TimerOn();

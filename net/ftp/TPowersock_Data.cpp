@@ -45,6 +45,9 @@ void TPowersock::Accept(quint32 allowedPeer)
         notifiers_.SetReadable(true);
         if (!WaitFor([this] { return readReady_; })) {
             TimerOff();
+            if (timedOut_)
+                throw ESockError(QStringLiteral("Accepting Canceled: the server did not connect within %1 s")
+                                     .arg(timeOutMs_ / 1000.0));
             throw ESockError(QStringLiteral("Accepting Canceled"));
         }
     }

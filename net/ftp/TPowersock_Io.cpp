@@ -57,7 +57,7 @@ QByteArray TPowersock::ReadLn()
     QByteArray line;
     for (;;) {
         if (cancelled_)
-            Abandon(QStringLiteral("Socket readln aborted"));
+            Abandon(QStringLiteral("Socket readln aborted"), QStringLiteral("the server did not answer"));
         int error = 0;
         const qint64 peeked = FtpSocketCalls::Peek(handle_, ioBuffer_.data(), BlockBytes, error);
         if (peeked == 0) {
@@ -92,11 +92,14 @@ void TPowersock::AppendCapped(QByteArray &line, const char *data, qint64 length)
         line.replace(MaxLineBytes - 2, 2, "\r\n");
 }
 
-// A line half sent or a reply left unread puts the dialogue out of step for good.
-void TPowersock::Abandon(const QString &message)
+// A line half sent or a reply left unread puts the dialogue out of step for good. A wait
+// that ran out of time says so: "Socket readln aborted: the server did not answer within 30 s".
+void TPowersock::Abandon(const QString &message, const QString &whenTimedOut)
 {
     broken_ = true;
-    throw EAbortError(message);
+    if (!timedOut_)
+        throw EAbortError(message);
+    throw EAbortError(QStringLiteral("%1: %2 within %3 s").arg(message, whenTimedOut).arg(timeOutMs_ / 1000.0));
 }
 
 void TPowersock::Write(const QByteArray &data) { SendBuffer(data.constData(), data.size()); }
@@ -114,7 +117,7 @@ void TPowersock::SendBuffer(const char *data, qint64 length)
     qint64 offset = 0;
     while (offset < length) {
         if (cancelled_)
-            Abandon(QStringLiteral("Socket send aborted"));
+            Abandon(QStringLiteral("Socket send aborted"), QStringLiteral("the server took no data"));
         int error = 0;
         const qint64 sent = PosixSocket::Send(handle_, data + offset, length - offset, error);
         if (sent >= 0) {

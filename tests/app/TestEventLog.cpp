@@ -3,8 +3,13 @@
 #include "tests/app/ProgramFixture.h"
 #include "tests/support/VantrelTestMain.h"
 
+#include "base/log/LogMirror.h"
+
 #include <QDir>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -39,6 +44,7 @@ private slots:
     void linesOfOneSecondKeepTheirOrder();
     void clearingAnEmptyLogLogsNothing();
     void everyLineIsMirroredToStandardError();
+    void peerTextIsEscapedOnTheTerminalOnly();
     void exportWritesTheViewWithCrLf();
     void exportOfAnEmptyLogIsAnEmptyFile();
     void exportUsesTheTypedNameAndReplaces();
@@ -112,6 +118,31 @@ void TestEventLog::everyLineIsMirroredToStandardError()
     qInstallMessageHandler(previousHandler);
     mirroredLines = nullptr;
     QCOMPARE(lines, FormMain->LogLines());
+}
+
+// Escape sequences, NUL, CR and line feeds from a peer reach standard error as visible
+// text, one log line on one terminal line; the view is not touched.
+void TestEventLog::peerTextIsEscapedOnTheTerminalOnly()
+{
+    ProgramFixture program;
+    program.start();
+    const QString peerText = u"SAY \x1b]0;owned\x07\x1b[2J\rA\u0000B\u009b6n\nC"_s;
+    QTemporaryFile terminal;
+    QVERIFY(terminal.open());
+    const int savedError = ::dup(STDERR_FILENO);
+    ::dup2(terminal.handle(), STDERR_FILENO);
+    const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    InstallStandardErrorLogging();
+    FormMain->AddToLog(peerText);
+    qInstallMessageHandler(previous);
+    ::dup2(savedError, STDERR_FILENO);
+    ::close(savedError);
+
+    terminal.seek(0);
+    const QByteArray written = terminal.readAll();
+    QVERIFY2(written.endsWith("12-07-26 14:05:09: SAY \\x1b]0;owned\\x07\\x1b[2J\\x0dA\\x00B\\x9b6n\\x0aC\n"),
+             written.constData());
+    QCOMPARE(written.count('\n'), 1);
 }
 
 void TestEventLog::exportWritesTheViewWithCrLf()

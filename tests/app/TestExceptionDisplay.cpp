@@ -1,8 +1,13 @@
 #include "base/seams/Exception.h"
+#include "base/seams/Seams.h"
 #include "tests/support/SeamRecorders.h"
 #include "tests/support/VantrelTestMain.h"
 
+#include <QLabel>
+#include <QMessageBox>
 #include <QTimer>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -12,6 +17,7 @@ class TestExceptionDisplay : public QObject {
 private slots:
     void escapingExceptionIsShownAndTheLoopGoesOn_data();
     void escapingExceptionIsShownAndTheLoopGoesOn();
+    void boxShowsItsTextLiterally();
 };
 
 void TestExceptionDisplay::escapingExceptionIsShownAndTheLoopGoesOn_data()
@@ -43,6 +49,29 @@ void TestExceptionDisplay::escapingExceptionIsShownAndTheLoopGoesOn()
     QCOMPARE(messages.messages.size(), 1);
     QCOMPARE(messages.messages.at(0).caption, u"Vantrel"_s);
     QCOMPARE(messages.messages.at(0).text, text);
+}
+
+// A peer's "MSG:" text reaches the real box: markup stays text, no link, no picture.
+void TestExceptionDisplay::boxShowsItsTextLiterally()
+{
+    const QString text = u"<a href=\"file:///etc/passwd\">click</a><img src=\"/usr/share/pixmaps/x.png\">"_s;
+    std::optional<Qt::TextFormat> format;
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (const auto *label = box->findChild<QLabel *>(u"qt_msgbox_label"_s)) {
+            format = label->textFormat();
+            shown = label->text();
+        }
+        box->accept();
+    });
+    poll.start(10);
+    seams::ShowMessage(nullptr, u"127.0.0.1"_s, text);
+    QCOMPARE(format, std::optional<Qt::TextFormat>(Qt::PlainText));
+    QCOMPARE(shown, text);
 }
 
 VANTREL_TEST_MAIN(TestExceptionDisplay)

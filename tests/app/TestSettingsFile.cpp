@@ -86,7 +86,8 @@ void TestSettingsFile::saveWritesEveryKeyInOrder()
                           u"Enabled"_s, u"AutoCapture"_s, u"[FormSnapshotSettings]"_s, u"LocalSaveDir"_s,
                           u"Filename"_s, u"FTP"_s, u"LOCAL"_s, u"FTPRemoteAddress"_s, u"FTPRemoteDir"_s,
                           u"FTPRemotePort"_s, u"FTPUsername"_s, u"FTPPassword"_s, u"MotionDetection"_s,
-                          u"MotionDetectionSensitivity"_s, u"[FormPublish]"_s, u"Handle"_s, u"Description"_s,
+                          u"MotionDetectionSensitivity"_s, u"FTPPassive"_s, u"[FormPublish]"_s, u"Handle"_s,
+                          u"Description"_s,
                           u"[FormChart]"_s, u"ChartUpdate"_s, u"Top"_s, u"Left"_s, u"Height"_s, u"Width"_s,
                           u"[FormBandwidth]"_s, u"Top"_s, u"Left"_s, u"[FormRequestedIPs]"_s, u"Top"_s,
                           u"Left"_s}));

@@ -1,74 +1,7 @@
-#include "capture/CaptureDevice.h"
-#include "capture/CaptureWindow.h"
 #include "capture/JpegImage.h"
-#include "capture/gstreamer/GstCapturePlatform.h"
-
-#include <QApplication>
-#include <QComboBox>
-#include <QDialog>
-#include <QTest>
-#include <QTimer>
-
-#include <functional>
+#include "tests/capture/RealCapture.h"
 
 namespace {
-
-// A capture device on the real GStreamer platform, its capture window inside
-// a top-level window like the preview window.
-struct RealCapture {
-    RealCapture()
-    {
-        parent.resize(313, 231);
-        parent.show();
-        auto owned = std::make_unique<GstCapturePlatform>(ListCaptureSources());
-        platform = owned.get();
-        device = std::make_unique<CaptureDevice>(&parent, std::move(owned));
-        pattern = static_cast<int>(device->DriverNames().size()) - 1;
-    }
-
-    CaptureWindow *window() const { return static_cast<CaptureWindow *>(device->CaptureWindow()); }
-
-    // The next frame the source delivers after the current one.
-    CapturedFrame nextFrame()
-    {
-        const quint64 seen = platform->currentFrame().serial;
-        CapturedFrame frame;
-        QDeadlineTimer deadline(5000);
-        while ((frame = platform->currentFrame()).serial <= seen && !deadline.hasExpired())
-            QTest::qWait(10);
-        return frame;
-    }
-
-    QWidget parent;
-    GstCapturePlatform *platform = nullptr;
-    std::unique_ptr<CaptureDevice> device;
-    int pattern = -1;
-};
-
-// Answers the next modal dialog that opens: the action gets the dialog and closes it.
-void answerNextDialog(std::function<void(QDialog *)> action)
-{
-    QTimer::singleShot(0, qApp, [action] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            answerNextDialog(action);
-            return;
-        }
-        action(dialog);
-    });
-}
-
-void chooseInDialog(const QString &listName, const QString &text, bool accept)
-{
-    answerNextDialog([=](QDialog *dialog) {
-        // Lists show a name and may carry a short key as item data; either picks the entry.
-        if (auto *list = dialog->findChild<QComboBox *>(listName)) {
-            const int byKey = list->findData(text);
-            list->setCurrentIndex(byKey >= 0 ? byKey : list->findText(text));
-        }
-        accept ? dialog->accept() : dialog->reject();
-    });
-}
 
 QString patternOf(GstElement *source)
 {
@@ -96,7 +29,6 @@ private slots:
     void grabbedFramesEncodeAtTheChosenQuality();
     void overlayIsRefusedAndPreviewShowsFrames();
     void formatChangeResizesAndTheNextFrameHasTheNewSize();
-    void failedSourceGivesNoFrameUntilChosenAgain();
     void sourceChooserPicksThePatternAndCancelPutsItBack();
     void unknownDriverIsRefused();
 };
@@ -180,25 +112,6 @@ void TestGstCapture::formatChangeResizesAndTheNextFrameHasTheNewSize()
     chooseInDialog(QStringLiteral("SizeList"), QStringLiteral("160 x 120"), false);
     capture.device->ShowFormatDialog();
     QCOMPARE(capture.device->SaveFrameToMemory().image.size(), QSize(640, 480));
-}
-
-void TestGstCapture::failedSourceGivesNoFrameUntilChosenAgain()
-{
-    RealCapture capture;
-    capture.device->SelectDriver(capture.pattern);
-    capture.device->SetOverlay(false);
-    QTRY_VERIFY(capture.window()->shownFrame().ready());
-
-    capture.platform->session()->injectError(QStringLiteral("Device unplugged"));
-    QTRY_COMPARE(capture.device->SaveFrameToMemory().state, CapturedFrame::State::Missing);
-    QCOMPARE(capture.device->FrameSource(), QStringLiteral("a frame from the built-in test pattern"));
-    QCOMPARE(capture.platform->session()->failure(), QStringLiteral("Device unplugged"));
-    // The preview goes black rather than freezing on the last picture.
-    QTRY_VERIFY(!capture.window()->shownFrame().ready());
-
-    capture.device->SelectDriver(capture.pattern);
-    QCOMPARE(capture.device->CurrentDriver(), capture.pattern);
-    QVERIFY(capture.device->SaveFrameToMemory().ready());
 }
 
 void TestGstCapture::sourceChooserPicksThePatternAndCancelPutsItBack()

@@ -14,20 +14,31 @@
 
 RawPeer::~RawPeer() { Close(); }
 
-bool RawPeer::Connect(quint16 port, bool smallReceiveBuffer)
+int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer)
 {
-    Close();
-    handle_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (handle < 0)
+        return -1;
     if (smallReceiveBuffer) {
         const int size = 4096;
-        ::setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        ::setsockopt(handle, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int result = ::connect(handle_, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    if (result != 0 && errno != EINPROGRESS)
+    if (::connect(handle, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 && errno != EINPROGRESS) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+
+bool RawPeer::Connect(quint16 port, bool smallReceiveBuffer)
+{
+    Close();
+    handle_ = StartLoopbackConnect(port, smallReceiveBuffer);
+    if (handle_ < 0)
         return false;
     // Let the server accept: its queue of waiting connections is short.
     PumpEvents(1);

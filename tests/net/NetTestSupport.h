@@ -7,6 +7,10 @@
 #include <QDeadlineTimer>
 #include <QStringList>
 
+// Starts a non-blocking connect to 127.0.0.1; the handle, or -1 when it failed at once. A small
+// receive buffer makes a server's sends fill the connection soon.
+int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer = false);
+
 // A raw TCP peer on 127.0.0.1, driven by hand so that a test can half-close, reset or
 // never read. Its calls never block; waits pump the event loop so the components run.
 class RawPeer {

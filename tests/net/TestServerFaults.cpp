@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -26,6 +27,7 @@ private slots:
     void manyIdleConnectionsKeepTheLoopQuiet();
     void longestIdleConnectionGivesWayAtTheCap();
     void runningOutOfDescriptorsDoesNotSpin();
+    void nestedLoopsInsideAConnectionsOwnEventsLeaveItValid();
 };
 
 namespace {
@@ -225,6 +227,37 @@ void TestServerFaults::runningOutOfDescriptorsDoesNotSpin()
     QVERIFY(quiet);
     QCOMPARE(connectsWhileFull, 0);
     QVERIFY(PumpUntil([&] { return fixture.Count(QStringLiteral("connect")) == 1; }));
+}
+
+// The exception display and a disconnect handler each run a nested loop, as a message box
+// does. Meanwhile the peer goes, and a newcomer finds the cap reached while the only other
+// connection is inside its own disconnect event: nothing is freed under a running event,
+// and accepting goes on.
+void TestServerFaults::nestedLoopsInsideAConnectionsOwnEventsLeaveItValid()
+{
+    ServerFixture fixture;
+    fixture.server.SetMaxConnections(1);
+    const quint16 port = fixture.Start();
+    RawPeer first, second;
+    fixture.onRead = [](TCustomWinSocket *, const QByteArray &) { throw std::runtime_error("handler failed"); };
+    SetSocketExceptionDisplay([&] {
+        first.Close();
+        PumpUntil([&] { return fixture.Count(QStringLiteral("connect")) == 2; });
+        PumpEvents(20);
+    });
+    fixture.onDisconnect = [&](TCustomWinSocket *) {
+        if (fixture.Count(QStringLiteral("connect")) == 1)
+            second.Connect(port);
+    };
+    QVERIFY(first.Connect(port));
+    QVERIFY(first.Send("boom"));
+    QVERIFY(PumpUntil([&] { return fixture.Count(QStringLiteral("connect")) == 2; }));
+    SetSocketExceptionDisplay(nullptr);
+    fixture.onRead = nullptr;
+    second.Close();
+    QVERIFY(PumpUntil([&] { return fixture.server.Socket()->ActiveConnections() == 0; }));
+    AnswerWith(fixture, "fine");
+    QVERIFY(Served(port, "fine"));
 }
 
 QTEST_GUILESS_MAIN(TestServerFaults)

@@ -5,6 +5,7 @@
 #include "publish/FormEncoding.h"
 #include "publish/TFormManualIP.h"
 #include "publish/TFormPublish.h"
+#include "snapshot/TFormSnapshotSettings.h"
 #include "tests/app/ProgramFixture.h"
 #include "tests/support/BlackBox.h"
 #include "tests/support/VantrelTestMain.h"
@@ -119,8 +120,11 @@ private slots:
     void directoryOutcomes();
     void unansweredRequestWaitsUntilClosed();
     void unknownHostClosesTheWindowWithoutLogging();
+    void closingDuringTheRequestCancelsIt_data();
+    void closingDuringTheRequestCancelsIt();
     void manualAddressIsAddedUnselected();
     void manualAddressCancelAndIncompleteInput();
+    void manualAddressEscapeAndFocusRules();
 };
 
 void TestPublish::formEncoding_data()
@@ -323,6 +327,49 @@ void TestPublish::unknownHostClosesTheWindowWithoutLogging()
     QCOMPARE(program.messages.messages.size(), 1); // the socket's own report of the failed lookup
 }
 
+void TestPublish::closingDuringTheRequestCancelsIt_data()
+{
+    QTest::addColumn<bool>("duringConnect");
+    QTest::newRow("lookup") << false;
+    QTest::newRow("connect") << true;
+}
+
+// Nothing reaches the directory, no box or line appears, the snapshot settings window keeps
+// the main window disabled, and the window opens again ready for a new request.
+void TestPublish::closingDuringTheRequestCancelsIt()
+{
+    QFETCH(bool, duringConnect);
+    TestDirectory directory;
+    PublishProgram program(directory.server.serverPort(), u"localhost"_s);
+    program.openWith(u"http://1.2.3.4:8282/"_s);
+    int connections = 0;
+    connect(&directory.server, &QTcpServer::newConnection, this, [&] { ++connections; });
+    if (duringConnect)
+        FormPublish->ClientSocket->OnConnecting = [](QObject *, TCustomWinSocket *) { FormPublish->close(); };
+    const qsizetype lines = FormMain->LogLines().size();
+    FormPublish->Button_Publish->click();
+    if (duringConnect)
+        QTRY_VERIFY(!FormPublish->isVisible());
+    else
+        FormPublish->close();
+    QVERIFY(FormMain->isEnabled());
+    FormMain->Button_SnapshotOptionsClick();
+    QTest::qWait(500);
+    QCOMPARE(connections, 0);
+    QCOMPARE(FormMain->LogLines().size(), lines);
+    QVERIFY(program.messages.messages.isEmpty());
+    QVERIFY(!FormMain->isEnabled());
+    FormSnapshotSettings->close();
+    QVERIFY(FormMain->isEnabled());
+
+    FormPublish->ClientSocket->OnConnecting = nullptr;
+    program.openWith(u"http://1.2.3.4:8282/"_s);
+    QVERIFY(FormPublish->Button_Close->isEnabled());
+    FormPublish->Button_Publish->click();
+    QTRY_VERIFY(program.logged(Published));
+    QTRY_VERIFY(!FormPublish->isVisible());
+}
+
 void TestPublish::manualAddressIsAddedUnselected()
 {
     PublishProgram program(FreeLocalPort());
@@ -382,6 +429,44 @@ void TestPublish::manualAddressCancelAndIncompleteInput()
     QVERIFY(!FormManualIP->isVisible());
     QVERIFY(FormPublish->isEnabled());
     QCOMPARE(FormPublish->UrlBox->count(), listed);
+}
+
+// Escape brings back the address accepted last time; a half-typed address is refused only
+// when the focus moves to another control of this window.
+void TestPublish::manualAddressEscapeAndFocusRules()
+{
+    PublishProgram program(FreeLocalPort());
+    FormMain->PublishcameraQuillon1->trigger();
+    const auto typeIntoField = [](const QString &keys) {
+        FormManualIP->activateWindow();
+        FormManualIP->MaskEditIP->setFocus();
+        QTRY_VERIFY(FormManualIP->MaskEditIP->hasFocus());
+        FormManualIP->MaskEditIP->selectAll();
+        QTest::keyClicks(FormManualIP->MaskEditIP, keys);
+    };
+    FormPublish->Button_ManualIP->click();
+    typeIntoField(u"024011005001"_s);
+    FormManualIP->Button1->click();
+    FormPublish->Button_ManualIP->click();
+    typeIntoField(u"9"_s);
+    QTest::keyClick(FormManualIP->MaskEditIP, Qt::Key_Escape);
+    QCOMPARE(FormManualIP->MaskEditIP->text(), u"024.011.005.001"_s);
+
+    const qsizetype boxes = program.messages.messages.size();
+    typeIntoField(u"9"_s);
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QTRY_VERIFY(elsewhere.isActiveWindow());
+    FormManualIP->close();
+    QCOMPARE(program.messages.messages.size(), boxes);
+
+    FormPublish->Button_ManualIP->click();
+    typeIntoField(u"9"_s);
+    FormManualIP->Button2->setFocus();
+    QCOMPARE(program.messages.messages.size(), boxes + 1);
+    QCOMPARE(program.messages.texts().constLast(), u"Invalid input value.  Use escape key to abandon changes"_s);
+    FormManualIP->close();
 }
 
 VANTREL_TEST_MAIN(TestPublish)

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 using request::Kind;
 
@@ -26,6 +28,8 @@ private slots:
     void floodOfMessageTextIsCut();
     void statusReportPieceByPiece();
     void statusDateIsDateAloneAtMidnight();
+    void statusDateKeepsEveryCharacterOfTheRegionalFormat_data();
+    void statusDateKeepsEveryCharacterOfTheRegionalFormat();
 };
 
 void TestServerTexts::headIsThirtyCharactersWithLettersUpperCased()
@@ -167,6 +171,25 @@ void TestServerTexts::statusDateIsDateAloneAtMidnight()
     QCOMPARE(command::DateTimeText(QDateTime(day, QTime(0, 0))), QLocale::system().toString(day, QLocale::ShortFormat));
     QVERIFY(command::DateTimeText(QDateTime(day, QTime(0, 0, 1))).contains(u"00:00:01"_s) ||
             command::DateTimeText(QDateTime(day, QTime(0, 0, 1))).contains(u"12:00:01"_s));
+}
+
+void TestServerTexts::statusDateKeepsEveryCharacterOfTheRegionalFormat_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("Korean") << QLocale(QLocale::Korean, QLocale::SouthKorea);
+    QTest::newRow("Arabic") << QLocale(QLocale::Arabic, QLocale::Egypt);
+    QTest::newRow("Persian") << QLocale(QLocale::Persian, QLocale::Iran);
+}
+
+void TestServerTexts::statusDateKeepsEveryCharacterOfTheRegionalFormat()
+{
+    QFETCH(QLocale, locale);
+    command::StatusFacts facts;
+    facts.now = QDateTime(QDate(2026, 5, 7), QTime(14, 5, 9));
+    facts.locale = locale;
+    const QString text = command::DateTimeText(facts.now, locale);
+    QVERIFY2(std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() > 0x7f; }), qPrintable(text));
+    QCOMPARE(command::StatusReport(facts).split('\n').at(5), "Server Time/Date: " + text.toUtf8());
 }
 
 QTEST_GUILESS_MAIN(TestServerTexts)

@@ -65,6 +65,8 @@ private slots:
     void errorKindsBecomeLogLines();
     void lastSentAndTotalFollowEveryBody();
     void hostileInputIsAnsweredAndTheServerStaysResponsive();
+    void connectionOutlivesWhatHappensWhileItsBoxIsOpen_data();
+    void connectionOutlivesWhatHappensWhileItsBoxIsOpen();
 };
 
 void TestWebcamServer::switchingOnAndOffLogsEveryStepAndLocksThePort()
@@ -380,6 +382,71 @@ void TestWebcamServer::hostileInputIsAnsweredAndTheServerStaysResponsive()
     QVERIFY(PumpUntil([] { return FormMain->LogLines().constLast().contains(u"more characters not shown]"_s); }));
     QVERIFY(FormMain->LogLines().constLast().size() < 5000);
     QCOMPARE(BodyOf(Exchange("GET /pic2.jpg\n")), FormMain->FrameJpeg->data());
+}
+
+namespace {
+enum class WhileOpen { PeerCloses, FailedGrabStopsServer, NewcomerEvictsIt };
+}
+
+void TestWebcamServer::connectionOutlivesWhatHappensWhileItsBoxIsOpen_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("frameMissing");
+    QTest::addColumn<WhileOpen>("whileOpen");
+    QTest::newRow("peer closes during a message") << "MSG:hello\n"_ba << false << WhileOpen::PeerCloses;
+    QTest::newRow("browser drops its picture during the error box") << "GET /PIC\n"_ba << true << WhileOpen::PeerCloses;
+    QTest::newRow("failed grab stops the server during a message") << "MSG:hello\n"_ba << false
+                                                                   << WhileOpen::FailedGrabStopsServer;
+    QTest::newRow("cap evicts the connection during a message") << "MSG:hello\n"_ba << false
+                                                                << WhileOpen::NewcomerEvictsIt;
+}
+
+// The box runs a nested loop, as a real one does, while the connection whose handler opened
+// it goes away; once the box is closed the program goes on and answers the next client.
+void TestWebcamServer::connectionOutlivesWhatHappensWhileItsBoxIsOpen()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, frameMissing);
+    QFETCH(WhileOpen, whileOpen);
+    ServedProgram program;
+    const CapturedFrame goodFrame = program.capture->frame;
+    if (frameMissing)
+        program.capture->frame = CapturedFrame{};
+    FormMain->LogDisconnects->setChecked(true);
+    RawPeer peer, other;
+    const auto gone = [] { return FormMain->LogLines().constLast().endsWith(u"Disconnected 127.0.0.1"_s); };
+    program.messages.whileOpen = [&](const RecordedMessage &) {
+        if (other.Handle() >= 0 || !FormMain->ServerSocket->Active())
+            return;
+        switch (whileOpen) {
+        case WhileOpen::PeerCloses:
+            peer.Close();
+            PumpUntil(gone);
+            break;
+        case WhileOpen::FailedGrabStopsServer:
+            program.capture->frame = CapturedFrame{};
+            other.Connect(ServerPort());
+            other.Send("GET /PIC\n");
+            PumpUntil([] { return !FormMain->ServerSocket->Active(); });
+            break;
+        case WhileOpen::NewcomerEvictsIt:
+            FormMain->ServerSocket->SetMaxConnections(1);
+            other.Connect(ServerPort());
+            PumpUntil(gone);
+            break;
+        }
+        PumpEvents(20);
+    };
+    QVERIFY(peer.Connect(ServerPort()));
+    QVERIFY(peer.Send(request));
+    QVERIFY(PumpUntil([&] { return !program.messages.messages.isEmpty(); }));
+    PumpEvents(20);
+    program.messages.whileOpen = nullptr;
+    program.capture->frame = goodFrame;
+    FormMain->ServerSocket->SetMaxConnections(8);
+    other.Close();
+    FormMain->CheckBox->setChecked(true);
+    QCOMPARE(BodyOf(Exchange("GET /pic.jpg HTTP/1.1\r\n\r\n")), FormMain->FrameJpeg->data());
 }
 
 VANTREL_TEST_MAIN(TestWebcamServer)

@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 
@@ -26,24 +27,41 @@ QList<QByteArray> sortedContents(const QString &folder)
     return contents;
 }
 
+// Auto capture every `seconds`, local save into `folder` and upload to 127.0.0.1:port on.
+QByteArray autoCaptureSettings(int seconds, const QString &folder, quint16 port,
+                               const QByteArray &account = "FTPUsername=vantrel\n")
+{
+    return "[FormMain]\nAutoTime=" + QByteArray::number(seconds) + "\nAutoCapture=1\n[FormSnapshotSettings]\nLocalSaveDir=" +
+           folder.toUtf8() + "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
+           QByteArray::number(port) + "\nFTPRemoteDir=/\nFTPPassword=secret\n" + account;
+}
+
 } // namespace
 
 class TestSnapshotEndToEnd : public QObject {
     Q_OBJECT
 
 private slots:
+    void autoCaptureFillsBothFoldersAlike_data();
     void autoCaptureFillsBothFoldersAlike();
+    void heldLoginNeitherThinsSnapshotsNorHoldsTheQuit();
 };
+
+void TestSnapshotEndToEnd::autoCaptureFillsBothFoldersAlike_data()
+{
+    QTest::addColumn<QByteArray>("account");
+    QTest::newRow("active") << QByteArray("FTPUsername=vantrel\n");
+    // This account's server refuses PORT and EPSV: only PASV gets the files there.
+    QTest::newRow("passive") << QByteArray("FTPUsername=pasv\nFTPPassive=1\n");
+}
 
 void TestSnapshotEndToEnd::autoCaptureFillsBothFoldersAlike()
 {
+    QFETCH(QByteArray, account);
     PyFtpServer ftp(FreeServerPort()); // the port box stops at 9999
     QVERIFY(ftp.Port() != 0);
     QTemporaryDir local;
-    BlackBoxVantrel program("[FormMain]\nAutoTime=2\nAutoCapture=1\n"
-                            "[FormSnapshotSettings]\nLocalSaveDir=" + local.path().toUtf8() +
-                            "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
-                            QByteArray::number(ftp.Port()) + "\nFTPRemoteDir=/\nFTPUsername=vantrel\nFTPPassword=secret\n");
+    BlackBoxVantrel program(autoCaptureSettings(2, local.path(), ftp.Port(), account));
     QVERIFY2(program.start(), qPrintable(program.standardError()));
 
     // Five snapshots every 2 s; the folders are read right after the fifth upload, well
@@ -61,6 +79,30 @@ void TestSnapshotEndToEnd::autoCaptureFillsBothFoldersAlike()
     QVERIFY(std::adjacent_find(saved.begin(), saved.end()) == saved.end()); // the pattern moved
     for (const QByteArray &jpeg : saved)
         QVERIFY(jpeg.startsWith("\xff\xd8") && jpeg.endsWith("\xff\xd9"));
+}
+
+// A server that never answers PASS: the ticks go on saving locally every second, and the
+// program still ends at once when asked to.
+void TestSnapshotEndToEnd::heldLoginNeitherThinsSnapshotsNorHoldsTheQuit()
+{
+    ScriptedFtpServer ftp(FreeServerPort());
+    QVERIFY(ftp.Port() != 0);
+    ftp.Replies["USER"] = "331 Password please.\r\n";
+    ftp.Replies["PASS"] = QByteArray();
+    QTemporaryDir local;
+    BlackBoxVantrel program(autoCaptureSettings(1, local.path(), ftp.Port()));
+    QVERIFY2(program.start(), qPrintable(program.standardError()));
+    QTRY_VERIFY_WITH_TIMEOUT(ftp.dialogue.contains("PASS"), 20000);
+    // The PASS is held from the first tick on; four more ticks must still save.
+    QTRY_VERIFY_WITH_TIMEOUT(program.logLines().filter(u"Local Snapshot"_s).size() >= 5, 8000);
+
+    QElapsedTimer quitting;
+    quitting.start();
+    program.process().terminate();
+    QVERIFY(program.process().waitForFinished(5000));
+    const qint64 quitMs = quitting.elapsed();
+    QVERIFY2(quitMs < 2000, qPrintable(QString::number(quitMs)));
+    QVERIFY(program.logLines().filter(u"FTP Snapshot saved"_s).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSnapshotEndToEnd)

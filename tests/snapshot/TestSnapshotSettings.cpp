@@ -2,7 +2,13 @@
 #include "tests/snapshot/SnapshotFixture.h"
 #include "tests/support/VantrelTestMain.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +35,7 @@ private slots:
     void doneRefusesMissingFtpInformation();
     void manualFilenameMirrorsTheEdit();
     void directoryChooser();
+    void qtFolderChooserTakesANewFolder();
     void keysRoundTrip();
     void localKeyKeepsItsSpelling();
 };
@@ -121,6 +128,45 @@ void TestSnapshotSettings::directoryChooser()
     QCOMPARE(questions.size(), 2);
 }
 
+// The production chooser, typed into as a person would; nothing answers it but the keys.
+void TestSnapshotSettings::qtFolderChooserTakesANewFolder()
+{
+    SnapshotProgram program;
+    seams::GetExistingDirectory.reset();
+    QStringList questions;
+    ScopedSeam<bool(QWidget *, const QString &, const QString &)> ask(
+        seams::AskYesNo, [&](QWidget *, const QString &, const QString &question) {
+            questions.append(question);
+            return true;
+        });
+    const QString fresh = program.dir.filePath(u"typed/new"_s);
+    for (const QString &typed : {program.dir.path(), fresh}) {
+        QTimer::singleShot(0, [typed] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            auto *name = dialog ? dialog->findChild<QLineEdit *>(u"fileNameEdit"_s) : nullptr;
+            auto *buttons = dialog ? dialog->findChild<QDialogButtonBox *>() : nullptr;
+            if (!name || !buttons)
+                return;
+            name->setText(typed);
+            if (QFileInfo::exists(typed))
+                QTest::keyClick(name, Qt::Key_Return);
+            else
+                buttons->button(QDialogButtonBox::Open)->click(); // "Choose", greyed out by Qt for a new name
+        });
+        // A chooser that does not take the name (or answers with a box) is given up on.
+        QTimer giveUp;
+        giveUp.callOnTimeout([] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        giveUp.start(3000);
+        window().Button2->click();
+        QCOMPARE(window().Edit_LocalSaveDir->text(), typed);
+    }
+    QVERIFY(QFileInfo(fresh).isDir());
+    QCOMPARE(questions.size(), 1);
+}
+
 void TestSnapshotSettings::keysRoundTrip()
 {
     {
@@ -133,11 +179,13 @@ void TestSnapshotSettings::keysRoundTrip()
         window().SpinEdit_FTPRemotePort->setValue(2121);
         window().CheckBox_MotionDetection->setChecked(true);
         window().ScrollBar_MotionDetectionSensitivity->setValue(75);
+        window().CheckBox_FTPPassive->setChecked(true);
         FormMain->AutoCapture->setChecked(true);
         FormMain->SaveSettings();
         const QByteArray saved = program.readSettings();
         QVERIFY(saved.indexOf("AutoCapture=1") < saved.indexOf("[FormSnapshotSettings]"));
         QVERIFY(saved.contains("LOCAL=0"));
+        QVERIFY(saved.contains("FTPPassive=1"));
 
         // Loading the saved file into default controls gives back every value.
         SnapshotProgram again;
@@ -154,6 +202,7 @@ void TestSnapshotSettings::keysRoundTrip()
         QCOMPARE(window().Edit_FTPPassword->text(), u"p=w\"d"_s);
         QVERIFY(window().CheckBox_MotionDetection->isChecked());
         QCOMPARE(window().Label_Sensitivity->text(), u"(75%)"_s);
+        QVERIFY(window().CheckBox_FTPPassive->isChecked());
     }
     // Without a file: the defaults, and the current directory as the folder.
     ProgramFixture empty;
@@ -161,6 +210,7 @@ void TestSnapshotSettings::keysRoundTrip()
     QCOMPARE(window().Edit_LocalSaveDir->text(), QDir::currentPath());
     QVERIFY(window().CheckBox_Local->isChecked());
     QCOMPARE(window().ScrollBar_MotionDetectionSensitivity->value(), 50);
+    QVERIFY(!window().CheckBox_FTPPassive->isChecked()); // active mode unless chosen
 }
 
 void TestSnapshotSettings::localKeyKeepsItsSpelling()

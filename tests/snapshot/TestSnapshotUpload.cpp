@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -15,6 +16,9 @@ namespace {
 const QString Stamp = u"12-07-26 14:05:09: "_s;
 const QString NoConnection = u"FTP Connection Failed. Check FTP settings or network"_s;
 const QString AttemptFailed = u"FTP: Failed connection attemp"_s;
+const QString NoReply = u"Connection closed before the server replied"_s;
+const QString Reset = u"10054:Connection reset by peer"_s;
+const QString TimedOut = u"Socket readln aborted: the server did not answer within 0.5 s"_s;
 
 QByteArray contentOf(const QString &path)
 {
@@ -78,6 +82,11 @@ private slots:
     void failedUploadsAreLoggedAndStopAutoCapture_data();
     void failedUploadsAreLoggedAndStopAutoCapture();
     void missingRemoteFolderIsReportedBeforeAnyUpload();
+    void brokenControlConnectionIsReportedOnce_data();
+    void brokenControlConnectionIsReportedOnce();
+    void nothingToUploadIsRefused();
+    void uploadIsTheSnapshotTaken();
+    void tickDuringHostLookup();
 };
 
 void TestSnapshotUpload::everySnapshotArrivesIntactWhileAutoCaptureRuns()
@@ -198,6 +207,101 @@ void TestSnapshotUpload::missingRemoteFolderIsReportedBeforeAnyUpload()
     QVERIFY2(lines.constFirst().startsWith(AttemptFailed + u"No remote folder"_s), qPrintable(lines.constFirst()));
     QTRY_VERIFY(server.dialogue.endsWith("PASS secret\r\nQUIT\r\n"));
     QVERIFY(!server.dialogue.contains("STOR"));
+}
+
+void TestSnapshotUpload::brokenControlConnectionIsReportedOnce_data()
+{
+    QTest::addColumn<QByteArray>("verb");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("expected");
+    const QByteArray close = ScriptedFtpServer::Close;
+    const QByteArray reset = ScriptedFtpServer::Reset;
+    const QString failure = u"FTP Failure!"_s;
+    QTest::newRow("reset at PASS") << QByteArray("PASS") << reset
+                                   << QStringList{u"FTP Error (%1)"_s.arg(Reset), AttemptFailed + Reset};
+    QTest::newRow("reset at STOR") << QByteArray("STOR") << reset
+                                   << QStringList{u"FTP Error (%1)"_s.arg(Reset), failure, u"Failed on upload "_s + Reset};
+    QTest::newRow("closed at USER") << QByteArray("USER") << close << QStringList{NoConnection, AttemptFailed + NoReply};
+    QTest::newRow("closed at PASS") << QByteArray("PASS") << close << QStringList{NoConnection, AttemptFailed + NoReply};
+    QTest::newRow("time-out at PASS") << QByteArray("PASS") << QByteArray()
+                                      << QStringList{NoConnection, AttemptFailed + TimedOut};
+    QTest::newRow("time-out at STOR") << QByteArray("STOR") << QByteArray()
+                                      << QStringList{failure, u"Failed on upload "_s + TimedOut};
+}
+
+// One report per failure, auto capture off, and no QUIT into a connection that is gone
+// or silent (which would fail, or wait, a second time).
+void TestSnapshotUpload::brokenControlConnectionIsReportedOnce()
+{
+    QFETCH(QByteArray, verb);
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, expected);
+    ScriptedFtpServer server;
+    loggingInServer(server)->Replies[verb] = reply;
+    UploadingProgram program(server.Port());
+    FormMain->NMFTP->SetTimeOut(500);
+    FormMain->AutoCapture->setChecked(true);
+    FormMain->Button_Snapshot->click();
+
+    QCOMPARE(program.linesAfterLocalSave(), expected);
+    QVERIFY(!FormMain->AutoCapture->isChecked());
+    QCOMPARE(program.snapFiles().size(), 1);
+    QTest::qWait(50);
+    QVERIFY2(!server.dialogue.contains("QUIT"), server.dialogue.constData());
+}
+
+void TestSnapshotUpload::nothingToUploadIsRefused()
+{
+    ScriptedFtpServer server;
+    UploadingProgram program(loggingInServer(server)->Port());
+    FormSnapshotSettings->CheckBox_Local->setChecked(false);
+    program.capture->frame = CapturedFrame{};
+    FormMain->Button_Snapshot->click();
+
+    QVERIFY2(program.messages.texts().constLast().endsWith(u"no picture has been captured yet"_s),
+             qPrintable(program.messages.texts().join(u'\n')));
+    QVERIFY(FormMain->LogLines().filter(u"FTP"_s).isEmpty());
+    QTest::qWait(50);
+    QCOMPARE(server.connections, 0);
+}
+
+// A browser's request during the login takes a new picture; the upload is still this run's.
+void TestSnapshotUpload::uploadIsTheSnapshotTaken()
+{
+    ScriptedFtpServer server;
+    loggingInServer(server)->Replies["PASS"] = QByteArray();
+    UploadingProgram program(server.Port());
+    QTimer whilePassIsHeld;
+    QObject::connect(&whilePassIsHeld, &QTimer::timeout, FormMain, [&] {
+        if (!server.dialogue.contains("PASS"))
+            return;
+        whilePassIsHeld.stop();
+        program.show(noise(64, 48));
+        FormMain->GrabFrame();
+        server.Answer("230 Logged in.\r\n");
+    });
+    whilePassIsHeld.start(5);
+    FormMain->Button_Snapshot->click();
+
+    QCOMPARE(program.linesAfterLocalSave(), QStringList{u"FTP Snapshot saved"_s});
+    QCOMPARE(server.received, contentOf(program.snapFolder() + u'/' + program.snapFiles().value(0)));
+}
+
+// A tick while the button's run waits for the server's name: the busy session refuses the
+// tick's upload, and the first run goes on.
+void TestSnapshotUpload::tickDuringHostLookup()
+{
+    ScriptedFtpServer server;
+    UploadingProgram program(loggingInServer(server)->Port());
+    FormSnapshotSettings->Edit_FTPRemoteAddress->setText(u"localhost"_s);
+    FormMain->AutoCapture->setChecked(true);
+    QTimer::singleShot(0, FormMain, [] { FormMain->TimerAutoTimer(); });
+    FormMain->Button_Snapshot->click();
+
+    const QString busy = u"10037:Operation already in progress"_s;
+    QCOMPARE(program.linesAfterLocalSave(),
+             (QStringList{u"FTP Error (%1)"_s.arg(busy), AttemptFailed + busy, u"FTP Snapshot saved"_s}));
+    QCOMPARE(server.connections, 1);
 }
 
 VANTREL_TEST_MAIN(TestSnapshotUpload)

@@ -19,9 +19,21 @@ PyFtpServer::~PyFtpServer()
     process_.waitForFinished(5000);
 }
 
-ScriptedFtpServer::ScriptedFtpServer()
+namespace {
+
+// Lingering for 0 s makes the close a reset.
+void ResetConnection(QTcpSocket *socket)
 {
-    server_.listen(QHostAddress::LocalHost, 0);
+    const linger reset{1, 0};
+    ::setsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    socket->abort();
+}
+
+} // namespace
+
+ScriptedFtpServer::ScriptedFtpServer(quint16 port)
+{
+    server_.listen(QHostAddress::LocalHost, port);
     QObject::connect(&server_, &QTcpServer::newConnection, this, [this] { Accept(); });
 }
 
@@ -48,6 +60,12 @@ void ScriptedFtpServer::CloseControlConnections()
         control->disconnectFromHost();
 }
 
+void ScriptedFtpServer::Answer(const QByteArray &reply)
+{
+    for (QTcpSocket *control : std::as_const(controls_))
+        control->write(reply);
+}
+
 void ScriptedFtpServer::SendGreeting(QTcpSocket *control, int piece)
 {
     control->write(Greeting.value(piece));
@@ -69,7 +87,16 @@ void ScriptedFtpServer::Command(QTcpSocket *control, const QByteArray &line)
     }
     if (verb == "STOR" && !Replies.contains(verb))
         return Store(control);
-    control->write(Replies.value(verb, QByteArrayLiteral("200 OK\r\n")));
+    Reply(control, Replies.value(verb, QByteArrayLiteral("200 OK\r\n")));
+}
+
+void ScriptedFtpServer::Reply(QTcpSocket *control, const QByteArray &reply)
+{
+    if (reply == Close)
+        return control->disconnectFromHost();
+    if (reply == Reset)
+        return ResetConnection(control);
+    control->write(reply);
 }
 
 void ScriptedFtpServer::Store(QTcpSocket *control)
@@ -80,12 +107,8 @@ void ScriptedFtpServer::Store(QTcpSocket *control)
     auto *data = new QTcpSocket(this);
     QObject::connect(data, &QTcpSocket::readyRead, this, [this, data] {
         if (Data == DataMode::ResetOnFirstData) {
-            // Lingering for 0 s makes the close a reset.
-            const linger reset{1, 0};
-            ::setsockopt(static_cast<int>(data->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             QObject::disconnect(data, nullptr, this, nullptr);
-            data->abort();
-            return;
+            return ResetConnection(data);
         }
         received += data->readAll();
     });

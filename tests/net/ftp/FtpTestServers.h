@@ -29,16 +29,22 @@ private:
 };
 
 // An FTP server that follows a script, for replies no real server gives. It records the
-// control bytes it receives, answers each command from Replies (default "200 OK"), and for
+// control bytes it receives, answers each command from Replies (default "200 OK"; an empty
+// reply holds the command unanswered, Close and Reset end the connection instead), and for
 // STOR connects to the PORT address, takes the data and sends Completion.
 class ScriptedFtpServer : public QObject {
 public:
     enum class DataMode { Receive, NeverConnect, ResetOnFirstData };
+    static inline const QByteArray Close = QByteArrayLiteral("<close>");
+    static inline const QByteArray Reset = QByteArrayLiteral("<reset>");
 
-    ScriptedFtpServer();
+    // port 0: one the system picks.
+    explicit ScriptedFtpServer(quint16 port = 0);
     quint16 Port() const { return server_.serverPort(); }
     // Ends every control connection from the server's side.
     void CloseControlConnections();
+    // Sends a reply that was held back, on every control connection.
+    void Answer(const QByteArray &reply);
 
     QList<QByteArray> Greeting{QByteArrayLiteral("220 Scripted\r\n")}; // pieces, 20 ms apart
     bool CloseAfterGreeting = false;
@@ -57,6 +63,7 @@ private:
     void SendGreeting(QTcpSocket *control, int piece);
     void Command(QTcpSocket *control, const QByteArray &line);
     void Store(QTcpSocket *control);
+    void Reply(QTcpSocket *control, const QByteArray &reply);
 
     QTcpServer server_;
     QList<QTcpSocket *> controls_;

@@ -1,11 +1,14 @@
 #include "tests/net/ftp/FtpFixture.h"
 #include "tests/net/ftp/FtpTestServers.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -50,6 +53,8 @@ private slots:
     void dataConnectionNeverOpened();
     void resetDuringTransfer();
     void refusedCompletionIsNoSuccess();
+    void quitEndsEveryWait_data();
+    void quitEndsEveryWait();
 
 private:
     QTemporaryDir local_;
@@ -171,7 +176,7 @@ void TestFtpUpload::dataConnectionNeverOpened()
     FtpFixture fixture(server.Port());
     fixture.ftp.SetTimeOut(300);
     QCOMPARE(fixture.Run([&] { fixture.ftp.Upload(path, QStringLiteral("never.jpg")); }),
-             QStringLiteral("Accepting Canceled"));
+             QStringLiteral("Accepting Canceled: the server did not connect within 0.3 s"));
     QCOMPARE(fixture.events, (QStringList{QStringLiteral("connect"), QStringLiteral("failure:9")}));
     QTRY_VERIFY(server.dialogue.endsWith("STOR never.jpg\r\nQUIT\r\n")); // the control connection was fine
 }
@@ -200,6 +205,50 @@ void TestFtpUpload::refusedCompletionIsNoSuccess()
              QStringLiteral("452 Disk full.\r\n"));
     QCOMPARE(fixture.events,
              (QStringList{QStringLiteral("connect"), QStringLiteral("failure:9"), QStringLiteral("failure:9")}));
+}
+
+void TestFtpUpload::quitEndsEveryWait_data()
+{
+    QTest::addColumn<QByteArray>("passReply");
+    QTest::addColumn<ScriptedFtpServer::DataMode>("data");
+    QTest::addColumn<QByteArray>("completion");
+    QTest::addColumn<QString>("raised");
+    const QByteArray in = "230 Logged in.\r\n";
+    const QByteArray done = "226 Done.\r\n";
+    const auto receive = ScriptedFtpServer::DataMode::Receive;
+    QTest::newRow("login reply") << QByteArray() << receive << done << QStringLiteral("Socket readln aborted");
+    QTest::newRow("data connection") << in << ScriptedFtpServer::DataMode::NeverConnect << done
+                                     << QStringLiteral("Accepting Canceled");
+    QTest::newRow("completion reply") << in << receive << QByteArray() << QStringLiteral("Socket readln aborted");
+}
+
+// Closing the program while a wait has no time limit ends the wait at once.
+void TestFtpUpload::quitEndsEveryWait()
+{
+    QFETCH(QByteArray, passReply);
+    QFETCH(ScriptedFtpServer::DataMode, data);
+    QFETCH(QByteArray, completion);
+    QFETCH(QString, raised);
+    ScriptedFtpServer server;
+    server.Replies["USER"] = "331 Password please.\r\n";
+    server.Replies["PASS"] = passReply;
+    server.Data = data;
+    server.Completion = completion;
+    const QString path = WriteFile(local_, QStringLiteral("quit.jpg"), "jpeg");
+    FtpFixture fixture(server.Port());
+    fixture.ftp.SetTimeOut(0);
+    QString result = QStringLiteral("<not run>");
+    QElapsedTimer sinceQuit;
+    QTimer::singleShot(0, &fixture.ftp, [&] { result = fixture.Run([&] { fixture.ftp.Upload(path, {}); }); });
+    QTimer::singleShot(300, &fixture.ftp, [&] {
+        sinceQuit.start();
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    QVERIFY(sinceQuit.isValid());
+    QVERIFY2(sinceQuit.elapsed() < 1000, qPrintable(QString::number(sinceQuit.elapsed())));
+    QCOMPARE(result, raised);
+    QVERIFY(!fixture.ftp.Connected());
 }
 
 QTEST_GUILESS_MAIN(TestFtpUpload)

@@ -2,7 +2,8 @@
 """pyftpdlib on 127.0.0.1 for the FTP client's tests and benchmark.
 
 Usage: ftp_server.py FOLDER [PORT]
-Accounts: "vantrel"/"secret" may write FOLDER; "refused"/"secret" gets 553 for every STOR.
+Accounts: "vantrel"/"secret" may write FOLDER; "refused"/"secret" gets 553 for every STOR;
+"pasv"/"secret" may write FOLDER but gets 500 for PORT, EPRT and EPSV, so only PASV works.
 Listens on PORT, or on a port the system picks; prints the port on the first line of
 standard output, then serves until killed.
 """
@@ -21,6 +22,21 @@ class Handler(FTPHandler):
             return
         return super().ftp_STOR(file, mode)
 
+    def refuse_for_pasv_account(self, line, command):
+        if self.username == "pasv":
+            self.respond("500 Command not understood.")
+            return None
+        return command(self, line)
+
+    def ftp_PORT(self, line):
+        return self.refuse_for_pasv_account(line, FTPHandler.ftp_PORT)
+
+    def ftp_EPRT(self, line):
+        return self.refuse_for_pasv_account(line, FTPHandler.ftp_EPRT)
+
+    def ftp_EPSV(self, line):
+        return self.refuse_for_pasv_account(line, FTPHandler.ftp_EPSV)
+
 
 def main():
     folder = sys.argv[1]
@@ -28,6 +44,7 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user("vantrel", "secret", folder, perm="elradfmw")
     authorizer.add_user("refused", "secret", folder, perm="elradfmw")
+    authorizer.add_user("pasv", "secret", folder, perm="elradfmw")
     Handler.authorizer = authorizer
     port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
     server = FTPServer(("127.0.0.1", port), Handler)

@@ -1,0 +1,287 @@
+#include "capture/JpegImage.h"
+#include "tests/app/ProgramFixture.h"
+#include "tests/capture/RealCapture.h"
+#include "tests/support/FakeCamera.h"
+#include "tests/support/VantrelTestMain.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
+#include <QSlider>
+
+#include <gst/video/colorbalance.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Stamp = u"12-07-26 14:05:09: "_s;
+const QString Camera = u"Fake Camera"_s;
+const QString JpegCamera = u"Fake MJPEG Camera"_s;
+
+// The media type the source element sends: "video/x-raw" or "image/jpeg".
+QString mediaOf(GstElement *source)
+{
+    GstPad *pad = gst_element_get_static_pad(source, "src");
+    GstCaps *caps = gst_pad_get_current_caps(pad);
+    const QString media = caps ? QString::fromUtf8(gst_structure_get_name(gst_caps_get_structure(caps, 0))) : QString();
+    if (caps)
+        gst_caps_unref(caps);
+    gst_object_unref(pad);
+    return media;
+}
+
+QStringList offeredSizes(RealCapture &capture)
+{
+    QStringList sizes;
+    answerNextDialog([&sizes](QDialog *dialog) {
+        auto *list = dialog->findChild<QComboBox *>(u"SizeList"_s);
+        for (int i = 0; list && i < list->count(); ++i)
+            sizes.append(list->itemText(i));
+        dialog->reject();
+    });
+    capture.device->ShowFormatDialog();
+    return sizes;
+}
+
+QSize jpegSize(const QByteArray &jpeg) { return QImage::fromData(jpeg, "JPEG").size(); }
+
+} // namespace
+
+class TestCameraPaths : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void sourceMenuListsTheCamerasThenThePattern();
+    void unpluggedCameraIsReportedAndChoosingItAgainRecovers();
+    void formatChooserOffersTheCamerasSizes_data();
+    void formatChooserOffersTheCamerasSizes();
+    void grabComesThroughTheCamerasFormat_data();
+    void grabComesThroughTheCamerasFormat();
+    void sourceChooserShowsPictureControlsWhereOffered_data();
+    void sourceChooserShowsPictureControlsWhereOffered();
+    void grabAtOnceAfterASwitchEncodesTheNewPicture();
+    void reconnectsLeaveNoSourceElementBehind();
+    void failedCameraHoldsNeitherSwitchNorExit();
+};
+
+void TestCameraPaths::initTestCase()
+{
+    QVERIFY(GstCapturePlatform::initialise());
+    QVERIFY(fakecamera::Register());
+}
+
+void TestCameraPaths::sourceMenuListsTheCamerasThenThePattern()
+{
+    ProgramFixture program({}, ProgramFixture::CaptureKind::System);
+    program.start();
+    QStringList captions;
+    QList<bool> checks;
+    for (QAction *item : FormMain->Source->actions()) {
+        captions.append(item->text());
+        checks.append(item->isChecked());
+    }
+    QCOMPARE(captions.size(), 3);
+    QCOMPARE(captions.mid(0, 2), QStringList({u"Fake Camera, fakecam 6.1.1 (v4l2)"_s,
+                                              u"Fake MJPEG Camera, fakecam 6.1.1 (v4l2)"_s}));
+    QVERIFY2(captions.at(2).startsWith(u"Built-in Test Pattern, GStreamer 1."_s), qPrintable(captions.at(2)));
+    QCOMPARE(checks, QList<bool>({true, false, false}));
+    QCOMPARE(Capture->CurrentDriver(), 0);
+}
+
+void TestCameraPaths::unpluggedCameraIsReportedAndChoosingItAgainRecovers()
+{
+    ProgramFixture program({}, ProgramFixture::CaptureKind::System);
+    program.start();
+    QVERIFY(FormMain->GrabFrame());
+    QCOMPARE(FormMain->FrameBitmap->size(), QSize(320, 240));
+
+    FormMain->CheckBox->setChecked(true);
+    fakecamera::UnplugAll(2);
+    QTRY_COMPARE(Capture->SaveFrameToMemory().state, CapturedFrame::State::Missing);
+    FormMain->GrabFrame();
+    QCOMPARE(program.messages.texts(), QStringList({u"Can not find a frame from /dev/video-fake0"_s}));
+    QVERIFY(FormMain->LogLines().contains(Stamp + u"Could not find a frame from /dev/video-fake0"_s));
+    QVERIFY(FormMain->LogLines().contains(Stamp + u"Stopping server!!!"_s));
+    QVERIFY(!FormMain->CheckBox->isChecked());
+
+    FormMain->Source->actions().at(0)->trigger();
+    QCOMPARE(Capture->CurrentDriver(), 0);
+    QVERIFY(Capture->SaveFrameToMemory().ready());
+    QVERIFY(FormMain->GrabFrame());
+    QCOMPARE(program.messages.messages.size(), 1);
+    QCOMPARE(jpegSize(FormMain->FrameJpeg->data()), QSize(320, 240));
+}
+
+void TestCameraPaths::formatChooserOffersTheCamerasSizes_data()
+{
+    QTest::addColumn<QString>("camera");
+    QTest::addColumn<QStringList>("sizes");
+    QTest::newRow("YUY2 and MJPEG") << Camera
+                                    << QStringList({u"320 x 240"_s, u"640 x 480"_s, u"1280 x 720"_s, u"1920 x 1080"_s});
+    QTest::newRow("MJPEG only") << JpegCamera << QStringList({u"640 x 480"_s, u"1280 x 720"_s});
+}
+
+void TestCameraPaths::formatChooserOffersTheCamerasSizes()
+{
+    QFETCH(QString, camera);
+    QFETCH(QStringList, sizes);
+    RealCapture capture;
+    capture.device->SelectDriver(capture.driverNamed(camera));
+    QCOMPARE(offeredSizes(capture), sizes);
+}
+
+void TestCameraPaths::grabComesThroughTheCamerasFormat_data()
+{
+    QTest::addColumn<QString>("camera");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("media");
+    QTest::newRow("YUY2 at the start size") << Camera << QSize(320, 240) << u"video/x-raw"_s;
+    QTest::newRow("YUY2 chosen") << Camera << QSize(640, 480) << u"video/x-raw"_s;
+    QTest::newRow("MJPEG chosen") << Camera << QSize(1920, 1080) << u"image/jpeg"_s;
+    QTest::newRow("MJPEG-only camera") << JpegCamera << QSize(640, 480) << u"image/jpeg"_s;
+}
+
+void TestCameraPaths::grabComesThroughTheCamerasFormat()
+{
+    QFETCH(QString, camera);
+    QFETCH(QSize, size);
+    QFETCH(QString, media);
+    RealCapture capture;
+    const int index = capture.driverNamed(camera);
+    QVERIFY(capture.platform->chooseSize(index, size));
+    capture.device->SelectDriver(index);
+    QCOMPARE(capture.device->CurrentDriver(), index);
+    QCOMPARE(capture.device->CaptureWindow()->size(), size);
+    QCOMPARE(mediaOf(capture.platform->session()->source()), media);
+
+    const CapturedFrame first = capture.device->SaveFrameToMemory();
+    QCOMPARE(first.image.size(), size);
+    JpegImage jpeg;
+    QVERIFY(jpeg.encode(first));
+    QCOMPARE(jpegSize(jpeg.data()), size);
+    // A moving picture: a later frame differs.
+    CapturedFrame later;
+    for (int i = 0; i < 10 && (later.image.isNull() || later.image == first.image); ++i)
+        later = capture.nextFrame();
+    QVERIFY(later.image != first.image);
+}
+
+void TestCameraPaths::sourceChooserShowsPictureControlsWhereOffered_data()
+{
+    QTest::addColumn<QString>("camera");
+    QTest::addColumn<int>("controls");
+    QTest::newRow("with picture controls") << Camera << 4;
+    QTest::newRow("without") << JpegCamera << 0;
+}
+
+void TestCameraPaths::sourceChooserShowsPictureControlsWhereOffered()
+{
+    QFETCH(QString, camera);
+    QFETCH(int, controls);
+    RealCapture capture;
+    capture.device->SelectDriver(capture.driverNamed(camera));
+    auto *balance = GST_COLOR_BALANCE(capture.platform->session()->source());
+    GstColorBalanceChannel *first = nullptr;
+    if (const GList *channels = gst_color_balance_list_channels(balance))
+        first = GST_COLOR_BALANCE_CHANNEL(channels->data);
+    const int before = first ? gst_color_balance_get_value(balance, first) : 0;
+
+    int shown = -1;
+    int whileOpen = 0;
+    answerNextDialog([&](QDialog *dialog) {
+        const QList<QSlider *> sliders = dialog->findChildren<QSlider *>();
+        shown = static_cast<int>(sliders.size());
+        if (first && !sliders.isEmpty()) {
+            sliders.at(0)->setValue(first->max_value);
+            whileOpen = gst_color_balance_get_value(balance, first);
+        }
+        dialog->reject();
+    });
+    capture.device->ShowSourceDialog();
+    QCOMPARE(shown, controls);
+    if (first) {
+        // The change shows at once; Cancel puts it back.
+        QCOMPARE(whileOpen, first->max_value);
+        QCOMPARE(gst_color_balance_get_value(balance, first), before);
+    }
+}
+
+void TestCameraPaths::grabAtOnceAfterASwitchEncodesTheNewPicture()
+{
+    RealCapture capture;
+    const int camera = capture.driverNamed(Camera);
+    const int jpegCamera = capture.driverNamed(JpegCamera);
+    JpegImage jpeg;
+    const auto grabAtOnce = [&] {
+        const CapturedFrame frame = capture.device->SaveFrameToMemory();
+        QVERIFY(jpeg.encode(frame));
+        QCOMPARE(jpegSize(jpeg.data()), frame.image.size());
+        QCOMPARE(jpegSize(jpeg.data()), capture.device->CaptureWindow()->size());
+    };
+    for (int round = 0; round < 2; ++round) {
+        capture.device->SelectDriver(camera);
+        grabAtOnce();
+        for (const QString &size : {u"1920 x 1080"_s, u"640 x 480"_s, u"1280 x 720"_s, u"320 x 240"_s}) {
+            chooseInDialog(u"SizeList"_s, size, true);
+            capture.device->ShowFormatDialog();
+            grabAtOnce();
+            if (QTest::currentTestFailed())
+                return;
+        }
+        capture.device->SelectDriver(jpegCamera);
+        grabAtOnce();
+    }
+}
+
+void TestCameraPaths::reconnectsLeaveNoSourceElementBehind()
+{
+    auto capture = std::make_unique<RealCapture>();
+    const int camera = capture->driverNamed(Camera);
+    const int jpegCamera = capture->driverNamed(JpegCamera);
+    for (int i = 0; i < 5; ++i) {
+        capture->device->SelectDriver(camera);
+        capture->device->SelectDriver(jpegCamera);
+    }
+    chooseInDialog(u"SizeList"_s, u"1280 x 720"_s, true);
+    capture->device->ShowFormatDialog();
+    QCOMPARE(fakecamera::ElementsAlive(), 1);
+    capture.reset();
+    QCOMPARE(fakecamera::ElementsAlive(), 0);
+}
+
+void TestCameraPaths::failedCameraHoldsNeitherSwitchNorExit()
+{
+    const auto plugBack = qScopeGuard([] { fakecamera::SetHung(false); });
+    auto capture = std::make_unique<RealCapture>();
+    capture->platform->connectWait = std::chrono::seconds(20);
+    const int camera = capture->driverNamed(Camera);
+    const auto failCamera = [&] {
+        fakecamera::SetHung(false);
+        capture->device->SelectDriver(camera);
+        QVERIFY(capture->device->SaveFrameToMemory().ready());
+        g_object_set(capture->platform->session()->source(), "unplug-after", 0, nullptr);
+        QTRY_COMPARE(capture->device->SaveFrameToMemory().state, CapturedFrame::State::Missing);
+        // From now on the camera neither sends nor reports anything.
+        fakecamera::SetHung(true);
+    };
+
+    failCamera();
+    QVERIFY(!QTest::currentTestFailed());
+    QElapsedTimer switching;
+    switching.start();
+    capture->device->SelectDriver(capture->pattern);
+    QVERIFY2(switching.elapsed() < 1000, qPrintable(QString::number(switching.elapsed())));
+    QCOMPARE(capture->device->CurrentDriver(), capture->pattern);
+    QVERIFY(capture->device->SaveFrameToMemory().ready());
+
+    failCamera();
+    QVERIFY(!QTest::currentTestFailed());
+    QElapsedTimer ending;
+    ending.start();
+    capture.reset();
+    QVERIFY2(ending.elapsed() < 1000, qPrintable(QString::number(ending.elapsed())));
+}
+
+VANTREL_TEST_MAIN(TestCameraPaths)
+#include "TestCameraPaths.moc"

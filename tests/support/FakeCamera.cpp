@@ -1,0 +1,343 @@
+#include "tests/support/FakeCamera.h"
+
+#include <gst/video/colorbalance.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+namespace {
+
+struct FakeCameraSrc;
+
+std::mutex aliveGuard;
+std::set<FakeCameraSrc *> alive;
+std::atomic<bool> camerasHang{false};
+
+struct CameraModel {
+    const char *name;
+    const char *path;
+    const char *caps;
+    bool pictureControls;
+};
+
+constexpr CameraModel Models[] = {
+    {"Fake Camera", "/dev/video-fake0",
+     "video/x-raw, format=YUY2, width=640, height=480, framerate=30/1; "
+     "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1; "
+     "image/jpeg, width=1280, height=720, framerate=30/1; "
+     "image/jpeg, width=1920, height=1080, framerate=30/1",
+     true},
+    {"Fake MJPEG Camera", "/dev/video-fake1",
+     "image/jpeg, width=640, height=480, framerate=30/1; image/jpeg, width=1280, height=720, framerate=30/1", false},
+};
+
+// ---- The camera's element: videotestsrc ! [videobalance] ! raw ! [jpegenc] ! offered
+
+struct FakeCameraSrc {
+    GstBin parent;
+    GstElement *pattern;  // the moving picture
+    GstElement *balance;  // the picture controls, or null
+    GstElement *raw;      // the pixel format the pattern is drawn in
+    GstElement *offered;  // the camera's own formats
+    gboolean hangs;
+    gint framesLeft;      // frames before the unplug; -1: stays plugged
+    gint unplugged;
+    gboolean chained;
+};
+
+struct FakeCameraSrcClass {
+    GstBinClass parent_class;
+};
+
+void fake_camera_src_balance_init(GstColorBalanceInterface *iface);
+
+G_DEFINE_TYPE_WITH_CODE(FakeCameraSrc, fake_camera_src, GST_TYPE_BIN,
+                        G_IMPLEMENT_INTERFACE(GST_TYPE_COLOR_BALANCE, fake_camera_src_balance_init))
+
+FakeCameraSrc *asCamera(gpointer object)
+{
+    return G_TYPE_CHECK_INSTANCE_CAST(object, fake_camera_src_get_type(), FakeCameraSrc);
+}
+
+enum { PropUnplugAfter = 1 };
+
+GstElement *addElement(GstBin *bin, const char *factory)
+{
+    GstElement *element = gst_element_factory_make(factory, nullptr);
+    gst_bin_add(bin, element);
+    return element;
+}
+
+GstPadProbeReturn passFrame(GstPad *, GstPadProbeInfo *, gpointer data)
+{
+    FakeCameraSrc *self = asCamera(data);
+    if (self->hangs || g_atomic_int_get(&self->unplugged))
+        return GST_PAD_PROBE_DROP;
+    if (g_atomic_int_get(&self->framesLeft) < 0)
+        return GST_PAD_PROBE_OK;
+    if (g_atomic_int_add(&self->framesLeft, -1) > 0)
+        return GST_PAD_PROBE_OK;
+    g_atomic_int_set(&self->unplugged, 1);
+    GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from resource."), ("The camera was unplugged."));
+    return GST_PAD_PROBE_DROP;
+}
+
+void fake_camera_src_init(FakeCameraSrc *self)
+{
+    GstBin *bin = GST_BIN(self);
+    self->pattern = addElement(bin, "videotestsrc");
+    g_object_set(self->pattern, "is-live", TRUE, "horizontal-speed", 4, nullptr);
+    self->raw = addElement(bin, "capsfilter");
+    self->offered = addElement(bin, "capsfilter");
+    self->framesLeft = -1;
+    self->hangs = camerasHang;
+
+    GstPad *inner = gst_element_get_static_pad(self->offered, "src");
+    gst_element_add_pad(GST_ELEMENT(self), gst_ghost_pad_new("src", inner));
+    gst_pad_add_probe(inner, GST_PAD_PROBE_TYPE_BUFFER, passFrame, self, nullptr);
+    gst_object_unref(inner);
+    std::lock_guard lock(aliveGuard);
+    alive.insert(self);
+}
+
+// The camera sends JPEG when the pipeline after it asks for JPEG.
+bool downstreamWantsJpeg(FakeCameraSrc *self)
+{
+    GstPad *pad = gst_element_get_static_pad(GST_ELEMENT(self), "src");
+    GstCaps *offered = nullptr;
+    g_object_get(self->offered, "caps", &offered, nullptr);
+    GstCaps *wanted = gst_pad_peer_query_caps(pad, offered);
+    const bool jpeg = wanted && !gst_caps_is_empty(wanted) &&
+                      gst_structure_has_name(gst_caps_get_structure(wanted, 0), "image/jpeg");
+    gst_caps_unref(wanted);
+    gst_caps_unref(offered);
+    gst_object_unref(pad);
+    return jpeg;
+}
+
+void finishChain(FakeCameraSrc *self)
+{
+    if (self->chained)
+        return;
+    self->chained = TRUE;
+    const bool jpeg = downstreamWantsJpeg(self);
+    GstCaps *drawn = gst_caps_from_string(jpeg ? "video/x-raw, format=I420" : "video/x-raw, format=YUY2");
+    g_object_set(self->raw, "caps", drawn, nullptr);
+    gst_caps_unref(drawn);
+    if (self->balance)
+        gst_element_link_many(self->pattern, self->balance, self->raw, nullptr);
+    else
+        gst_element_link(self->pattern, self->raw);
+    if (!jpeg) {
+        gst_element_link(self->raw, self->offered);
+        return;
+    }
+    GstElement *encoder = addElement(GST_BIN(self), "jpegenc");
+    gst_element_link_many(self->raw, encoder, self->offered, nullptr);
+}
+
+GstStateChangeReturn fake_camera_src_change_state(GstElement *element, GstStateChange transition)
+{
+    if (transition == GST_STATE_CHANGE_NULL_TO_READY)
+        finishChain(asCamera(element));
+    return GST_ELEMENT_CLASS(fake_camera_src_parent_class)->change_state(element, transition);
+}
+
+void fake_camera_src_finalize(GObject *object)
+{
+    {
+        std::lock_guard lock(aliveGuard);
+        alive.erase(asCamera(object));
+    }
+    G_OBJECT_CLASS(fake_camera_src_parent_class)->finalize(object);
+}
+
+void fake_camera_src_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
+{
+    if (id == PropUnplugAfter)
+        g_atomic_int_set(&asCamera(object)->framesLeft, g_value_get_int(value));
+    else
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+}
+
+void fake_camera_src_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+{
+    if (id == PropUnplugAfter)
+        g_value_set_int(value, g_atomic_int_get(&asCamera(object)->framesLeft));
+    else
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+}
+
+void fake_camera_src_class_init(FakeCameraSrcClass *klass)
+{
+    GObjectClass *objects = G_OBJECT_CLASS(klass);
+    objects->finalize = fake_camera_src_finalize;
+    objects->set_property = fake_camera_src_set_property;
+    objects->get_property = fake_camera_src_get_property;
+    g_object_class_install_property(
+        objects, PropUnplugAfter,
+        g_param_spec_int("unplug-after", "Unplug after", "Frames still sent before the camera is unplugged (-1: never)",
+                         -1, G_MAXINT, -1, static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
+    GST_ELEMENT_CLASS(klass)->change_state = fake_camera_src_change_state;
+}
+
+// A camera with picture controls hands them to its videobalance; one without has no channels.
+GstColorBalance *balanceOf(GstColorBalance *camera)
+{
+    GstElement *balance = asCamera(camera)->balance;
+    return balance ? GST_COLOR_BALANCE(balance) : nullptr;
+}
+
+const GList *listChannels(GstColorBalance *camera)
+{
+    GstColorBalance *balance = balanceOf(camera);
+    return balance ? gst_color_balance_list_channels(balance) : nullptr;
+}
+
+void setChannel(GstColorBalance *camera, GstColorBalanceChannel *channel, gint value)
+{
+    if (GstColorBalance *balance = balanceOf(camera))
+        gst_color_balance_set_value(balance, channel, value);
+}
+
+gint getChannel(GstColorBalance *camera, GstColorBalanceChannel *channel)
+{
+    GstColorBalance *balance = balanceOf(camera);
+    return balance ? gst_color_balance_get_value(balance, channel) : 0;
+}
+
+GstColorBalanceType balanceType(GstColorBalance *) { return GST_COLOR_BALANCE_HARDWARE; }
+
+void fake_camera_src_balance_init(GstColorBalanceInterface *iface)
+{
+    iface->list_channels = listChannels;
+    iface->set_value = setChannel;
+    iface->get_value = getChannel;
+    iface->get_balance_type = balanceType;
+}
+
+GstElement *makeCameraElement(const CameraModel &model, const gchar *name)
+{
+    FakeCameraSrc *self = asCamera(g_object_new(fake_camera_src_get_type(), nullptr));
+    if (name)
+        gst_object_set_name(GST_OBJECT(self), name);
+    GstCaps *offered = gst_caps_from_string(model.caps);
+    g_object_set(self->offered, "caps", offered, nullptr);
+    gst_caps_unref(offered);
+    if (model.pictureControls)
+        self->balance = addElement(GST_BIN(self), "videobalance");
+    // For a look at an unplug in the program: the first element made unplugs after that many frames.
+    static std::atomic<bool> first{true};
+    if (const gchar *frames = g_getenv("FAKE_CAMERA_UNPLUG_AFTER"); frames && first.exchange(false))
+        self->framesLeft = static_cast<gint>(g_ascii_strtoll(frames, nullptr, 10));
+    return GST_ELEMENT(self);
+}
+
+// ---- The device the monitor lists
+
+struct FakeCameraDevice {
+    GstDevice parent;
+    const CameraModel *model;
+};
+
+struct FakeCameraDeviceClass {
+    GstDeviceClass parent_class;
+};
+
+G_DEFINE_TYPE(FakeCameraDevice, fake_camera_device, GST_TYPE_DEVICE)
+
+void fake_camera_device_init(FakeCameraDevice *) {}
+
+GstElement *createCameraElement(GstDevice *device, const gchar *name)
+{
+    auto *camera = G_TYPE_CHECK_INSTANCE_CAST(device, fake_camera_device_get_type(), FakeCameraDevice);
+    return makeCameraElement(*camera->model, name);
+}
+
+void fake_camera_device_class_init(FakeCameraDeviceClass *klass)
+{
+    GST_DEVICE_CLASS(klass)->create_element = createCameraElement;
+}
+
+GstDevice *makeDevice(const CameraModel &model)
+{
+    GstCaps *caps = gst_caps_from_string(model.caps);
+    GstStructure *properties =
+        gst_structure_new("v4l2deviceprovider", "device.api", G_TYPE_STRING, "v4l2", "device.path", G_TYPE_STRING,
+                          model.path, "v4l2.device.driver", G_TYPE_STRING, "fakecam", "v4l2.device.card",
+                          G_TYPE_STRING, model.name, "v4l2.device.version", G_TYPE_UINT, 0x060101u, nullptr);
+    auto *device = G_TYPE_CHECK_INSTANCE_CAST(g_object_new(fake_camera_device_get_type(), "display-name", model.name,
+                                                           "caps", caps, "device-class", "Video/Source",
+                                                           "properties", properties, nullptr),
+                                              fake_camera_device_get_type(), FakeCameraDevice);
+    device->model = &model;
+    gst_caps_unref(caps);
+    gst_structure_free(properties);
+    return GST_DEVICE(device);
+}
+
+// ---- The provider that the device monitor asks
+
+struct FakeCameraProvider {
+    GstDeviceProvider parent;
+};
+
+struct FakeCameraProviderClass {
+    GstDeviceProviderClass parent_class;
+};
+
+G_DEFINE_TYPE(FakeCameraProvider, fake_camera_provider, GST_TYPE_DEVICE_PROVIDER)
+
+void fake_camera_provider_init(FakeCameraProvider *) {}
+
+GList *probeCameras(GstDeviceProvider *)
+{
+    GList *devices = nullptr;
+    for (const CameraModel &model : Models)
+        devices = g_list_append(devices, makeDevice(model));
+    return devices;
+}
+
+void fake_camera_provider_class_init(FakeCameraProviderClass *klass)
+{
+    GstDeviceProviderClass *provider = GST_DEVICE_PROVIDER_CLASS(klass);
+    provider->probe = probeCameras;
+    gst_device_provider_class_set_static_metadata(provider, "Fake cameras", "Source/Video",
+                                                  "Lists cameras that are not there", "Vantrel");
+}
+
+} // namespace
+
+namespace fakecamera {
+
+gboolean PluginInit(GstPlugin *plugin)
+{
+    return gst_device_provider_register(plugin, "fakecameraprovider", GST_RANK_PRIMARY,
+                                        fake_camera_provider_get_type());
+}
+
+bool Register()
+{
+    static const bool registered =
+        gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "vantrelfakecamera",
+                                   "Cameras that are not there", PluginInit, "1.0", "LGPL", "tests", "vantrel", "local");
+    return registered;
+}
+
+int ElementsAlive()
+{
+    std::lock_guard lock(aliveGuard);
+    return static_cast<int>(alive.size());
+}
+
+void UnplugAll(int afterFrames)
+{
+    std::lock_guard lock(aliveGuard);
+    for (FakeCameraSrc *each : alive)
+        g_atomic_int_set(&each->framesLeft, afterFrames);
+}
+
+void SetHung(bool hung) { camerasHang = hung; }
+
+} // namespace fakecamera
