@@ -1,5 +1,6 @@
 // The plain commands as a peer may type them: which command a text is, and the message that
-// "SAY:" logs and "MSG:" shows.
+// "SAY:" logs and "MSG:" shows, and that message as the terminal shows it.
+#include "base/log/LogMirror.h"
 #include "server/CommandText.h"
 #include "server/RequestDispatch.h"
 #include "tests/fuzz/FuzzCheck.h"
@@ -25,5 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_REQUIRE(message.size() == length);
     else
         FUZZ_REQUIRE(message.size() < command::MaxMessageLength + 64);
+
+    // No control character of a peer's reaches the terminal.
+    for (const QChar c : TerminalSafeText(message, LineBreaks::Escape))
+        FUZZ_REQUIRE(c.unicode() >= 0x20 && (c.unicode() < 0x7f || c.unicode() >= 0xa0));
     return 0;
 }

@@ -1,5 +1,7 @@
 // FTP reply lines as any server may send them, split at line feeds as the client reads them:
-// the code of each line and whether another line of the reply follows.
+// the code of each line, whether another line of the reply follows, and the data connection
+// a passive-mode answer offers.
+#include "net/ftp/FtpPassiveReply.h"
 #include "net/ftp/FtpReply.h"
 #include "tests/fuzz/FuzzCheck.h"
 
@@ -33,6 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_REQUIRE(FtpReply::Code(line) == expectedCode(line));
         const bool continues = line.startsWith(' ') || (line.size() >= 4 && line.at(3) == '-');
         FUZZ_REQUIRE(FtpReply::Continues(line) == continues);
+
+        if (const auto offer = FtpPassiveReply::Pasv(line))
+            FUZZ_REQUIRE(expectedCode(line) == 227 && offer->port != 0);
+        if (const auto offer = FtpPassiveReply::Epsv(line))
+            FUZZ_REQUIRE(expectedCode(line) == 229 && offer->port != 0 && offer->address == 0);
     }
     return 0;
 }
