@@ -153,20 +153,20 @@ void fake_camera_src_finalize(GObject *object)
     G_OBJECT_CLASS(fake_camera_src_parent_class)->finalize(object);
 }
 
-void fake_camera_src_set_property(GObject *object, guint id, const GValue *value, GParamSpec *spec)
+void fake_camera_src_set_property(GObject *object, guint id, const GValue *value, GParamSpec *param)
 {
     if (id == PropUnplugAfter)
         g_atomic_int_set(&asCamera(object)->framesLeft, g_value_get_int(value));
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
 }
 
-void fake_camera_src_get_property(GObject *object, guint id, GValue *value, GParamSpec *spec)
+void fake_camera_src_get_property(GObject *object, guint id, GValue *value, GParamSpec *param)
 {
     if (id == PropUnplugAfter)
         g_value_set_int(value, g_atomic_int_get(&asCamera(object)->framesLeft));
     else
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
 }
 
 void fake_camera_src_class_init(FakeCameraSrcClass *klass)
