@@ -5,6 +5,7 @@
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
 #include "base/seams/Seams.h"
+#include "base/widgets/WindowPlacement.h"
 #include "publish/DirectoryServer.h"
 #include "publish/TFormPublish.h"
 #include "stats/TFormBandwidth.h"
@@ -45,7 +46,7 @@ void TFormMain::Exit1Click()
 void TFormMain::Hide1Click()
 {
     showWindow(FormHide);
-    hide();
+    windowplacement::HideInPlace(this);
 }
 
 void TFormMain::About1Click()

@@ -159,4 +159,12 @@ void PlaceClearOf(QWidget *window, const QWidget *other)
     });
 }
 
+void HideInPlace(QWidget *window)
+{
+    // Shown again without a place of its own, the window would be placed anew by the window manager.
+    const QRect outer = OuterRect(window);
+    window->hide();
+    MoveOuter(window, outer.left(), outer.top());
+}
+
 } // namespace windowplacement

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace windowstyle {
 
@@ -85,6 +86,23 @@ void CentreOnScreen(QWidget *window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void ActsAsModalDialog(QWidget *window)
+{
+    // A window manager keeps only dialogs above the window they belong to.
+    const Qt::WindowFlags hints = window->windowFlags() & ~Qt::WindowType_Mask;
+    window->setWindowFlags(hints | Qt::Dialog | Qt::WindowStaysOnTopHint);
+}
+
+void OwnedBy(QWidget *window, const QWidget *owner)
+{
+    if (!owner)
+        return;
+    window->winId(); // the window's native window, to be given its owner before it is mapped
+    QWindow *ownerWindow = owner->window()->windowHandle();
+    if (QWindow *handle = window->windowHandle(); handle && ownerWindow && ownerWindow != handle)
+        handle->setTransientParent(ownerWindow);
 }
 
 } // namespace windowstyle
