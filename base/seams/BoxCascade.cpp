@@ -26,18 +26,22 @@ const QWidget *lastShownBox()
 }
 
 // The next step, held on the screen: a box that would reach past its edge goes up or left as
-// far as it needs.
-QPoint nextPlace(const QWidget *last, const QWidget *box)
+// far as it needs. Boxes are placed by their client areas, which are known exactly as soon as
+// a box is on screen; the window manager adds the same frame to each.
+QRect nextPlace(const QWidget *last, const QWidget *box)
 {
-    QPoint place = last->pos() + QPoint(BoxCascade::Step, BoxCascade::Step);
+    QRect place(last->geometry().topLeft() + QPoint(BoxCascade::Step, BoxCascade::Step), box->sizeHint());
     const QScreen *screen = last->screen() ? last->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return place;
     const QRect area = screen->availableGeometry();
-    const QSize frame = last->frameGeometry().size() - last->size();
-    const QSize outer = box->sizeHint() + frame;
-    place.setX(std::max(area.left(), std::min(place.x(), area.right() + 1 - outer.width())));
-    place.setY(std::max(area.top(), std::min(place.y(), area.bottom() + 1 - outer.height())));
+    const QMargins frame(last->geometry().left() - last->frameGeometry().left(),
+                         last->geometry().top() - last->frameGeometry().top(),
+                         last->frameGeometry().right() - last->geometry().right(),
+                         last->frameGeometry().bottom() - last->geometry().bottom());
+    const QRect outer = place.marginsAdded(frame);
+    place.translate(std::min(0, area.right() - outer.right()), std::min(0, area.bottom() - outer.bottom()));
+    place.translate(std::max(0, area.left() - outer.left()), std::max(0, area.top() - outer.top()));
     return place;
 }
 
@@ -46,7 +50,7 @@ QPoint nextPlace(const QWidget *last, const QWidget *box)
 BoxCascade::BoxCascade(QWidget *box) : box_(box)
 {
     if (const QWidget *last = lastShownBox())
-        box->move(nextPlace(last, box));
+        box->setGeometry(nextPlace(last, box));
     openBoxes().push_back(box_);
 }
 
