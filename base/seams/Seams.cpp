@@ -2,6 +2,7 @@
 
 #include "base/seams/BoxCascade.h"
 #include "base/seams/FolderDialog.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -17,7 +18,7 @@ namespace {
 // preview) while it is open; one that opens while others are shown goes beside them.
 int runBox(QMessageBox &box)
 {
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    windowstyle::ActsAsModalDialog(&box);
     const BoxCascade cascade(&box);
     return box.exec();
 }
@@ -47,7 +48,7 @@ std::optional<QString> runSaveDialog(const SaveFileRequest &request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilter(request.filter);
     dialog.selectFile(request.proposedName);
-    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    windowstyle::ActsAsModalDialog(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -1,5 +1,6 @@
 #include "base/widgets/WindowStyles.h"
 
+#include "base/widgets/DialogsOnTop.h"
 #include "base/widgets/WindowPlacement.h"
 
 #include <QGuiApplication>
@@ -93,6 +94,7 @@ void ActsAsModalDialog(QWidget *window)
     // A window manager keeps only dialogs above the window they belong to.
     const Qt::WindowFlags hints = window->windowFlags() & ~Qt::WindowType_Mask;
     window->setWindowFlags(hints | Qt::Dialog | Qt::WindowStaysOnTopHint);
+    dialogsontop::Keep(window);
 }
 
 void OwnedBy(QWidget *window, const QWidget *owner)

@@ -266,6 +266,12 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     desktop_.click(main, SnapshotSettingsButton);
     const quint64 snapshotSettings = opensAbove(u"Snapshot Settings"_s, main);
     QVERIFY(snapshotSettings);
+    // A click on the preview, on its picture or its title bar, does not bring it over the dialog.
+    for (const QPoint point : {QPoint(100, 100), QPoint(100, -10)}) {
+        desktop_.click(preview, point);
+        QTest::qWait(500);
+        QTRY_VERIFY(aboveOwnerAndPreview(snapshotSettings, main));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDesktopPlacement)
