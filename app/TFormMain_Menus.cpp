@@ -1,9 +1,9 @@
 // The main window's own menu commands: exit, hide, about, web pages and the
 // statistics windows.
-#include "base/AppInfo.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
+#include "base/AppInfo.h"
 #include "base/seams/Seams.h"
 #include "base/widgets/WindowPlacement.h"
 #include "publish/DirectoryServer.h"

@@ -19,9 +19,8 @@ std::vector<QPointer<QWidget>> &openBoxes()
 const QWidget *lastShownBox()
 {
     const std::vector<QPointer<QWidget>> &boxes = openBoxes();
-    const auto shown = std::find_if(boxes.rbegin(), boxes.rend(), [](const QPointer<QWidget> &box) {
-        return box && box->isVisible();
-    });
+    const auto shown = std::find_if(boxes.rbegin(), boxes.rend(),
+                                    [](const QPointer<QWidget> &box) { return box && box->isVisible(); });
     return shown == boxes.rend() ? nullptr : shown->data();
 }
 

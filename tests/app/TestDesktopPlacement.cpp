@@ -216,7 +216,8 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
 void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
 {
     const quint16 port = FreeServerPort();
-    DesktopRun run(desktop_, "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n[FormPublish]\nHandle=cam1\n");
+    DesktopRun run(desktop_,
+                   "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n[FormPublish]\nHandle=cam1\n");
     QVERIFY2(run.start(), qPrintable(run.log()));
     const quint64 main = desktop_.waitForWindow(MainTitle);
     const quint64 preview = desktop_.waitForWindow(PreviewTitle);

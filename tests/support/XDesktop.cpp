@@ -57,8 +57,8 @@ bool XDesktop::start()
     server_.setProgram(QStringLiteral("Xvfb"));
     server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                           QStringLiteral("0"),
-                          QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()), QStringLiteral("-nolisten"),
-                          QStringLiteral("tcp")});
+                          QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()),
+                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     server_.start();
     QDeadlineTimer deadline(StartTimeoutMs);
     while (!server_.canReadLine() && !deadline.hasExpired() && server_.state() != QProcess::NotRunning)
@@ -165,19 +165,20 @@ void XDesktop::click(quint64 window, QPoint point)
 {
     const QString id = QString::number(window);
     run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
-    run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), id,
-                                    QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"),
-                                    QStringLiteral("1")});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), id,
+         QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 QList<quint64> XDesktop::stackingOrder()
 {
-    return windowIds(run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}));
+    return windowIds(
+        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}));
 }
 
 quint64 XDesktop::ownerOf(quint64 window)
 {
-    const QList<quint64> owner = windowIds(
-        run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_TRANSIENT_FOR")}));
+    const QList<quint64> owner = windowIds(run(
+        QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_TRANSIENT_FOR")}));
     return owner.isEmpty() ? 0 : owner.constFirst();
 }
