@@ -79,5 +79,5 @@ eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/ {print "x=" $4} /Abs
 sleep 1
 import -window root "$work/desktop.png"
 convert "$work/desktop.png" -crop "$((x + w + 8))x$((y + h + 8))+0+0" +repage -colors 256 "PNG8:$out/vantrel-desktop.png"
-convert "$work/page.png" -trim +repage -colors 256 "PNG8:$out/vantrel-page.png"
+convert "$work/page.png" -trim +repage -bordercolor black -border 24 -colors 256 "PNG8:$out/vantrel-page.png"
 ls -l "$out/vantrel-desktop.png" "$out/vantrel-page.png"
