@@ -234,6 +234,7 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
                QRect(QPoint(0, 0), XDesktop::ScreenSize).contains(desktop_.outerRect(window));
     };
     // The window manager may take a moment to stack and frame a window it has just mapped.
+    const auto gone = [&](const QString &title) { return desktop_.waitForWindow(title, 0) == 0; };
     const auto opensAbove = [&](const QString &title, quint64 owner) -> quint64 {
         const quint64 window = desktop_.waitForWindow(title);
         for (QDeadlineTimer deadline(5000); !aboveOwnerAndPreview(window, owner);) {
@@ -258,6 +259,7 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     QTRY_COMPARE(desktop_.outerRect(secondBox).topLeft(), desktop_.outerRect(firstBox).topLeft() + QPoint(24, 24));
     desktop_.pressKeys(secondBox, {u"Return"_s});
     desktop_.pressKeys(firstBox, {u"Return"_s});
+    QTRY_VERIFY(gone(peer));
 
     desktop_.pressKeys(main, {u"alt+p"_s, u"Return"_s});
     const quint64 publish = opensAbove(u"Publish Control Panel"_s, main);
@@ -270,11 +272,13 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     const quint64 reminder = opensAbove(u"Reminder"_s, manualIP);
     QVERIFY(reminder);
     desktop_.pressKeys(reminder, {u"Return"_s});
+    QTRY_VERIFY(gone(u"Enter IP Address"_s));
     desktop_.pressKeys(publish, {u"Tab"_s, u"Tab"_s, u"End"_s, u"alt+p"_s});
     const quint64 refusal = opensAbove(u"Invalid URL"_s, publish);
     QVERIFY2(refusal, qPrintable(run.log()));
     desktop_.pressKeys(refusal, {u"Return"_s});
     desktop_.pressKeys(publish, {u"alt+c"_s});
+    QTRY_VERIFY(gone(u"Publish Control Panel"_s));
 
     // "Snapshot Settings" has no key of its own: its button is clicked.
     desktop_.click(main, SnapshotSettingsButton);
