@@ -34,6 +34,11 @@ void TFormMain::createStream()
 // waits, quietly, for the next one (no error box, unlike a single picture).
 void TFormMain::startStream(const Reply &reply)
 {
+    // An answer still being sent on this connection ("GET /STREAMPIC") would be interleaved.
+    if (!reply.socket || reply.socket->HasPendingStream()) {
+        AddToLog(QStringLiteral("Failed to send stream.mjpg stream to ") + peerOf(reply));
+        return;
+    }
     QByteArray first;
     if (Offline->isChecked()) {
         first = offlineImage();
