@@ -59,9 +59,7 @@ void MjpegStream::AddViewer(TCustomWinSocket *socket, const QByteArray &firstPic
     ++busy_;
     const qint64 begun = sendOn(added);
     --busy_;
-    if (begun > 0 && OnPictureSent)
-        OnPictureSent(begun, 1);
-    dropGone();
+    afterSends(begun, 1);
 }
 
 bool MjpegStream::IsViewer(const TCustomWinSocket *socket) const
@@ -120,9 +118,7 @@ void MjpegStream::Push(const QByteArray &jpeg)
             ++begun;
     }
     --busy_;
-    if (begun > 0 && OnPictureSent)
-        OnPictureSent(jpeg.size(), begun);
-    dropGone();
+    afterSends(jpeg.size(), begun);
 }
 
 void MjpegStream::Writable(TCustomWinSocket *socket)
@@ -133,8 +129,13 @@ void MjpegStream::Writable(TCustomWinSocket *socket)
     ++busy_;
     const qint64 begun = sendOn(*viewer);
     --busy_;
-    if (begun > 0 && OnPictureSent)
-        OnPictureSent(begun, 1);
+    afterSends(begun, 1);
+}
+
+void MjpegStream::afterSends(qint64 pictureBytes, int viewers)
+{
+    if (pictureBytes > 0 && viewers > 0 && OnPictureSent)
+        OnPictureSent(pictureBytes, viewers);
     dropGone();
 }
 

@@ -68,6 +68,8 @@ private:
     // Sends what the viewer has until the socket is full or nothing is left; the size of
     // the picture it began, 0 when none.
     qint64 sendOn(Viewer &viewer);
+    // Reports the pictures begun and drops the entries of viewers that went meanwhile.
+    void afterSends(qint64 pictureBytes, int viewers);
     void closeIdleViewers();
     void dropGone();
     void updateTimer();
