@@ -6,6 +6,7 @@
 // "fps min <m> median <x> frames <total> connections <open>/<asked>", frames per second per
 // connection over the measured seconds, after one second of warming up.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -71,6 +72,24 @@ void take(Viewer &viewer, const char *data, size_t size)
     }
 }
 
+// Reads whatever has arrived, waiting up to timeoutMs for something.
+void pump(int poller, std::vector<Viewer> &viewers, int timeoutMs)
+{
+    static epoll_event events[256];
+    static char buffer[1 << 16];
+    const int ready = ::epoll_wait(poller, events, 256, timeoutMs);
+    for (int e = 0; e < ready; ++e) {
+        Viewer &viewer = viewers[events[e].data.u32];
+        const ssize_t got = ::recv(viewer.handle, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got > 0) {
+            take(viewer, buffer, static_cast<size_t>(got));
+        } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+            viewer.open = false;
+            ::epoll_ctl(poller, EPOLL_CTL_DEL, viewer.handle, nullptr);
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -95,30 +114,20 @@ int main(int argc, char **argv)
         event.events = EPOLLIN;
         event.data.u32 = static_cast<uint32_t>(n);
         ::epoll_ctl(poller, EPOLL_CTL_ADD, viewer.handle, &event);
+        // The first viewers are read while the others connect, as a player would.
+        pump(poller, viewers, 0);
     }
 
     const auto start = Clock::now() + std::chrono::seconds(1);
     const auto end = start + std::chrono::seconds(seconds);
     bool counting = false;
-    std::vector<epoll_event> events(256);
-    static char buffer[1 << 16];
     for (auto now = Clock::now(); now < end; now = Clock::now()) {
         if (!counting && now >= start) {
             counting = true;
             for (Viewer &viewer : viewers)
                 viewer.framesAtStart = viewer.frames;
         }
-        const int ready = ::epoll_wait(poller, events.data(), static_cast<int>(events.size()), 50);
-        for (int e = 0; e < ready; ++e) {
-            Viewer &viewer = viewers[events[static_cast<size_t>(e)].data.u32];
-            const ssize_t got = ::recv(viewer.handle, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (got > 0) {
-                take(viewer, buffer, static_cast<size_t>(got));
-            } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-                viewer.open = false;
-                ::epoll_ctl(poller, EPOLL_CTL_DEL, viewer.handle, nullptr);
-            }
-        }
+        pump(poller, viewers, 50);
     }
 
     std::vector<double> fps;
