@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "app/TFormMain.h"
 #include "base/seams/Seams.h"
+#include "base/widgets/WindowPlacement.h"
 #include "capture/TFormPreview.h"
 #include "net/TCustomWinSocket.h"
 #include "server/CommandText.h"
@@ -40,8 +41,9 @@ void TFormMain::StatusCommand(TCustomWinSocket *Socket)
     facts.version = AppVersion;
     facts.now = seams::Now();
     facts.jpegQuality = JPEGQuality->value();
-    facts.previewWidth = FormPreview->frameGeometry().width();
-    facts.previewHeight = FormPreview->frameGeometry().height();
+    const QSize preview = windowplacement::OuterRect(FormPreview).size();
+    facts.previewWidth = preview.width();
+    facts.previewHeight = preview.height();
     facts.totalSent = FormBandwidth->Edit2->text();
     Socket->WriteText(command::StatusReport(facts));
     Socket->CloseConnection();

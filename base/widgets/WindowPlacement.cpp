@@ -1,7 +1,9 @@
 #include "base/widgets/WindowPlacement.h"
 
 #include <QEvent>
+#include <QMargins>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -12,7 +14,24 @@ namespace windowplacement {
 
 namespace {
 
-QSize frameSize(const QWidget *window) { return window->frameGeometry().size() - window->size(); }
+// The frame as the window system knows it now. A widget refreshes its own
+// idea of the frame only when it moves or is resized, so a frame the window
+// manager announces after the last of those would go unseen there.
+QMargins frameMargins(const QWidget *window)
+{
+    if (const QWindow *handle = window->windowHandle(); handle && window->isVisible())
+        return handle->frameMargins();
+    const QRect outer = window->frameGeometry();
+    const QRect inner = window->geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+QSize frameSize(const QWidget *window)
+{
+    const QMargins frame = frameMargins(window);
+    return {frame.left() + frame.right(), frame.top() + frame.bottom()};
+}
 
 // The window's helper of this kind, if it has one.
 template <typename Helper>
@@ -25,10 +44,21 @@ Helper *helperOf(const QWidget *window)
 }
 
 // Keeps a window's outer size when the window manager frames it: the client
-// area gives up what the frame takes.
+// area gives up what the frame takes. The window system sends no event of its
+// own when only the frame changes, so for a while after the window appears
+// the frame is looked at again now and then.
 class FrameFollower : public QObject {
 public:
-    explicit FrameFollower(QWidget *window) : QObject(window), window_(window) { window->installEventFilter(this); }
+    explicit FrameFollower(QWidget *window) : QObject(window), window_(window)
+    {
+        window->installEventFilter(this);
+        recheck_.setInterval(RecheckMs);
+        connect(&recheck_, &QTimer::timeout, this, [this] {
+            if (++rechecks_ >= Rechecks)
+                recheck_.stop();
+            follow();
+        });
+    }
 
     static FrameFollower *of(QWidget *window)
     {
@@ -36,7 +66,12 @@ public:
         return follower ? follower : new FrameFollower(window);
     }
 
-    void sizedFor(QSize frame) { frame_ = frame; }
+    void resizeTo(QSize outer)
+    {
+        outer_ = outer;
+        frame_ = frameSize(window_);
+        window_->resize(outer - frame_);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -44,10 +79,20 @@ protected:
         const QEvent::Type type = event->type();
         if (watched == window_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show))
             follow();
+        if (watched == window_ && type == QEvent::Show) {
+            rechecks_ = 0;
+            recheck_.start();
+        }
         return false;
     }
 
 private:
+    static constexpr int RecheckMs = 100;
+    static constexpr int Rechecks = 30;
+
+    // Only a change of frame resizes: the client size is worked out from the
+    // outer size asked for, never from a size the window system may not have
+    // confirmed yet.
     void follow()
     {
         if (!window_->isVisible())
@@ -56,13 +101,15 @@ private:
         const QSize frame = frameSize(window_);
         if (frame.isNull() || frame == frame_)
             return;
-        const QSize outer = window_->size() + frame_;
         frame_ = frame;
-        window_->resize(outer - frame);
+        window_->resize(outer_ - frame);
     }
 
     QWidget *window_;
+    QSize outer_;
     QSize frame_;
+    QTimer recheck_;
+    int rechecks_ = 0;
 };
 
 bool placedByWindowManager(const QWidget *window)
@@ -120,14 +167,11 @@ private:
 
 } // namespace
 
-QRect OuterRect(const QWidget *window) { return window->frameGeometry(); }
+QRect OuterRect(const QWidget *window) { return window->geometry().marginsAdded(frameMargins(window)); }
 
 void ResizeOuter(QWidget *window, QSize outer)
 {
-    FrameFollower *follower = FrameFollower::of(window);
-    const QSize frame = frameSize(window);
-    follower->sizedFor(frame);
-    window->resize(outer - frame);
+    FrameFollower::of(window)->resizeTo(outer);
 }
 
 void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)

@@ -82,7 +82,7 @@ void CentreOnScreen(QWidget *window)
     const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QRect frame = window->frameGeometry();
+    QRect frame = windowplacement::OuterRect(window);
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
 }

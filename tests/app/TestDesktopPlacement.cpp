@@ -103,6 +103,20 @@ public:
 
     QString log() { return program_.standardError(); }
 
+    // What went wrong when the preview is not its size: the size reported, the
+    // size on screen, and the end of the log (the start is always the same).
+    QString previewTrouble(quint16 port)
+    {
+        const QRect preview = rectOf(PreviewTitle);
+        return QStringLiteral("%1; on screen %2x%3 at %4,%5; log: %6")
+            .arg(QString::fromLatin1(previewSizeLine(port)))
+            .arg(preview.width())
+            .arg(preview.height())
+            .arg(preview.x())
+            .arg(preview.y())
+            .arg(log().right(1500));
+    }
+
 private:
     XDesktop &desktop_;
     BlackBoxVantrel program_;
@@ -138,7 +152,8 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
         DesktopRun run(desktop_, server);
         QVERIFY2(run.start(), qPrintable(run.log()));
         // The 320x240 test pattern in a frame of 15 by 30 more, from the start.
-        QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.log()), 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.previewTrouble(port)),
+                                  15000);
         QCOMPARE(run.rectOf(PreviewTitle), QRect(0, 0, 335, 270));
 
         first.insert(MainTitle, run.rectOf(MainTitle));
@@ -166,7 +181,8 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
     DesktopRun run(desktop_, saved);
     QVERIFY2(run.start(), qPrintable(run.log()));
     QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), main.translated(40, 0), 5000);
-    QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.log()), 15000);
+    QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.previewTrouble(port)),
+                                  15000);
     for (const Window &window : StatisticsWindows)
         QCOMPARE(run.show(window), first.value(window.title));
 }
