@@ -17,8 +17,6 @@ public:
 
     // Encodes the frame at the current quality. On failure the previous bytes stay.
     bool encode(const CapturedFrame &frame);
-    // The number of the frame the bytes hold (0 when it had none).
-    quint64 encodedSerial() const { return encodedSerial_; }
     // Encodings made since the start, kept bytes not counted.
     quint64 encodeCount() const { return encodeCount_; }
 
