@@ -35,6 +35,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectSettingsHandlers();
     connectCaptureHandlers();
     createServerSocket();
+    createStream();
     connectServerHandlers();
     connectSnapshotHandlers();
     startChartTimer();
@@ -100,6 +101,7 @@ void TFormMain::InitializeOnFirstShow()
     AddToLog(QStringLiteral("Initializing preview with device #0"));
     if (!Capture->DriverNames().isEmpty())
         Capture->SelectDriver(0);
+    Capture->SetFrameListener([this] { FrameArrived(); });
     HardwareOverlay1Click();
     LoadSettings();
     AddToLog(QStringLiteral("Initialization Successful"));

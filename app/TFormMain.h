@@ -14,6 +14,7 @@
 #include <memory>
 
 class JpegImage;
+class MjpegStream;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
@@ -93,6 +94,13 @@ public:
     void StatusCommand(TCustomWinSocket *Socket);
 
     TServerSocket *ServerSocket = nullptr;
+
+    // The live MJPEG stream (TFormMain_Stream.cpp)
+    void FrameArrived();
+    void OfflineClick();
+    MjpegStream *Stream = nullptr;
+    // How long the stream's viewers may go without a frame before the log says so.
+    static constexpr int QuietStreamMs = 3000;
 
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
@@ -175,6 +183,11 @@ private:
     void countRequest(const QString &peer);
     void sendCameraPicture(const Reply &reply, PictureConnection connection);
     void sendWindowPicture(const Reply &reply, char choice);
+    void createStream();
+    void startStream(const Reply &reply);
+    void streamQuiet();
+    QTimer *streamQuietTimer_ = nullptr;
+    bool streamQuietLogged_ = false;
     bool sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, const QByteArray &contentType,
                   PictureConnection connection);
     static QString peerOf(const Reply &reply);

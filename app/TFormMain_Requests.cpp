@@ -5,6 +5,7 @@
 #include "net/TServerSocket.h"
 #include "resources/BuiltInResources.h"
 #include "server/HttpFraming.h"
+#include "server/MjpegStream.h"
 #include "server/RequestDispatch.h"
 #include "server/WindowPicture.h"
 #include "stats/TFormBandwidth.h"
@@ -31,6 +32,9 @@ std::unique_ptr<QIODevice> bufferOf(const QByteArray &bytes)
 void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
 {
     const QByteArray text = Socket->ReadAvailableText();
+    // What a viewer sends after asking for the stream (the rest of its head) asks for nothing.
+    if (Stream->IsViewer(Socket))
+        return;
     const QByteArray head = request::Head(text);
     if (LogRequests->isChecked())
         AddToLog(QStringLiteral("Received ") + QString::fromLatin1(head) + QStringLiteral(" from ") + Socket->PeerAddress());
@@ -61,6 +65,12 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         break;
     case request::Kind::Status:
         StatusCommand(Socket);
+        break;
+    case request::Kind::Stream:
+        startStream(reply);
+        break;
+    case request::Kind::Snapshot:
+        sendCameraPicture(reply, PictureConnection::Close);
         break;
     case request::Kind::Index:
         SendResource(reply, QStringLiteral("HtmlIndex"));

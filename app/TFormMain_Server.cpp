@@ -6,6 +6,7 @@
 #include "net/TServerSocket.h"
 #include "server/ComputerAddresses.h"
 #include "server/ListeningPort.h"
+#include "server/MjpegStream.h"
 
 #include <QLineEdit>
 
@@ -22,6 +23,8 @@ void TFormMain::createServerSocket()
     ServerSocket->OnClientRead = [this](QObject *Sender, TCustomWinSocket *Socket) {
         ServerSocketClientRead(Sender, Socket);
     };
+    // Only stream viewers wait for room to write: sends of whole answers go through WriteStream.
+    ServerSocket->OnClientWrite = [this](QObject *, TCustomWinSocket *Socket) { Stream->Writable(Socket); };
     ServerSocket->OnClientError = [this](QObject *Sender, TCustomWinSocket *Socket, TErrorEvent ErrorEvent,
                                          int &ErrorCode) { ServerSocketClientError(Sender, Socket, ErrorEvent, ErrorCode); };
     // An error escaping a connection's handler is shown like any other, and the server goes on.
@@ -33,6 +36,7 @@ void TFormMain::connectServerHandlers()
     // toggled, not clicked: the program switches the server by setting the box, too.
     onSignal(CheckBox, &QCheckBox::toggled, &TFormMain::CheckBoxClick);
     onSignal(Button_CopyToClipboard, &QPushButton::clicked, &TFormMain::Button_CopyToClipboardClick);
+    onSignal(Offline, &QCheckBox::toggled, &TFormMain::OfflineClick);
 }
 
 void TFormMain::CheckBoxClick()
@@ -61,6 +65,7 @@ void TFormMain::stopServer()
     UrlBox->setEnabled(false);
     Offline->setEnabled(false);
     ServerSocket->SetActive(false);
+    Stream->Clear();
     SpinEdit->setReadOnly(false);
     AddToLog(QStringLiteral("Server stopped!"));
 }
@@ -108,6 +113,7 @@ void TFormMain::ServerSocketClientConnect(QObject *, TCustomWinSocket *Socket)
 
 void TFormMain::ServerSocketClientDisconnect(QObject *, TCustomWinSocket *Socket)
 {
+    Stream->RemoveViewer(Socket);
     if (LogDisconnects->isChecked())
         AddToLog(QStringLiteral("Disconnected ") + Socket->PeerAddress());
 }

@@ -113,3 +113,5 @@ QString CaptureDevice::FrameSource()
         return QStringLiteral("a frame: the capture window is gone");
     return platform_->frameSource();
 }
+
+void CaptureDevice::SetFrameListener(std::function<void()> listener) { platform_->setFrameListener(std::move(listener)); }

@@ -38,6 +38,8 @@ public:
     CapturedFrame SaveFrameToMemory();
     // What a grab that found no frame names in its report.
     QString FrameSource();
+    // Told on the GUI thread when a new frame has arrived.
+    void SetFrameListener(std::function<void()> listener);
 
     const QList<DriverEntry> &DriverNames() const { return driverNames_; }
     int CurrentDriver() const { return currentDriver_; }

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -53,4 +54,8 @@ public:
 
     // Names what was asked for the frame, for the report of a missing one.
     virtual QString frameSource() = 0;
+
+    // Called on the GUI thread soon after a new frame has arrived (several arrivals between
+    // two calls make one call). A platform that cannot tell never calls it.
+    virtual void setFrameListener(std::function<void()> listener) { (void)listener; }
 };

@@ -7,6 +7,7 @@ bool JpegImage::encode(const CapturedFrame &frame)
     if (alreadyEncoded(frame))
         return true;
     std::optional<QByteArray> jpeg = EncodeJpeg(frame.image, quality_);
+    ++encodeCount_;
     if (!jpeg)
         return false;
     data_ = std::move(*jpeg);

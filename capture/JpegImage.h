@@ -17,6 +17,8 @@ public:
 
     // Encodes the frame at the current quality. On failure the previous bytes stay.
     bool encode(const CapturedFrame &frame);
+    // Encodings made since the start, kept bytes not counted.
+    quint64 encodeCount() const { return encodeCount_; }
 
 private:
     bool alreadyEncoded(const CapturedFrame &frame) const;
@@ -25,4 +27,5 @@ private:
     QByteArray data_;
     quint64 encodedSerial_ = 0;
     int encodedQuality_ = -1;
+    quint64 encodeCount_ = 0;
 };

@@ -17,8 +17,10 @@ QByteArray Head(const QByteArray &requestText)
 
 Kind Classify(const QByteArray &head)
 {
-    // Order matters: "GET /PIC" is tried before "GET /STREAMPIC", as the page relies on.
-    static const std::array<std::pair<const char *, Kind>, 8> keywords{{
+    // Order matters: "GET /PIC" is tried before "GET /STREAMPIC", as the page relies on. The
+    // stream's URLs (and the still of the clients that ask for one beside it) come last, so
+    // that nothing answered before them changes.
+    static const std::array<std::pair<const char *, Kind>, 11> keywords{{
         {"GET /TITLE.JPG", Kind::TitleImage},
         {"GET /PIC", Kind::Picture},
         {"GET /STREAMPIC", Kind::StreamPicture},
@@ -27,6 +29,9 @@ Kind Classify(const QByteArray &head)
         {"MSG:", Kind::Msg},
         {"QUIT", Kind::Quit},
         {"STATUS", Kind::Status},
+        {"GET /STREAM.MJPG", Kind::Stream},
+        {"GET /?ACTION=STREAM", Kind::Stream},
+        {"GET /?ACTION=SNAPSHOT", Kind::Snapshot},
     }};
     for (const auto &[keyword, kind] : keywords) {
         if (head.startsWith(keyword))

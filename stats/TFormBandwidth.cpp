@@ -28,10 +28,14 @@ TFormBandwidth::TFormBandwidth(QWidget *parent) : QWidget(parent)
     move(255, 190);
 }
 
-void TFormBandwidth::RecordSent(qint64 bytes)
+void TFormBandwidth::RecordSent(qint64 bytes, int times)
 {
     Edit1->setText(QString::number(bytes));
-    Edit1Change();
+    if (times == 1) {
+        Edit1Change();
+        return;
+    }
+    Edit2->setText(QString::number(Edit2->text().toLongLong() + bytes * times));
 }
 
 // The total is 64 bits wide: a 32-bit one would wrap after 2 GiB sent.

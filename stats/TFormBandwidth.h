@@ -14,7 +14,8 @@ public:
 
     // Records the size of a response body about to be sent: shows it in Edit1
     // and adds it to the total, also when it equals the size shown before.
-    void RecordSent(qint64 bytes);
+    // `times` bodies of that size (a picture handed to several stream viewers at once).
+    void RecordSent(qint64 bytes, int times = 1);
 
     // Adds the size shown in Edit1 to the total in Edit2.
     void Edit1Change();

@@ -1,5 +1,7 @@
 // The whole program with its server on, for load benchmarks: the built-in test pattern at
 // 640x480, JPEG quality 75, listening on the port given. It runs until it is terminated.
+// Every second it prints the newest frame's number, the JPEG encodings made and the
+// stream's viewers: "frames <n> encodes <n> viewers <n>".
 // Usage: ServerBench <port>
 #include "app/Globals.h"
 #include "app/ProgramEntry.h"
@@ -8,10 +10,14 @@
 #include "app/VantrelApplication.h"
 #include "capture/CapturePlatformFactory.h"
 #include "capture/gstreamer/CaptureSource.h"
+#include "capture/CaptureDevice.h"
+#include "capture/JpegImage.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "server/MjpegStream.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -45,6 +51,14 @@ int main(int argc, char **argv)
     FormMain->show();
     std::printf("serving on %d\n", port);
     std::fflush(stdout);
+    QTimer report;
+    QObject::connect(&report, &QTimer::timeout, [] {
+        std::printf("frames %llu encodes %llu viewers %d\n",
+                    static_cast<unsigned long long>(Capture->SaveFrameToMemory().serial),
+                    static_cast<unsigned long long>(FormMain->FrameJpeg->encodeCount()), FormMain->Stream->ViewerCount());
+        std::fflush(stdout);
+    });
+    report.start(1000);
     QApplication::exec();
     DestroyProgramWindows();
     return 0;

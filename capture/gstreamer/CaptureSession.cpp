@@ -191,6 +191,23 @@ void CaptureSession::store(GstSample *sample)
         serial_ = nextFrameNumber();
     }
     arrived_.notify_all();
+    postNotice();
+}
+
+// Runs on the streaming thread. At most one notice waits in the GUI thread's queue, so a
+// busy GUI thread never piles them up.
+void CaptureSession::postNotice()
+{
+    if (noticePending_.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        noticeTarget_.get(),
+        [this] {
+            noticePending_ = false;
+            if (frameListener_)
+                frameListener_();
+        },
+        Qt::QueuedConnection);
 }
 
 GstFlowReturn CaptureSession::onNewSample(GstAppSink *sink, gpointer session)

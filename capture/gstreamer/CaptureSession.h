@@ -4,11 +4,14 @@
 #include "capture/gstreamer/CaptureSource.h"
 #include "capture/gstreamer/GstRefs.h"
 
+#include <QObject>
 #include <QSize>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -16,7 +19,8 @@
 
 // One running capture pipeline: source ! [size] ! [jpegdec] ! videoconvert !
 // appsink. GStreamer's streaming thread only puts the newest sample into a
-// guarded slot; everything else happens on the GUI thread.
+// guarded slot and posts one notice of it to the GUI thread; everything else
+// happens on the GUI thread.
 class CaptureSession {
 public:
     ~CaptureSession();
@@ -29,6 +33,10 @@ public:
 
     // The newest frame, sharing the pipeline's buffer. Missing once the pipeline failed.
     CapturedFrame newestFrame();
+
+    // Called on the GUI thread after new frames have arrived: once per notice, however
+    // many frames came meanwhile.
+    void setFrameListener(std::function<void()> listener) { frameListener_ = std::move(listener); }
 
     // False once the pipeline reported an error or the end of its stream.
     bool healthy();
@@ -48,6 +56,7 @@ private:
     bool waitForFirstFrame(std::chrono::milliseconds wait);
     void pollBus();
     void store(GstSample *sample);
+    void postNotice();
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer session);
 
     gstref::Element pipeline_;
@@ -63,4 +72,9 @@ private:
     quint64 serial_ = 0;
 
     CapturedFrame shared_;
+
+    // Lives on the GUI thread; notices posted to it go with it.
+    std::unique_ptr<QObject> noticeTarget_ = std::make_unique<QObject>();
+    std::atomic<bool> noticePending_{false};
+    std::function<void()> frameListener_;
 };

@@ -57,8 +57,10 @@ bool GstCapturePlatform::startSession(int index)
     const CaptureSource &source = sources_.at(index);
     const SourceSize format = chosenSizes_.value(index, source.preferredSize());
     session_ = CaptureSession::start(source.makeElement(chosenPatterns_.value(index)), format, connectWait);
-    if (session_)
+    if (session_) {
         connected_ = index;
+        session_->setFrameListener(frameListener_);
+    }
     return session_ != nullptr;
 }
 
@@ -145,4 +147,11 @@ QString GstCapturePlatform::frameSource()
     if (!validIndex(connected_))
         return QStringLiteral("a frame: no capture driver is connected");
     return QStringLiteral("a frame from ") + sources_.at(connected_).origin();
+}
+
+void GstCapturePlatform::setFrameListener(std::function<void()> listener)
+{
+    frameListener_ = std::move(listener);
+    if (session_)
+        session_->setFrameListener(frameListener_);
 }

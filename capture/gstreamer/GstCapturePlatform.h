@@ -36,6 +36,7 @@ public:
     void showSourceDialog(QWidget *owner) override;
     CapturedFrame currentFrame() override;
     QString frameSource() override;
+    void setFrameListener(std::function<void()> listener) override;
 
     // Chooses the picture size a driver runs at from its next connect on; false if it does not offer it.
     bool chooseSize(int index, QSize size);
@@ -56,4 +57,5 @@ private:
     std::unique_ptr<CaptureSession> session_;
     int connected_ = -1;
     QPointer<CaptureWindow> window_;
+    std::function<void()> frameListener_;
 };

@@ -20,6 +20,8 @@ public:
         // What a grab finds while a driver is connected.
         CapturedFrame frame;
         QStringList calls;
+        // Told of a new frame; a test calls it after changing `frame`.
+        std::function<void()> frameArrived = [] {};
     };
 
     explicit ScriptedCapturePlatform(std::shared_ptr<Script> script) : script_(std::move(script)) {}
@@ -68,6 +70,7 @@ public:
         return connected_ ? script_->frame : CapturedFrame{};
     }
     QString frameSource() override { return QStringLiteral("scripted source"); }
+    void setFrameListener(std::function<void()> listener) override { script_->frameArrived = std::move(listener); }
 
 private:
     void record(const QString &call) { script_->calls.append(call); }

@@ -19,7 +19,7 @@ const QList<QByteArray> &RequestLines()
     static const QList<QByteArray> lines{
         "GET /pic.jpg",  "GET /PIC7.JPG", "GET /STREAMPIC", "GET /title.jpg", "GET /",      "get /index.html",
         "GET /CHART0",   "GET /CHART1",   "GET /CHART2",    "GET /CHART3",    "SAY:chaos", "MSG:chaos",
-        "QUIT",          "STATUS",
+        "QUIT",          "STATUS",        "GET /stream.mjpg", "GET /?action=stream", "GET /?action=snapshot",
     };
     return lines;
 }

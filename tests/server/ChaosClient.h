@@ -11,8 +11,8 @@ class ChaosClient {
 public:
     enum class Ending { ReadToEnd, NeverRead, HalfClose, Reset, Close };
 
-    // Every request kind, bare or with an HTTP head, or random bytes; "GET /STREAMPIC" now and
-    // then several times on one connection.
+    // Every request kind (the live stream's too), bare or with an HTTP head, or random bytes;
+    // "GET /STREAMPIC" now and then several times on one connection.
     ChaosClient(std::mt19937 &random, quint16 port);
     ~ChaosClient();
     ChaosClient(const ChaosClient &) = delete;

@@ -6,6 +6,7 @@
 // It prints its seed. VANTREL_CHAOS_SEED=<seed> replays a run's clients (the timing of the
 // event loop still varies); VANTREL_CHAOS_SECONDS=<n> runs it longer (scripts/chaos.sh).
 #include "capture/JpegImage.h"
+#include "server/MjpegStream.h"
 #include "tests/app/ProgramFixture.h"
 #include "tests/server/ChaosClient.h"
 #include "tests/server/ServerClient.h"
@@ -96,6 +97,9 @@ void TestChaos::randomClientsCannotHurtTheServer()
 
     Totals totals;
     FormMain->CheckBox->setChecked(true);
+    // Stream viewers that never read are closed within the run, not only at its end.
+    FormMain->Stream->IdleLimit = std::chrono::milliseconds(Between(random, 50, 2000));
+    quint64 serial = frame.serial;
     program.messages.whileOpen = [&](const RecordedMessage &) {
         ++totals.boxes;
         PumpEvents(Between(random, 0, 60));
@@ -125,6 +129,13 @@ void TestChaos::randomClientsCannotHurtTheServer()
             program.capture->frame = roll >= 985 ? CapturedFrame{} : frame;
         } else if (roll >= 950) {
             FormMain->ServerSocket->SetMaxConnections(Between(random, 4, 96));
+        } else if (roll >= 940) {
+            FormMain->Offline->setChecked(!FormMain->Offline->isChecked());
+        } else if (roll >= 800) {
+            // A new frame for the stream's viewers (or none, while the camera gives nothing).
+            if (program.capture->frame.ready())
+                program.capture->frame.serial = ++serial;
+            program.capture->frameArrived();
         }
         while (FormMain->ServerSocket->Active() && !end.hasExpired() && clients.size() < OpenClients) {
             clients.push_back(std::make_unique<ChaosClient>(random, ServerPort()));
@@ -150,6 +161,7 @@ void TestChaos::randomClientsCannotHurtTheServer()
     clients.clear();
     program.messages.whileOpen = nullptr;
     program.capture->frame = frame;
+    FormMain->Offline->setChecked(false);
     FormMain->ServerSocket->SetMaxConnections(512);
 
     std::printf("chaos seed %u: %d clients, %d requests, %lld bytes received, %d boxes, %d stops by hand, %d starts after a stop\n",

@@ -65,6 +65,10 @@ void TestServerTexts::dispatchTakesTheFirstMatchingPrefix_data()
     QTest::newRow("split first part") << "GE"_ba << Kind::Index;
     QTest::newRow("root") << "GET / HTTP/1.1\r\n"_ba << Kind::Index;
     QTest::newRow("favicon") << "GET /favicon.ico"_ba << Kind::Index;
+    QTest::newRow("stream") << "GET /stream.mjpg HTTP/1.1\r\n"_ba << Kind::Stream;
+    QTest::newRow("action stream") << "get /?action=stream\n"_ba << Kind::Stream;
+    QTest::newRow("action snapshot") << "GET /?action=snapshot HTTP/1.1"_ba << Kind::Snapshot;
+    QTest::newRow("other action") << "GET /?action=other"_ba << Kind::Index;
     QTest::newRow("line feed") << "\n"_ba << Kind::Index;
     QTest::newRow("empty") << QByteArray() << Kind::Index;
     QTest::newRow("keyword after 30") << (QByteArray(30, ' ') + "GET /pic") << Kind::Index;
