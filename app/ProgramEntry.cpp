@@ -73,7 +73,8 @@ int RunProgram(int argc, char **argv)
         QuitOnTerminationSignals();
         CreateProgramWindows();
         FormMain->show();
-        QApplication::exec();
+        if (!TerminationRequested())
+            QApplication::exec();
     } catch (...) {
         ShowCurrentException();
     }

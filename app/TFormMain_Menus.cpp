@@ -1,10 +1,11 @@
 // The main window's own menu commands: exit, hide, about, web pages and the
 // statistics windows.
-#include "base/AppInfo.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
+#include "base/AppInfo.h"
 #include "base/seams/Seams.h"
+#include "base/widgets/WindowPlacement.h"
 #include "publish/DirectoryServer.h"
 #include "publish/TFormPublish.h"
 #include "stats/TFormBandwidth.h"
@@ -45,7 +46,7 @@ void TFormMain::Exit1Click()
 void TFormMain::Hide1Click()
 {
     showWindow(FormHide);
-    hide();
+    windowplacement::HideInPlace(this);
 }
 
 void TFormMain::About1Click()

@@ -10,6 +10,7 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool terminationRequested = false;
 
 // Only async-signal-safe work here: one byte into the pipe.
 void onTerminationSignal(int)
@@ -29,7 +30,9 @@ void QuitOnTerminationSignals()
         char byte;
         while (::read(signalPipe[0], &byte, 1) > 0) {
         }
-        QCoreApplication::quit();
+        terminationRequested = true;
+        // Not quit(): that asks the windows first, and does nothing before the main loop runs.
+        QCoreApplication::exit(0);
     });
 
     struct sigaction action = {};
@@ -39,3 +42,5 @@ void QuitOnTerminationSignals()
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signalNumber, &action, nullptr);
 }
+
+bool TerminationRequested() { return terminationRequested; }

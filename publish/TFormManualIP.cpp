@@ -15,10 +15,30 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The field shows each group with three digits, but a browser reads a group with a leading
+// zero as octal (024 is 20): the URL carries each group as a plain decimal number.
+QString withoutLeadingZeros(const QString &address)
+{
+    QStringList groups = address.split(u'.');
+    for (QString &group : groups) {
+        const qsizetype zeros = group.size() - 1;
+        qsizetype leading = 0;
+        while (leading < zeros && group[leading] == u'0')
+            ++leading;
+        group.remove(0, leading);
+    }
+    return groups.join(u'.');
+}
+
+} // namespace
+
 TFormManualIP::TFormManualIP(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
     windowstyle::FixedWithoutButtons(this, 132, 59);
+    windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
     MaskEditIP->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     MaskEditIP->installEventFilter(this);
@@ -42,8 +62,10 @@ void TFormManualIP::SetPublishWindow(QWidget *window, QComboBox *urlList, const 
 void TFormManualIP::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    windowstyle::OwnedBy(this, publishWindow_);
+    FormShow();
 }
 
 void TFormManualIP::closeEvent(QCloseEvent *event)
@@ -84,14 +106,32 @@ void TFormManualIP::focusLeftField()
     const QWidget *next = QApplication::focusWidget();
     if (!next || next == MaskEditIP || next->window() != this || !isVisible())
         return;
+    acceptEditing();
+}
+
+bool TFormManualIP::acceptEditing()
+{
     if (!MaskEditIP->isModified())
-        return;
+        return true;
     if (MaskEditIP->hasAcceptableInput()) {
         beginEditing();
-        return;
+        return true;
     }
     seams::ShowMessage(this, AppTitle, u"Invalid input value.  Use escape key to abandon changes"_s);
     MaskEditIP->setFocus();
+    return false;
+}
+
+// OK is the default button: Enter in the field confirms the address as a click on OK would,
+// a half-typed one refused as when the focus leaves the field.
+void TFormManualIP::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!MaskEditIP->hasFocus() || acceptEditing())
+        Button1->click();
 }
 
 void TFormManualIP::FormShow()
@@ -107,7 +147,7 @@ void TFormManualIP::FormShow()
 void TFormManualIP::Button1Click()
 {
     const int port = serverPort_ ? serverPort_->value() : 8282;
-    const QString url = u"http://"_s + MaskEditIP->text() + u':' + QString::number(port) + u'/';
+    const QString url = u"http://"_s + withoutLeadingZeros(MaskEditIP->text()) + u':' + QString::number(port) + u'/';
     if (publishUrls_) {
         // Added at the end and left unselected: the user picks it.
         const int selected = publishUrls_->currentIndex();

@@ -29,6 +29,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     template <typename Sender, typename Signal>
@@ -36,6 +37,9 @@ private:
     // From now on Escape brings back what the field holds now.
     void beginEditing();
     void focusLeftField();
+    // True when the field holds an address this editing may end with; otherwise says so and
+    // keeps the focus in the field.
+    bool acceptEditing();
 
     QPointer<QWidget> publishWindow_;
     QPointer<QComboBox> publishUrls_;

@@ -45,6 +45,7 @@ TFormPublish::TFormPublish(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
     windowstyle::DialogWithCloseBox(this, 306, 162);
+    windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
     createClientSocket();
 
@@ -91,8 +92,10 @@ void TFormPublish::SetManualIPWindow(TFormManualIP *window) { manualIP_ = window
 void TFormPublish::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    windowstyle::OwnedBy(this, mainWindow_);
+    FormShow();
 }
 
 void TFormPublish::closeEvent(QCloseEvent *event)

@@ -16,6 +16,7 @@ TFormSnapshotSettings::TFormSnapshotSettings(QWidget *parent) : QWidget(parent)
     setupUi(this);
     windowstyle::UseCompactFont(this);
     windowstyle::SizeableWithoutButtons(this, 433, 359);
+    windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
 
     onSignal(Button1, &QPushButton::clicked, &TFormSnapshotSettings::Button1Click);
@@ -36,8 +37,10 @@ void TFormSnapshotSettings::onSignal(Sender *sender, Signal signal, void (TFormS
 void TFormSnapshotSettings::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
-        FormShow();
+    if (event->spontaneous())
+        return;
+    windowstyle::OwnedBy(this, owner_);
+    FormShow();
 }
 
 void TFormSnapshotSettings::closeEvent(QCloseEvent *event)

@@ -1,5 +1,7 @@
 #include "base/seams/FolderDialog.h"
 
+#include "base/widgets/WindowStyles.h"
+
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -12,6 +14,7 @@ FolderDialog::FolderDialog(QWidget *owner, const QString &caption, const QString
     setFileMode(QFileDialog::Directory);
     // A desktop's own dialog would not hand the typed name of a missing folder back.
     setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    windowstyle::ActsAsModalDialog(this);
     nameEdit_ = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
     if (const auto *buttons = findChild<QDialogButtonBox *>()) {
         for (QAbstractButton *button : buttons->buttons()) {

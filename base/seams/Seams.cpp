@@ -1,6 +1,8 @@
 #include "base/seams/Seams.h"
 
+#include "base/seams/BoxCascade.h"
 #include "base/seams/FolderDialog.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -12,6 +14,15 @@ namespace seams {
 
 namespace {
 
+// A box of the program stays above its owner and above the windows that stay on top (the
+// preview) while it is open; one that opens while others are shown goes beside them.
+int runBox(QMessageBox &box)
+{
+    windowstyle::ActsAsModalDialog(&box);
+    const BoxCascade cascade(&box);
+    return box.exec();
+}
+
 // Texts may come from the network ("MSG:"): shown as they are, never as rich text with
 // links or pictures.
 void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
@@ -19,14 +30,14 @@ void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
-    box.exec();
+    runBox(box);
 }
 
 bool askYesNo(QWidget *owner, const QString &caption, const QString &question)
 {
     QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No,
                     owner ? owner : QApplication::activeWindow());
-    return box.exec() == QMessageBox::Yes;
+    return runBox(box) == QMessageBox::Yes;
 }
 
 std::optional<QString> runSaveDialog(const SaveFileRequest &request)
@@ -37,6 +48,7 @@ std::optional<QString> runSaveDialog(const SaveFileRequest &request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilter(request.filter);
     dialog.selectFile(request.proposedName);
+    windowstyle::ActsAsModalDialog(&dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -203,4 +203,17 @@ void PlaceClearOf(QWidget *window, const QWidget *other)
     });
 }
 
+void HideInPlace(QWidget *window)
+{
+    // Shown again without a place of its own, the window would be placed anew
+    // by the window manager. The place is given to the native window itself: a
+    // widget takes a move to where it already is for no move at all.
+    const QRect outer = OuterRect(window);
+    window->hide();
+    if (QWindow *handle = window->windowHandle())
+        handle->setFramePosition(outer.topLeft());
+    else
+        MoveOuter(window, outer.left(), outer.top());
+}
+
 } // namespace windowplacement

@@ -31,4 +31,7 @@ void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
 // unless that is under the other window: it then goes just right of it.
 void PlaceClearOf(QWidget *window, const QWidget *other);
 
+// Hides the window; shown again, it comes back to the same place.
+void HideInPlace(QWidget *window);
+
 } // namespace windowplacement

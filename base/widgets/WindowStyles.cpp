@@ -1,10 +1,12 @@
 #include "base/widgets/WindowStyles.h"
 
+#include "base/widgets/DialogsOnTop.h"
 #include "base/widgets/WindowPlacement.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace windowstyle {
 
@@ -85,6 +87,24 @@ void CentreOnScreen(QWidget *window)
     QRect frame = windowplacement::OuterRect(window);
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void ActsAsModalDialog(QWidget *window)
+{
+    // A window manager keeps only dialogs above the window they belong to.
+    const Qt::WindowFlags hints = window->windowFlags() & ~Qt::WindowType_Mask;
+    window->setWindowFlags(hints | Qt::Dialog | Qt::WindowStaysOnTopHint);
+    dialogsontop::Keep(window);
+}
+
+void OwnedBy(QWidget *window, const QWidget *owner)
+{
+    if (!owner)
+        return;
+    window->winId(); // the window's native window, to be given its owner before it is mapped
+    QWindow *ownerWindow = owner->window()->windowHandle();
+    if (QWindow *handle = window->windowHandle(); handle && ownerWindow && ownerWindow != handle)
+        handle->setTransientParent(ownerWindow);
 }
 
 } // namespace windowstyle

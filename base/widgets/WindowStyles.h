@@ -36,4 +36,14 @@ void UseCompactFont(QWidget *window);
 // Places the window in the middle of the screen it is on.
 void CentreOnScreen(QWidget *window);
 
+// A window that acts as a modal dialog: a dialog of its owner, which stays
+// above the windows that stay on top (the preview) while it is open. Set
+// before the window is first shown; its border and buttons stay as they are.
+void ActsAsModalDialog(QWidget *window);
+
+// Makes the owner's window the window's owner (its transient parent), which
+// the window manager keeps it above. Called as the window is shown, once the
+// owner's window exists.
+void OwnedBy(QWidget *window, const QWidget *owner);
+
 } // namespace windowstyle

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,6 +52,7 @@ private slots:
     void firstStartLogsStartUpAndCreatesNoFile();
     void oddSettingsFileIsReadAndLeftAlone_data();
     void oddSettingsFileIsReadAndLeftAlone();
+    void terminateEndsCleanly_data();
     void terminateEndsCleanly();
     void loadingCreatesNoFolder();
 };
@@ -122,11 +124,24 @@ void TestBlackBox::oddSettingsFileIsReadAndLeftAlone()
     QCOMPARE(folderEntries(program.folder()), (QStringList{u"vantrel"_s, u"vantrel.INI"_s}));
 }
 
+void TestBlackBox::terminateEndsCleanly_data()
+{
+    QTest::addColumn<bool>("portTaken");
+    QTest::newRow("running") << false;
+    // The settings start the server on a port in use: the error box opens before the message loop runs.
+    QTest::newRow("error box at start-up") << true;
+}
+
 void TestBlackBox::terminateEndsCleanly()
 {
-    BlackBoxVantrel program;
+    QFETCH(bool, portTaken);
+    QTcpServer taken;
+    QVERIFY(taken.listen(QHostAddress::LocalHost, FreeServerPort())); // the port box stops at 9999
+    BlackBoxVantrel program(portTaken ? "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(taken.serverPort()) + "\n"
+                                      : QByteArray());
     QVERIFY(program.start());
-    QVERIFY2(waitForStartUp(program), qPrintable(program.standardError()));
+    const QString awaited = portTaken ? u"Server starting..."_s : HintLine;
+    QVERIFY2(program.waitForLogLineEndingWith(awaited, StartTimeoutMs), qPrintable(program.standardError()));
 
     QProcess &process = program.process();
     process.terminate();

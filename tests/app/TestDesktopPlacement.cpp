@@ -4,6 +4,7 @@
 #include "tests/support/BlackBox.h"
 #include "tests/support/XDesktop.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -29,6 +30,15 @@ const QList<Window> StatisticsWindows{
     {u"Last 10 Requesting IP's"_s, u"FormRequestedIPs"_s, {u"Down"_s, u"Return"_s}},
     {u"Bandwidth"_s, u"FormBandwidth"_s, {u"Down"_s, u"Down"_s, u"Return"_s}},
 };
+
+// The middle of the main window's "Snapshot Settings" button, under the menu bar.
+constexpr QPoint SnapshotSettingsButton(297, 259);
+
+bool sendLine(QTcpSocket &socket, quint16 port, const QByteArray &line)
+{
+    socket.connectToHost(u"127.0.0.1"_s, port);
+    return socket.waitForConnected(5000) && socket.write(line) == line.size() && socket.waitForBytesWritten(5000);
+}
 
 QByteArray askStatus(quint16 port)
 {
@@ -87,6 +97,15 @@ public:
         return rectOf(window.title);
     }
 
+    // Hides the main window and shows it again with the button of the small window that stands in for it.
+    bool hideAndShow()
+    {
+        desktop_.pressKeys(main_, {u"alt+h"_s});
+        const quint64 standIn = desktop_.waitForWindow(u"Vantrel"_s);
+        desktop_.pressKeys(standIn, {u"alt+s"_s});
+        return standIn != 0 && desktop_.waitForWindow(MainTitle) == main_;
+    }
+
     bool saveSettings()
     {
         desktop_.pressKeys(main_, {u"alt+f"_s, u"Return"_s});
@@ -131,6 +150,7 @@ class TestDesktopPlacement : public QObject {
 private slots:
     void initTestCase();
     void windowsComeBackWhereTheyWereSaved();
+    void dialogsOpenAboveTheirOwnerAndThePreview();
 
 private:
     XDesktop desktop_;
@@ -145,25 +165,39 @@ void TestDesktopPlacement::initTestCase()
 void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
 {
     const quint16 port = FreeServerPort();
-    const QByteArray server = "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n";
+    QByteArray saved = "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n";
+    const QRect screen(QPoint(0, 0), XDesktop::ScreenSize);
     QMap<QString, QRect> first;
-    QByteArray saved;
-    {
-        DesktopRun run(desktop_, server);
+    // The first start, then two rounds of saving and starting again.
+    for (int start = 0; start < 3; ++start) {
+        DesktopRun run(desktop_, saved);
         QVERIFY2(run.start(), qPrintable(run.log()));
         // The 320x240 test pattern in a frame of 15 by 30 more, from the start.
         QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.previewTrouble(port)),
                                   15000);
         QCOMPARE(run.rectOf(PreviewTitle), QRect(0, 0, 335, 270));
-
-        first.insert(MainTitle, run.rectOf(MainTitle));
-        for (const Window &window : StatisticsWindows)
-            first.insert(window.title, run.show(window));
-        QCOMPARE(first.value(StatisticsWindows[0].title), QRect(0, 470, 622, 194));
-        QCOMPARE(first.value(StatisticsWindows[1].title).topLeft(), QPoint(630, 470));
-        QCOMPARE(first.value(StatisticsWindows[2].title).topLeft(), QPoint(255, 190));
-        for (const QString &title : {MainTitle, StatisticsWindows[0].title, StatisticsWindows[1].title})
-            QVERIFY2(!first.value(title).intersects(QRect(0, 0, 335, 270)), qPrintable(title));
+        if (start == 0) {
+            // Where the window manager puts it, or right of the preview when that is under it.
+            QTRY_VERIFY_WITH_TIMEOUT(!run.rectOf(MainTitle).intersects(QRect(0, 0, 335, 270)), 5000);
+            first.insert(MainTitle, run.rectOf(MainTitle));
+            QVERIFY(run.hideAndShow());
+            QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), first.value(MainTitle), 5000);
+            for (const Window &window : StatisticsWindows)
+                first.insert(window.title, run.show(window));
+            QCOMPARE(first.value(StatisticsWindows[0].title), QRect(0, 470, 622, 194));
+            QCOMPARE(first.value(StatisticsWindows[1].title).topLeft(), QPoint(630, 470));
+            QCOMPARE(first.value(StatisticsWindows[2].title).topLeft(), QPoint(255, 190));
+            for (const QString &title : {StatisticsWindows[0].title, StatisticsWindows[1].title})
+                QVERIFY2(!first.value(title).intersects(QRect(0, 0, 335, 270)), qPrintable(title));
+            for (const QRect &rect : first)
+                QVERIFY2(screen.contains(rect), qPrintable(first.key(rect)));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), first.value(MainTitle), 5000);
+            for (const Window &window : StatisticsWindows) {
+                run.show(window);
+                QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(window.title), first.value(window.title), 5000);
+            }
+        }
 
         QVERIFY2(run.saveSettings(), qPrintable(run.log()));
         saved = run.settings();
@@ -172,8 +206,7 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
             QCOMPARE(savedRect(saved, window.section, first.value(window.title).size()), first.value(window.title));
     }
 
-    // The next start puts every window back; with only its Left valid the main
-    // window keeps the top edge the window manager chooses.
+    // With only its Left valid the main window keeps the top edge the window manager chooses.
     const QRect main = first.value(MainTitle);
     const QByteArray mainPlace = "Top=" + QByteArray::number(main.top()) + "\nLeft=" + QByteArray::number(main.left());
     QVERIFY(saved.indexOf(mainPlace) == saved.indexOf("Top="));
@@ -181,10 +214,82 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
     DesktopRun run(desktop_, saved);
     QVERIFY2(run.start(), qPrintable(run.log()));
     QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), main.translated(40, 0), 5000);
-    QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.previewTrouble(port)),
-                                  15000);
-    for (const Window &window : StatisticsWindows)
-        QCOMPARE(run.show(window), first.value(window.title));
+}
+
+// Each dialog and message box belongs to the window it came from and opens
+// above it and above the always-on-top preview.
+void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
+{
+    const quint16 port = FreeServerPort();
+    DesktopRun run(desktop_,
+                   "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n[FormPublish]\nHandle=cam1\n");
+    QVERIFY2(run.start(), qPrintable(run.log()));
+    const quint64 main = desktop_.waitForWindow(MainTitle);
+    const quint64 preview = desktop_.waitForWindow(PreviewTitle);
+    // Above its owner and the preview, and fully on the screen.
+    const auto aboveOwnerAndPreview = [&](quint64 window, quint64 owner) {
+        const QList<quint64> stack = desktop_.stackingOrder();
+        return window && desktop_.ownerOf(window) == owner && stack.indexOf(window) > stack.indexOf(preview) &&
+               stack.indexOf(window) > stack.indexOf(owner) &&
+               QRect(QPoint(0, 0), XDesktop::ScreenSize).contains(desktop_.outerRect(window));
+    };
+    // The window manager may take a moment to stack and frame a window it has just mapped.
+    const auto gone = [&](const QString &title) { return desktop_.waitForWindow(title, 0) == 0; };
+    const auto opensAbove = [&](const QString &title, quint64 owner) -> quint64 {
+        const quint64 window = desktop_.waitForWindow(title);
+        for (QDeadlineTimer deadline(5000); !aboveOwnerAndPreview(window, owner);) {
+            if (deadline.hasExpired())
+                return 0;
+            QTest::qWait(100);
+        }
+        return window;
+    };
+
+    // Two messages from the network: the second box one step below and right of the first.
+    QTcpSocket firstSender;
+    QTcpSocket secondSender;
+    const QString peer = u"127.0.0.1"_s;
+    QVERIFY(sendLine(firstSender, port, "MSG:first\n"));
+    const quint64 firstBox = opensAbove(peer, main);
+    QVERIFY(firstBox);
+    QVERIFY(sendLine(secondSender, port, "MSG:second\n"));
+    quint64 secondBox = 0;
+    QTRY_VERIFY((secondBox = desktop_.otherWindow(peer, firstBox)) != 0);
+    QTRY_VERIFY(aboveOwnerAndPreview(secondBox, main));
+    QTRY_COMPARE(desktop_.outerRect(secondBox).topLeft(), desktop_.outerRect(firstBox).topLeft() + QPoint(24, 24));
+    desktop_.pressKeys(secondBox, {u"Return"_s});
+    desktop_.pressKeys(firstBox, {u"Return"_s});
+    QTRY_VERIFY(gone(peer));
+
+    desktop_.pressKeys(main, {u"alt+p"_s, u"Return"_s});
+    const quint64 publish = opensAbove(u"Publish Control Panel"_s, main);
+    QVERIFY(publish);
+    desktop_.pressKeys(publish, {u"alt+m"_s});
+    const quint64 manualIP = opensAbove(u"Enter IP Address"_s, publish);
+    QVERIFY(manualIP);
+    // Enter is OK; the URL carries "192.168.1.1", which publishing refuses as private.
+    desktop_.pressKeys(manualIP, u"1 9 2 1 6 8 0 0 1 0 0 1 Return"_s.split(u' '));
+    const quint64 reminder = opensAbove(u"Reminder"_s, manualIP);
+    QVERIFY(reminder);
+    desktop_.pressKeys(reminder, {u"Return"_s});
+    QTRY_VERIFY(gone(u"Enter IP Address"_s));
+    desktop_.pressKeys(publish, {u"Tab"_s, u"Tab"_s, u"End"_s, u"alt+p"_s});
+    const quint64 refusal = opensAbove(u"Invalid URL"_s, publish);
+    QVERIFY2(refusal, qPrintable(run.log()));
+    desktop_.pressKeys(refusal, {u"Return"_s});
+    desktop_.pressKeys(publish, {u"alt+c"_s});
+    QTRY_VERIFY(gone(u"Publish Control Panel"_s));
+
+    // "Snapshot Settings" has no key of its own: its button is clicked.
+    desktop_.click(main, SnapshotSettingsButton);
+    const quint64 snapshotSettings = opensAbove(u"Snapshot Settings"_s, main);
+    QVERIFY(snapshotSettings);
+    // A click on the preview, on its picture or its title bar, does not bring it over the dialog.
+    for (const QPoint point : {QPoint(100, 100), QPoint(100, -10)}) {
+        desktop_.click(preview, point);
+        QTest::qWait(500);
+        QTRY_VERIFY(aboveOwnerAndPreview(snapshotSettings, main));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDesktopPlacement)

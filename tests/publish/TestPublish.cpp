@@ -123,6 +123,8 @@ private slots:
     void closingDuringTheRequestCancelsIt_data();
     void closingDuringTheRequestCancelsIt();
     void manualAddressIsAddedUnselected();
+    void manualAddressGroupsAreDecimal_data();
+    void manualAddressGroupsAreDecimal();
     void manualAddressCancelAndIncompleteInput();
     void manualAddressEscapeAndFocusRules();
 };
@@ -384,7 +386,7 @@ void TestPublish::manualAddressIsAddedUnselected()
     QVERIFY(!FormManualIP->isVisible());
     QVERIFY(FormPublish->isEnabled());
     QCOMPARE(FormPublish->UrlBox->count(), listed + 1);
-    QCOMPARE(FormPublish->UrlBox->itemText(listed), u"http://024.011.005.001:8282/"_s);
+    QCOMPARE(FormPublish->UrlBox->itemText(listed), u"http://24.11.5.1:8282/"_s);
     QCOMPARE(FormPublish->UrlBox->currentIndex(), -1);
     QCOMPARE(program.messages.messages.constLast().caption, u"Reminder"_s);
     QCOMPARE(program.messages.messages.constLast().text,
@@ -396,13 +398,37 @@ void TestPublish::manualAddressIsAddedUnselected()
     FormPublish->Button_ManualIP->click();
     QCOMPARE(FormManualIP->MaskEditIP->text(), u"024.011.005.001"_s); // kept from last time
     FormManualIP->Button1->click();
-    QCOMPARE(FormPublish->UrlBox->itemText(listed + 1), u"http://024.011.005.001:8080/"_s);
+    QCOMPARE(FormPublish->UrlBox->itemText(listed + 1), u"http://24.11.5.1:8080/"_s);
 
     // Showing the publish window again starts from the main window's list.
     FormPublish->close();
     FormMain->CheckBox->setChecked(true);
     FormMain->PublishcameraQuillon1->trigger();
     QCOMPARE(FormPublish->UrlBox->count(), listed);
+}
+
+// A browser reads a group with a leading zero as octal: the URL has none; Enter is OK.
+void TestPublish::manualAddressGroupsAreDecimal_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("leading zeros") << u"024.011.005.001"_s << u"http://24.11.5.1:8282/"_s;
+    QTest::newRow("private") << u"192.168.001.001"_s << u"http://192.168.1.1:8282/"_s;
+    QTest::newRow("zero groups") << u"100.000.010.000"_s << u"http://100.0.10.0:8282/"_s;
+}
+
+void TestPublish::manualAddressGroupsAreDecimal()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, url);
+    PublishProgram program(FreeLocalPort());
+    FormMain->PublishcameraQuillon1->trigger();
+    FormPublish->Button_ManualIP->click();
+    FormManualIP->MaskEditIP->setText(typed);
+    QTest::keyClick(FormManualIP->MaskEditIP, Qt::Key_Return);
+    QVERIFY(!FormManualIP->isVisible());
+    QCOMPARE(FormManualIP->MaskEditIP->text(), typed);
+    QCOMPARE(FormPublish->UrlBox->itemText(FormPublish->UrlBox->count() - 1), url);
 }
 
 void TestPublish::manualAddressCancelAndIncompleteInput()

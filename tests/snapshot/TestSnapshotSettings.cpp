@@ -64,6 +64,7 @@ void TestSnapshotSettings::doneRefusesMissingFtpInformation()
     QCOMPARE(window().Edit_FTPRemoteAddress->text(), u"ftp.example.org"_s);
 
     window().Edit_FTPPassword->setText(u"secret"_s);
+    QCOMPARE(window().Edit_FTPPassword->displayText(), u"******"_s); // masked on screen, kept as typed
     window().Button1->click();
     QVERIFY(!window().isVisible());
     QVERIFY(FormMain->isEnabled());

@@ -21,6 +21,15 @@ void end(QProcess &process)
     }
 }
 
+QList<quint64> windowIds(const QByteArray &xpropLine)
+{
+    QList<quint64> ids;
+    static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
+    for (QRegularExpressionMatchIterator it = id.globalMatch(QString::fromLatin1(xpropLine)); it.hasNext();)
+        ids << it.next().captured().toULongLong(nullptr, 16);
+    return ids;
+}
+
 int numberAfter(const QByteArray &text, const QString &label)
 {
     const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"));
@@ -47,8 +56,9 @@ bool XDesktop::start()
     // The server picks a free display number and writes it to its standard output.
     server_.setProgram(QStringLiteral("Xvfb"));
     server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                          QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                          QStringLiteral("tcp")});
+                          QStringLiteral("0"),
+                          QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()),
+                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     server_.start();
     QDeadlineTimer deadline(StartTimeoutMs);
     while (!server_.canReadLine() && !deadline.hasExpired() && server_.state() != QProcess::NotRunning)
@@ -92,22 +102,39 @@ QByteArray XDesktop::run(const QString &tool, const QStringList &arguments)
     return process.readAllStandardOutput();
 }
 
-quint64 XDesktop::waitForWindow(const QString &title, int timeoutMs)
+QList<quint64> XDesktop::visibleWindows(const QString &title)
 {
     // xdotool reads a POSIX regular expression, which has fewer special characters than Qt's.
     QString exactTitle = QStringLiteral("^");
     for (const QChar c : title)
         exactTitle += QStringLiteral(".[]()*+?{}|^$\\").contains(c) ? QStringLiteral("\\") + c : QString(c);
     exactTitle += QLatin1Char('$');
+    QList<quint64> windows;
+    const QByteArray found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                             QStringLiteral("--name"), exactTitle});
+    for (const QByteArray &line : found.split('\n'))
+        if (const quint64 window = line.trimmed().toULongLong())
+            windows << window;
+    return windows;
+}
+
+quint64 XDesktop::waitForWindow(const QString &title, int timeoutMs)
+{
     QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        const QByteArray found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                                 QStringLiteral("--name"), exactTitle});
-        const quint64 window = found.split('\n').first().trimmed().toULongLong();
-        if (window != 0 || deadline.hasExpired())
-            return window;
+        const QList<quint64> windows = visibleWindows(title);
+        if (!windows.isEmpty() || deadline.hasExpired())
+            return windows.value(0);
         QThread::msleep(PollMs);
     }
+}
+
+quint64 XDesktop::otherWindow(const QString &title, quint64 window)
+{
+    for (const quint64 other : visibleWindows(title))
+        if (other != window)
+            return other;
+    return 0;
 }
 
 QRect XDesktop::outerRect(quint64 window)
@@ -132,4 +159,26 @@ void XDesktop::pressKeys(quint64 window, const QStringList &keys)
     run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
     QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")};
     run(QStringLiteral("xdotool"), arguments + keys);
+}
+
+void XDesktop::click(quint64 window, QPoint point)
+{
+    const QString id = QString::number(window);
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), id,
+         QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+QList<quint64> XDesktop::stackingOrder()
+{
+    return windowIds(
+        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}));
+}
+
+quint64 XDesktop::ownerOf(quint64 window)
+{
+    const QList<quint64> owner = windowIds(run(
+        QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_TRANSIENT_FOR")}));
+    return owner.isEmpty() ? 0 : owner.constFirst();
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
+#include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -23,12 +26,23 @@ public:
 
     // The visible window whose title is exactly this, waiting for it to appear; 0 when none did.
     quint64 waitForWindow(const QString &title, int timeoutMs = 15000);
+    // A visible window with this title other than the one given; 0 when there is none.
+    quint64 otherWindow(const QString &title, quint64 window);
     // The window's outer rectangle: its client area and the frame the window manager reports.
     QRect outerRect(quint64 window);
     // Gives the window the focus and presses the keys (xdotool's key names) one after the other.
     void pressKeys(quint64 window, const QStringList &keys);
+    // Gives the window the focus and clicks at the point of its client area.
+    void click(quint64 window, QPoint point);
+    // The windows the window manager manages, from the bottom of the stack to the top.
+    QList<quint64> stackingOrder();
+    // The window this one belongs to (its transient parent); 0 when none.
+    quint64 ownerOf(quint64 window);
+
+    static constexpr QSize ScreenSize{1280, 1024};
 
 private:
+    QList<quint64> visibleWindows(const QString &title);
     QByteArray run(const QString &tool, const QStringList &arguments);
 
     QProcess server_;
