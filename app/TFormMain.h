@@ -13,6 +13,8 @@
 
 #include <memory>
 
+struct DriverEntry;
+
 class JpegImage;
 class MjpegStream;
 struct CapturedFrame;
@@ -172,6 +174,9 @@ private:
     void queueTimedSnapshot();
     void startChartTimer();
     void fillSourceMenu();
+    void syncSourceMenu();
+    QAction *makeSourceItem(const DriverEntry &driver);
+    void CameraChanged(const QString &name, bool connected);
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);
 

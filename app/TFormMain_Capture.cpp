@@ -4,6 +4,9 @@
 #include "capture/CaptureDevice.h"
 #include "capture/JpegImage.h"
 
+#include <QHash>
+#include <QSet>
+
 void TFormMain::connectCaptureHandlers()
 {
     onSignal(JPEGQuality, &QScrollBar::valueChanged, &TFormMain::JPEGQualityChange);
@@ -26,13 +29,53 @@ void TFormMain::JPEGQualityChange()
 void TFormMain::fillSourceMenu()
 {
     for (const DriverEntry &driver : Capture->DriverNames()) {
-        auto *item = new QAction(driver.description, Source);
-        item->setCheckable(true);
+        QAction *item = makeSourceItem(driver);
         item->setChecked(driver.index == 0);
-        item->setData(driver.index);
-        connect(item, &QAction::triggered, this, Guarded([this, item] { SourceItemClick(item); }));
         Source->addAction(item);
     }
+    Capture->SetCameraListener([this](const QString &name, bool connected) { CameraChanged(name, connected); });
+}
+
+QAction *TFormMain::makeSourceItem(const DriverEntry &driver)
+{
+    auto *item = new QAction(driver.description, Source);
+    item->setCheckable(true);
+    item->setData(driver.index);
+    connect(item, &QAction::triggered, this, Guarded([this, item] { SourceItemClick(item); }));
+    return item;
+}
+
+// The menu follows the capture device's list: items of drivers that left it go, new ones take
+// their place in it, and every other item keeps its place and check mark.
+void TFormMain::syncSourceMenu()
+{
+    QHash<int, QAction *> items;
+    const QList<QAction *> shown = Source->actions();
+    for (QAction *item : shown)
+        items.insert(item->data().toInt(), item);
+    QSet<int> listed;
+    QAction *next = nullptr;
+    const QList<DriverEntry> &drivers = Capture->DriverNames();
+    for (auto driver = drivers.rbegin(); driver != drivers.rend(); ++driver) {
+        listed.insert(driver->index);
+        QAction *&item = items[driver->index];
+        if (!item) {
+            item = makeSourceItem(*driver);
+            Source->insertAction(next, item);
+        }
+        item->setText(driver->description);
+        next = item;
+    }
+    for (QAction *item : shown) {
+        if (!listed.contains(item->data().toInt()))
+            delete item;
+    }
+}
+
+void TFormMain::CameraChanged(const QString &name, bool connected)
+{
+    syncSourceMenu();
+    AddToLog((connected ? QStringLiteral("Camera connected: ") : QStringLiteral("Camera removed: ")) + name);
 }
 
 void TFormMain::SourceItemClick(QAction *item)
@@ -42,6 +85,7 @@ void TFormMain::SourceItemClick(QAction *item)
         each->setChecked(false);
     item->setChecked(true);
     Capture->SelectDriver(item->data().toInt());
+    syncSourceMenu();
     HardwareOverlay1->setChecked(false);
     HardwareOverlay1Click();
     AddToLog(QStringLiteral("Changed capture source"));

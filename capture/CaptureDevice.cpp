@@ -2,9 +2,17 @@
 
 #include "base/widgets/WindowPlacement.h"
 
+#include <algorithm>
+
 namespace {
 // Driver texts are cut like the fixed 80-character buffers they came from.
 constexpr int MaxDescriptionPart = 79;
+
+DriverEntry entryOf(int index, const DriverDescription &driver)
+{
+    return {QStringLiteral("%1, %2").arg(driver.name.left(MaxDescriptionPart), driver.version.left(MaxDescriptionPart)),
+            index};
+}
 } // namespace
 
 CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatform> platform)
@@ -12,6 +20,7 @@ CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatf
 {
     captureWindow_ = platform_->createCaptureWindow(parentWindow, QStringLiteral("My Capture Window"), QRect(0, 0, 300, 200));
     EnumerateDrivers();
+    platform_->setDriverListener([this](const DriverChange &change) { driverChanged(change); });
 }
 
 CaptureDevice::~CaptureDevice()
@@ -31,9 +40,7 @@ void CaptureDevice::EnumerateDrivers()
         const std::optional<DriverDescription> driver = platform_->driverDescription(index);
         if (!driver)
             break;
-        driverNames_.append({QStringLiteral("%1, %2").arg(driver->name.left(MaxDescriptionPart),
-                                                           driver->version.left(MaxDescriptionPart)),
-                             index});
+        driverNames_.append(entryOf(index, *driver));
     }
 }
 
@@ -41,6 +48,8 @@ void CaptureDevice::SelectDriver(int index)
 {
     if (!captureWindowAlive())
         return;
+    chosenDriver_ = index;
+    dropLostDriversBut(index);
     if (currentDriver_ != -1) {
         platform_->setPreview(false);
         platform_->connectDriver(currentDriver_);
@@ -115,3 +124,36 @@ QString CaptureDevice::FrameSource()
 }
 
 void CaptureDevice::SetFrameListener(std::function<void()> listener) { platform_->setFrameListener(std::move(listener)); }
+
+void CaptureDevice::SetCameraListener(std::function<void(const QString &, bool)> listener)
+{
+    cameraListener_ = std::move(listener);
+}
+
+void CaptureDevice::driverChanged(const DriverChange &change)
+{
+    auto listed = std::find_if(driverNames_.begin(), driverNames_.end(),
+                               [&](const DriverEntry &entry) { return entry.index == change.index; });
+    if (change.present) {
+        lostDrivers_.remove(change.index);
+        if (listed != driverNames_.end())
+            *listed = entryOf(change.index, change.driver);
+        else // before the test pattern, which is always last
+            driverNames_.insert(std::max<qsizetype>(0, driverNames_.size() - 1), entryOf(change.index, change.driver));
+    } else if (listed != driverNames_.end()) {
+        if (change.index == chosenDriver_)
+            lostDrivers_.insert(change.index);
+        else
+            driverNames_.erase(listed);
+    }
+    if (cameraListener_)
+        cameraListener_(change.driver.name, change.present);
+}
+
+void CaptureDevice::dropLostDriversBut(int index)
+{
+    driverNames_.removeIf([&](const DriverEntry &entry) {
+        return entry.index != index && lostDrivers_.contains(entry.index);
+    });
+    lostDrivers_.removeIf([&](int each) { return each != index; });
+}

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -40,6 +41,10 @@ public:
     QString FrameSource();
     // Told on the GUI thread when a new frame has arrived.
     void SetFrameListener(std::function<void()> listener);
+    // Told on the GUI thread when a camera was plugged in or removed, after the driver list follows:
+    // a new camera is listed before the test pattern; a removed one leaves the list unless it is the
+    // driver last chosen, which stays until another is chosen.
+    void SetCameraListener(std::function<void(const QString &name, bool connected)> listener);
 
     const QList<DriverEntry> &DriverNames() const { return driverNames_; }
     int CurrentDriver() const { return currentDriver_; }
@@ -50,10 +55,15 @@ public:
 
 private:
     bool captureWindowAlive() const { return !captureWindow_.isNull(); }
+    void driverChanged(const DriverChange &change);
+    void dropLostDriversBut(int index);
 
     QPointer<QWidget> parentWindow_;
     std::unique_ptr<CapturePlatform> platform_;
     QPointer<QWidget> captureWindow_;
     int currentDriver_ = -1;
+    int chosenDriver_ = -1;
     QList<DriverEntry> driverNames_;
+    QSet<int> lostDrivers_; // listed, though their camera is gone
+    std::function<void(const QString &, bool)> cameraListener_;
 };

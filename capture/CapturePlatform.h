@@ -15,6 +15,13 @@ struct DriverDescription {
     QString version;
 };
 
+// A driver that came or went while the program runs: its index, its texts, and whether it is there now.
+struct DriverChange {
+    int index = 0;
+    DriverDescription driver;
+    bool present = true;
+};
+
 struct CaptureImageSize {
     int width = 0;
     int height = 0;
@@ -58,4 +65,9 @@ public:
     // Called on the GUI thread soon after a new frame has arrived (several arrivals between
     // two calls make one call). A platform that cannot tell never calls it.
     virtual void setFrameListener(std::function<void()> listener) { (void)listener; }
+
+    // Called on the GUI thread when a camera is plugged in or removed. A removed driver keeps
+    // its index, and a camera that comes back under its name takes that index again; a new
+    // one gets an index no driver had. A platform that cannot tell never calls it.
+    virtual void setDriverListener(std::function<void(const DriverChange &)> listener) { (void)listener; }
 };

@@ -8,7 +8,16 @@ std::unique_ptr<CapturePlatform> makeSystemPlatform()
 {
     if (!GstCapturePlatform::initialise())
         return std::make_unique<NoCapturePlatform>();
-    return std::make_unique<GstCapturePlatform>(ListCaptureSources());
+    std::unique_ptr<CameraWatch> watch = CameraWatch::start();
+    if (!watch)
+        return std::make_unique<GstCapturePlatform>(ListCaptureSources());
+    QList<GstDevice *> cameras;
+    const std::vector<gstref::Device> present = watch->cameras();
+    for (const gstref::Device &camera : present)
+        cameras.append(camera.get());
+    auto platform = std::make_unique<GstCapturePlatform>(CaptureSourcesOf(cameras));
+    platform->followCameras(std::move(watch));
+    return platform;
 }
 } // namespace
 

@@ -133,15 +133,24 @@ gstref::Element CaptureSource::makeElement(const QString &pattern) const
     return element;
 }
 
-QList<CaptureSource> ListCaptureSources()
+QList<CaptureSource> CaptureSourcesOf(const QList<GstDevice *> &cameras)
 {
     QList<CaptureSource> sources;
+    for (GstDevice *camera : cameras)
+        sources.append(CaptureSource::camera(camera));
+    sources.append(CaptureSource::testPattern());
+    return sources;
+}
+
+QList<CaptureSource> ListCaptureSources()
+{
     std::unique_ptr<GstDeviceMonitor, gstref::ObjectUnref> monitor(gst_device_monitor_new());
     gst_device_monitor_add_filter(monitor.get(), "Video/Source", nullptr);
     GList *devices = gst_device_monitor_get_devices(monitor.get());
+    QList<GstDevice *> cameras;
     for (GList *each = devices; each; each = each->next)
-        sources.append(CaptureSource::camera(GST_DEVICE(each->data)));
+        cameras.append(GST_DEVICE(each->data));
+    QList<CaptureSource> sources = CaptureSourcesOf(cameras);
     g_list_free_full(devices, gst_object_unref);
-    sources.append(CaptureSource::testPattern());
     return sources;
 }

@@ -25,6 +25,8 @@ public:
     // Where the picture comes from, for messages about a missing frame.
     QString origin() const { return origin_; }
     bool isTestPattern() const { return !device_; }
+    // The system's device; null for the test pattern.
+    GstDevice *device() const { return device_.get(); }
 
     // Sizes offered, smallest first; raw pixels preferred where both exist.
     const QList<SourceSize> &sizes() const { return sizes_; }
@@ -43,3 +45,6 @@ private:
 
 // The capture sources of this computer in the system's order, the test pattern last.
 QList<CaptureSource> ListCaptureSources();
+
+// The given cameras in their order, then the test pattern.
+QList<CaptureSource> CaptureSourcesOf(const QList<GstDevice *> &cameras);

@@ -38,6 +38,11 @@ bool GstCapturePlatform::connectDriver(int index)
 {
     if (!validIndex(index))
         return false;
+    if (gone_.contains(index)) {
+        if (index == connected_)
+            disconnectDriver();
+        return false;
+    }
     if (index != connected_ || !session_)
         return startSession(index);
     if (session_->healthy())
@@ -154,4 +159,66 @@ void GstCapturePlatform::setFrameListener(std::function<void()> listener)
     frameListener_ = std::move(listener);
     if (session_)
         session_->setFrameListener(frameListener_);
+}
+
+void GstCapturePlatform::setDriverListener(std::function<void(const DriverChange &)> listener)
+{
+    driverListener_ = std::move(listener);
+}
+
+void GstCapturePlatform::followCameras(std::unique_ptr<CameraWatch> watch)
+{
+    watch_ = std::move(watch);
+    watch_->setListener([this](GstDevice *device, bool added) { cameraChanged(device, added); });
+}
+
+void GstCapturePlatform::cameraChanged(GstDevice *device, bool added)
+{
+    const int known = indexOfCamera(device);
+    if (!added) {
+        if (known >= 0) {
+            gone_.insert(known);
+            tellDriverChange(known, false);
+        }
+        return;
+    }
+    // The watch also reports the cameras that were there from the start.
+    if (known >= 0)
+        return;
+    CaptureSource camera = CaptureSource::camera(device);
+    int index = indexOfGoneCamera(camera.name());
+    if (index < 0) {
+        index = static_cast<int>(sources_.size());
+        sources_.append(std::move(camera));
+    } else {
+        sources_[index] = std::move(camera);
+        gone_.remove(index);
+        if (!chooseSize(index, chosenSizes_.value(index).size))
+            chosenSizes_.remove(index);
+    }
+    tellDriverChange(index, true);
+}
+
+int GstCapturePlatform::indexOfCamera(GstDevice *device) const
+{
+    for (int index = 0; index < sources_.size(); ++index) {
+        if (sources_.at(index).device() == device && !gone_.contains(index))
+            return index;
+    }
+    return -1;
+}
+
+int GstCapturePlatform::indexOfGoneCamera(const QString &name) const
+{
+    for (int index = 0; index < sources_.size(); ++index) {
+        if (gone_.contains(index) && sources_.at(index).name() == name)
+            return index;
+    }
+    return -1;
+}
+
+void GstCapturePlatform::tellDriverChange(int index, bool present)
+{
+    if (driverListener_)
+        driverListener_({index, *driverDescription(index), present});
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "capture/CapturePlatform.h"
+#include "capture/gstreamer/CameraWatch.h"
 #include "capture/gstreamer/CaptureSession.h"
 #include "capture/gstreamer/CaptureSource.h"
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 
 #include <chrono>
 #include <memory>
@@ -15,7 +17,7 @@ class CaptureWindow;
 // The capture service on Linux: the cameras GStreamer finds, then the
 // built-in test pattern. A connected driver is one running capture session;
 // the capture window shows its newest frame while preview is on. Overlay is
-// not offered.
+// not offered. Given a camera watch, it follows cameras plugged in or removed.
 class GstCapturePlatform : public CapturePlatform {
 public:
     // Starts GStreamer if needed; false when it cannot run here.
@@ -37,6 +39,10 @@ public:
     CapturedFrame currentFrame() override;
     QString frameSource() override;
     void setFrameListener(std::function<void()> listener) override;
+    void setDriverListener(std::function<void(const DriverChange &)> listener) override;
+
+    // From now on, cameras the watch reports are added to or taken from the drivers.
+    void followCameras(std::unique_ptr<CameraWatch> watch);
 
     // Chooses the picture size a driver runs at from its next connect on; false if it does not offer it.
     bool chooseSize(int index, QSize size);
@@ -50,12 +56,19 @@ public:
 private:
     bool validIndex(int index) const { return index >= 0 && index < sources_.size(); }
     bool startSession(int index);
+    void cameraChanged(GstDevice *device, bool added);
+    int indexOfCamera(GstDevice *device) const;
+    int indexOfGoneCamera(const QString &name) const;
+    void tellDriverChange(int index, bool present);
 
     QList<CaptureSource> sources_;
+    QSet<int> gone_; // cameras removed while running; their indexes stay theirs
     QHash<int, SourceSize> chosenSizes_;
     QHash<int, QString> chosenPatterns_;
     std::unique_ptr<CaptureSession> session_;
     int connected_ = -1;
     QPointer<CaptureWindow> window_;
     std::function<void()> frameListener_;
+    std::function<void(const DriverChange &)> driverListener_;
+    std::unique_ptr<CameraWatch> watch_;
 };

@@ -45,6 +45,20 @@ QStringList offeredSizes(RealCapture &capture)
 
 QSize jpegSize(const QByteArray &jpeg) { return QImage::fromData(jpeg, "JPEG").size(); }
 
+// The "Video Source" items as "name:checked", e.g. "Fake Camera:1", the pattern as "pattern".
+QStringList sourceItems()
+{
+    QStringList items;
+    for (QAction *item : FormMain->Source->actions()) {
+        const QString name = item->text().startsWith(u"Built-in Test Pattern"_s) ? u"pattern"_s
+                                                                                 : item->text().section(u',', 0, 0);
+        items.append(name + u':' + QString::number(item->isChecked()));
+    }
+    return items;
+}
+
+bool logged(const QString &line) { return FormMain->LogLines().contains(Stamp + line); }
+
 } // namespace
 
 class TestCameraPaths : public QObject {
@@ -54,6 +68,7 @@ private slots:
     void initTestCase();
     void sourceMenuListsTheCamerasThenThePattern();
     void unpluggedCameraIsReportedAndChoosingItAgainRecovers();
+    void sourceMenuFollowsCamerasPluggedInAndRemoved();
     void formatChooserOffersTheCamerasSizes_data();
     void formatChooserOffersTheCamerasSizes();
     void grabComesThroughTheCamerasFormat_data();
@@ -111,6 +126,54 @@ void TestCameraPaths::unpluggedCameraIsReportedAndChoosingItAgainRecovers()
     QVERIFY(FormMain->GrabFrame());
     QCOMPARE(program.messages.messages.size(), 1);
     QCOMPARE(jpegSize(FormMain->FrameJpeg->data()), QSize(320, 240));
+}
+
+void TestCameraPaths::sourceMenuFollowsCamerasPluggedInAndRemoved()
+{
+    auto replug = qScopeGuard([] {
+        fakecamera::SetPlugged("Fake USB Camera", false);
+        fakecamera::SetPlugged("Fake MJPEG Camera", true);
+    });
+    ProgramFixture program({}, ProgramFixture::CaptureKind::System);
+    program.start();
+    QAction *first = FormMain->Source->actions().constFirst();
+    QAction *pattern = FormMain->Source->actions().constLast();
+
+    fakecamera::SetPlugged("Fake USB Camera", true);
+    QTRY_VERIFY(logged(u"Camera connected: Fake USB Camera"_s));
+    QCOMPARE(sourceItems(), QStringList({u"Fake Camera:1"_s, u"Fake MJPEG Camera:0"_s, u"Fake USB Camera:0"_s,
+                                         u"pattern:0"_s}));
+    QCOMPARE(FormMain->Source->actions().constFirst(), first);
+    QCOMPARE(pattern->data().toInt(), 2);
+    QAction *usb = FormMain->Source->actions().at(2);
+
+    fakecamera::SetPlugged("Fake MJPEG Camera", false);
+    QTRY_VERIFY(logged(u"Camera removed: Fake MJPEG Camera"_s));
+    QCOMPARE(sourceItems(), QStringList({u"Fake Camera:1"_s, u"Fake USB Camera:0"_s, u"pattern:0"_s}));
+
+    // The camera in use goes: it stays chosen, and a grab reports the missing frame.
+    usb->trigger();
+    QVERIFY(FormMain->GrabFrame());
+    fakecamera::SetPlugged("Fake USB Camera", false);
+    QTRY_VERIFY(logged(u"Camera removed: Fake USB Camera"_s));
+    QCOMPARE(sourceItems(), QStringList({u"Fake Camera:0"_s, u"Fake USB Camera:1"_s, u"pattern:0"_s}));
+    QTRY_COMPARE(Capture->SaveFrameToMemory().state, CapturedFrame::State::Missing);
+    FormMain->GrabFrame();
+    QCOMPARE(program.messages.texts(), QStringList({u"Can not find a frame from /dev/video-fake2"_s}));
+
+    // Back under the same name, its item can be chosen again.
+    fakecamera::SetPlugged("Fake USB Camera", true);
+    QTRY_COMPARE(FormMain->LogLines().count(Stamp + u"Camera connected: Fake USB Camera"_s), 2);
+    QCOMPARE(FormMain->Source->actions().at(1), usb);
+    usb->trigger();
+    QVERIFY(Capture->SaveFrameToMemory().ready());
+
+    // Gone and no longer chosen, it leaves the menu.
+    fakecamera::SetPlugged("Fake USB Camera", false);
+    QTRY_COMPARE(FormMain->LogLines().count(Stamp + u"Camera removed: Fake USB Camera"_s), 2);
+    first->trigger();
+    QCOMPARE(sourceItems(), QStringList({u"Fake Camera:1"_s, u"pattern:0"_s}));
+    QCOMPARE(program.messages.messages.size(), 1);
 }
 
 void TestCameraPaths::formatChooserOffersTheCamerasSizes_data()

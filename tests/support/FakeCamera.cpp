@@ -19,6 +19,7 @@ struct CameraModel {
     const char *path;
     const char *caps;
     bool pictureControls;
+    bool pluggedAtStart;
 };
 
 constexpr CameraModel Models[] = {
@@ -27,10 +28,19 @@ constexpr CameraModel Models[] = {
      "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1; "
      "image/jpeg, width=1280, height=720, framerate=30/1; "
      "image/jpeg, width=1920, height=1080, framerate=30/1",
-     true},
+     true, true},
     {"Fake MJPEG Camera", "/dev/video-fake1",
-     "image/jpeg, width=640, height=480, framerate=30/1; image/jpeg, width=1280, height=720, framerate=30/1", false},
+     "image/jpeg, width=640, height=480, framerate=30/1; image/jpeg, width=1280, height=720, framerate=30/1", false,
+     true},
+    {"Fake USB Camera", "/dev/video-fake2", "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1", false,
+     false},
 };
+constexpr int ModelCount = sizeof(Models) / sizeof(Models[0]);
+
+// Which cameras are plugged in now, and the providers that follow them.
+std::mutex pluggedGuard;
+bool plugged[ModelCount] = {Models[0].pluggedAtStart, Models[1].pluggedAtStart, Models[2].pluggedAtStart};
+std::set<GstDeviceProvider *> following;
 
 // ---- The camera's element: videotestsrc ! [videobalance] ! raw ! [jpegenc] ! offered
 
@@ -40,6 +50,7 @@ struct FakeCameraSrc {
     GstElement *balance;  // the picture controls, or null
     GstElement *raw;      // the pixel format the pattern is drawn in
     GstElement *offered;  // the camera's own formats
+    const CameraModel *model;
     gboolean hangs;
     gint framesLeft;      // frames before the unplug; -1: stays plugged
     gint unplugged;
@@ -220,6 +231,7 @@ void fake_camera_src_balance_init(GstColorBalanceInterface *iface)
 GstElement *makeCameraElement(const CameraModel &model, const gchar *name)
 {
     FakeCameraSrc *self = asCamera(g_object_new(fake_camera_src_get_type(), nullptr));
+    self->model = &model;
     if (name)
         gst_object_set_name(GST_OBJECT(self), name);
     GstCaps *offered = gst_caps_from_string(model.caps);
@@ -293,16 +305,55 @@ void fake_camera_provider_init(FakeCameraProvider *) {}
 
 GList *probeCameras(GstDeviceProvider *)
 {
+    std::lock_guard lock(pluggedGuard);
     GList *devices = nullptr;
-    for (const CameraModel &model : Models)
-        devices = g_list_append(devices, makeDevice(model));
+    for (int i = 0; i < ModelCount; ++i) {
+        if (plugged[i])
+            devices = g_list_append(devices, makeDevice(Models[i]));
+    }
     return devices;
+}
+
+// A started provider follows plugging: it lists what is plugged in now and announces changes.
+gboolean startFollowing(GstDeviceProvider *provider)
+{
+    GList *devices = probeCameras(provider);
+    for (GList *each = devices; each; each = each->next)
+        gst_device_provider_device_add(provider, GST_DEVICE(each->data));
+    g_list_free(devices);
+    std::lock_guard lock(pluggedGuard);
+    following.insert(provider);
+    return TRUE;
+}
+
+void stopFollowing(GstDeviceProvider *provider)
+{
+    std::lock_guard lock(pluggedGuard);
+    following.erase(provider);
+}
+
+void announce(GstDeviceProvider *provider, const CameraModel &model, bool plugIn)
+{
+    if (plugIn) {
+        gst_device_provider_device_add(provider, makeDevice(model));
+        return;
+    }
+    GList *devices = gst_device_provider_get_devices(provider);
+    for (GList *each = devices; each; each = each->next) {
+        gchar *name = gst_device_get_display_name(GST_DEVICE(each->data));
+        if (g_str_equal(name, model.name))
+            gst_device_provider_device_remove(provider, GST_DEVICE(each->data));
+        g_free(name);
+    }
+    g_list_free_full(devices, gst_object_unref);
 }
 
 void fake_camera_provider_class_init(FakeCameraProviderClass *klass)
 {
     GstDeviceProviderClass *provider = GST_DEVICE_PROVIDER_CLASS(klass);
     provider->probe = probeCameras;
+    provider->start = startFollowing;
+    provider->stop = stopFollowing;
     gst_device_provider_class_set_static_metadata(provider, "Fake cameras", "Source/Video",
                                                   "Lists cameras that are not there", "Vantrel");
 }
@@ -339,5 +390,32 @@ void UnplugAll(int afterFrames)
 }
 
 void SetHung(bool hung) { camerasHang = hung; }
+
+void SetPlugged(const char *name, bool plugIn)
+{
+    std::set<GstDeviceProvider *> providers;
+    const CameraModel *model = nullptr;
+    {
+        std::lock_guard lock(pluggedGuard);
+        for (int i = 0; i < ModelCount; ++i) {
+            if (g_str_equal(Models[i].name, name)) {
+                model = &Models[i];
+                plugged[i] = plugIn;
+            }
+        }
+        providers = following;
+    }
+    if (!model)
+        return;
+    if (!plugIn) { // its running elements fail as a camera pulled out does
+        std::lock_guard lock(aliveGuard);
+        for (FakeCameraSrc *each : alive) {
+            if (each->model == model)
+                g_atomic_int_set(&each->framesLeft, 0);
+        }
+    }
+    for (GstDeviceProvider *provider : providers)
+        announce(provider, *model, plugIn);
+}
 
 } // namespace fakecamera

@@ -7,7 +7,9 @@
 // driver name and version):
 // - "Fake Camera" (/dev/video-fake0): YUY2 at 320x240 and 640x480, MJPEG at
 //   1280x720 and 1920x1080, with brightness, contrast, saturation and hue;
-// - "Fake MJPEG Camera" (/dev/video-fake1): MJPEG at 640x480 and 1280x720 only.
+// - "Fake MJPEG Camera" (/dev/video-fake1): MJPEG at 640x480 and 1280x720 only;
+// - "Fake USB Camera" (/dev/video-fake2): YUY2 at 320x240, not plugged in at first.
+// A started device monitor hears of cameras plugged in and removed (SetPlugged).
 // Their elements give a moving picture, as JPEG when the pipeline asks for it.
 // Setting "unplug-after" on a running element to N lets N more frames through;
 // then the element reports a read error and sends nothing more, as an unplugged
@@ -26,6 +28,10 @@ int ElementsAlive();
 
 // Sets "unplug-after" on every element of the fake cameras alive now.
 void UnplugAll(int afterFrames);
+
+// Plugs the named camera in or pulls it out: a running device monitor hears of it, and
+// the camera's running elements fail with a read error.
+void SetPlugged(const char *name, bool plugIn);
 
 // While set, elements made from then on deliver nothing and report nothing: a camera that hangs.
 void SetHung(bool hung);
