@@ -3,8 +3,10 @@
 #include <gst/video/colorbalance.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -323,6 +325,15 @@ gboolean startFollowing(GstDeviceProvider *provider)
     g_list_free(devices);
     std::lock_guard lock(pluggedGuard);
     following.insert(provider);
+    // For a look at a camera plugged in while the program runs.
+    static std::once_flag plugLater;
+    if (const gchar *seconds = g_getenv("FAKE_CAMERA_PLUG_IN_AFTER"))
+        std::call_once(plugLater, [after = std::chrono::seconds(g_ascii_strtoll(seconds, nullptr, 10))] {
+            std::thread([after] {
+                std::this_thread::sleep_for(after);
+                fakecamera::SetPlugged("Fake USB Camera", true);
+            }).detach();
+        });
     return TRUE;
 }
 

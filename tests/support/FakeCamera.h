@@ -14,7 +14,8 @@
 // Setting "unplug-after" on a running element to N lets N more frames through;
 // then the element reports a read error and sends nothing more, as an unplugged
 // camera does. In a program run with the plug-in, FAKE_CAMERA_UNPLUG_AFTER=N
-// does the same to the first element made.
+// does the same to the first element made, and FAKE_CAMERA_PLUG_IN_AFTER=S plugs
+// "Fake USB Camera" in S seconds after the device monitor starts.
 namespace fakecamera {
 
 // Registers the cameras with this process's GStreamer (after gst_init). True once they are there.
