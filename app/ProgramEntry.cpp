@@ -1,6 +1,7 @@
 #include "app/ProgramEntry.h"
 
 #include "base/AppInfo.h"
+#include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
@@ -63,6 +64,9 @@ void DestroyProgramWindows()
 
 int RunProgram(int argc, char **argv)
 {
+    // Options that only print are answered before anything needs a display.
+    if (const std::optional<int> exitCode = HandleCommandLine(argc, argv))
+        return *exitCode;
     InstallStandardErrorLogging();
     std::unique_ptr<VantrelApplication> application;
     try {
