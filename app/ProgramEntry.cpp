@@ -10,6 +10,7 @@
 #include "app/TerminationSignals.h"
 #include "base/seams/ExceptionDisplay.h"
 #include "capture/TFormPreview.h"
+#include "desktop/ProgramIcon.h"
 #include "publish/TFormManualIP.h"
 #include "publish/TFormPublish.h"
 #include "snapshot/TFormSnapshotSettings.h"
@@ -72,6 +73,7 @@ int RunProgram(int argc, char **argv)
     try {
         application = std::make_unique<VantrelApplication>(argc, argv);
         QApplication::setApplicationName(AppTitle);
+        QApplication::setWindowIcon(ProgramIcon());
         // Closing the main window ends the program, not closing the last window.
         QApplication::setQuitOnLastWindowClosed(false);
         QuitOnTerminationSignals();
