@@ -16,7 +16,7 @@ packages=(
   chromium
   xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool
   fonts-dejavu-core fonts-liberation2
-  desktop-file-utils appstream
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()
