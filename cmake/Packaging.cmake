@@ -23,7 +23,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
-# Cameras that only PipeWire offers (for example in a sandboxed desktop).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gstreamer1.0-pipewire")
 
 include(CPack)
