@@ -1,6 +1,7 @@
 #include "app/ProgramEntry.h"
 
 #include "base/AppInfo.h"
+#include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
@@ -9,6 +10,7 @@
 #include "app/TerminationSignals.h"
 #include "base/seams/ExceptionDisplay.h"
 #include "capture/TFormPreview.h"
+#include "desktop/ProgramIcon.h"
 #include "publish/TFormManualIP.h"
 #include "publish/TFormPublish.h"
 #include "snapshot/TFormSnapshotSettings.h"
@@ -63,11 +65,15 @@ void DestroyProgramWindows()
 
 int RunProgram(int argc, char **argv)
 {
+    // Options that only print are answered before anything needs a display.
+    if (const std::optional<int> exitCode = HandleCommandLine(argc, argv))
+        return *exitCode;
     InstallStandardErrorLogging();
     std::unique_ptr<VantrelApplication> application;
     try {
         application = std::make_unique<VantrelApplication>(argc, argv);
         QApplication::setApplicationName(AppTitle);
+        QApplication::setWindowIcon(ProgramIcon());
         // Closing the main window ends the program, not closing the last window.
         QApplication::setQuitOnLastWindowClosed(false);
         QuitOnTerminationSignals();

@@ -8,5 +8,6 @@ void CreateProgramWindows();
 // and clears the globals.
 void DestroyProgramWindows();
 
-// The whole program: application, windows, message loop. Returns 0.
+// The whole program: its options, application, windows, message loop. Returns 0,
+// or the options' exit code when they end the program at once.
 int RunProgram(int argc, char **argv);

@@ -16,6 +16,7 @@ packages=(
   chromium
   xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool
   fonts-dejavu-core fonts-liberation2
+  dpkg-dev file desktop-file-utils appstream
 )
 
 missing=()

@@ -18,11 +18,25 @@ QString SettingsFileNameFor(const QString &executablePath)
     return stem + u".INI"_s;
 }
 
+namespace {
+
+// An installed program finds its menu entry where the install put it, beside its
+// folder; one in a build folder does not. Installed, it keeps its files in the
+// user's folders even when it could write beside itself (as root can).
+bool runsInstalled()
+{
+    return QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/" VANTREL_INSTALLED_MARKER));
+}
+
+} // namespace
+
 QString PathBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback)
 {
     const QString executableFolder = QCoreApplication::applicationDirPath();
     const QString beside = executableFolder + u'/' + fileName;
-    if (QFileInfo::exists(beside) || ::access(QFile::encodeName(executableFolder).constData(), W_OK) == 0)
+    const bool besideFits =
+        QFileInfo::exists(beside) || ::access(QFile::encodeName(executableFolder).constData(), W_OK) == 0;
+    if (besideFits && !runsInstalled())
         return beside;
     return QStandardPaths::writableLocation(fallback) + u'/' + fileName;
 }

@@ -8,8 +8,8 @@
 QString SettingsFileNameFor(const QString &executablePath);
 
 // Where a file is kept: beside the executable when it is already there or the
-// executable's folder is writable; otherwise in the fallback location. Creates
-// no folder.
+// executable's folder is writable; otherwise, and always when the program runs
+// installed, in the fallback location. Creates no folder.
 QString PathBesideExecutable(const QString &fileName, QStandardPaths::StandardLocation fallback);
 
 // The same, with its folder created when missing, ready for writing.

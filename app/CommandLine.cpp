@@ -1,0 +1,83 @@
+#include "app/CommandLine.h"
+
+#include "app/SettingsLocation.h"
+#include "base/AppInfo.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Wrong options end the program with this code, as with most command-line tools.
+constexpr int UsageErrorExitCode = 2;
+
+const QCommandLineOption HelpOption({u"h"_s, u"help"_s}, u"Shows this help and ends."_s);
+const QCommandLineOption VersionOption({u"v"_s, u"version"_s}, u"Shows the version and ends."_s);
+const QCommandLineOption SettingsOption(u"settings"_s,
+                                        u"Reads and saves the settings in <file> in place of the usual "
+                                        "settings file."_s,
+                                        u"file"_s);
+
+void print(FILE *stream, const QString &text) { std::fputs(text.toLocal8Bit().constData(), stream); }
+
+QStringList argumentList(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+// What is wrong with the options; empty when nothing is.
+QString usageError(QCommandLineParser &parser, const QStringList &arguments)
+{
+    if (!parser.parse(arguments))
+        return parser.errorText();
+    if (!parser.positionalArguments().isEmpty())
+        return u"Unexpected argument '%1'."_s.arg(parser.positionalArguments().constFirst());
+    if (parser.isSet(SettingsOption) && parser.value(SettingsOption).isEmpty())
+        return u"The option '--settings' needs a file name."_s;
+    return {};
+}
+
+QString helpText(const QString &programName)
+{
+    return u"Usage: %1 [options]\n"
+           "%2: shows your camera and shares it on the web.\n\n"
+           "Options:\n"
+           "  -h, --help        %3\n"
+           "  -v, --version     %4\n"
+           "  --settings <file> %5\n"_s.arg(programName, AppTitle, HelpOption.description(),
+                                            VersionOption.description(), SettingsOption.description());
+}
+
+} // namespace
+
+std::optional<int> HandleCommandLine(int argc, char **argv)
+{
+    const QStringList arguments = argumentList(argc, argv);
+    const QString programName = arguments.isEmpty() ? u"vantrel"_s : QFileInfo(arguments.constFirst()).fileName();
+    QCommandLineParser parser;
+    parser.addOptions({HelpOption, VersionOption, SettingsOption});
+    if (const QString error = usageError(parser, arguments); !error.isEmpty()) {
+        print(stderr, u"%1: %2\nTry '%1 --help' for more information.\n"_s.arg(programName, error));
+        return UsageErrorExitCode;
+    }
+    if (parser.isSet(HelpOption)) {
+        print(stdout, helpText(programName));
+        return 0;
+    }
+    if (parser.isSet(VersionOption)) {
+        print(stdout, AppVersion + u'\n');
+        return 0;
+    }
+    if (parser.isSet(SettingsOption)) {
+        const QString settingsFile = QFileInfo(parser.value(SettingsOption)).absoluteFilePath();
+        SettingsFileLocation.install([settingsFile] { return settingsFile; });
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <optional>
+
+// Reads the program's options before anything needs a display: --help and --version
+// print and end the program, --settings FILE makes FILE the settings file, anything
+// else ends it with a one-line error. Returns the exit code when the program ends here.
+std::optional<int> HandleCommandLine(int argc, char **argv);
