@@ -59,8 +59,11 @@ void TFormMain::loadViewerPassword(const IniFile &ini)
         AddToLog(QStringLiteral("Viewer password on: viewers must give the user name and password"));
 }
 
+// Without a password the file stays as it has always been, unless it still holds an old one.
 void TFormMain::saveViewerPassword(IniFile &ini) const
 {
+    if (FormViewerPassword->Password().isEmpty() && ini.ReadString(SectionMain, KeyPassword, QString()).isEmpty())
+        return;
     ini.WriteString(SectionMain, KeyUser, FormViewerPassword->User());
     ini.WriteString(SectionMain, KeyPassword, FormViewerPassword->Password());
 }

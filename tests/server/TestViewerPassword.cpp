@@ -134,6 +134,9 @@ void TestViewerPassword::passwordIsSavedAtOnceEndsOpenStreamsAndComesOff()
     QVERIFY(viewer.ClosedByServer());
     QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password set: viewers must give the user name and password"_s));
     QVERIFY(QString::fromUtf8(program.readSettings()).contains(u"ViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+    QVERIFY(QFile::remove(program.settingsPath()));
+    FormMain->SaveSettings();
+    QVERIFY(QString::fromUtf8(program.readSettings()).contains(u"AutoCapture=0\nViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
 
     // Cancel keeps the password; an empty one lets everyone watch again.
     choosePassword(QString(), FormMain->FormViewerPassword->ButtonCancel);
