@@ -41,9 +41,10 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     if (refusedWithoutViewerPassword(Socket, text))
         return;
     const QByteArray head = request::Head(text);
-    if (LogRequests->isChecked())
-        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(http::WithoutAuthorization(head)) +
-                 QStringLiteral(" from ") + Socket->PeerAddress());
+    if (LogRequests->isChecked()) {
+        const QByteArray shown = viewerAccess_.Required() ? http::WithoutAuthorization(head) : head;
+        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") + Socket->PeerAddress());
+    }
     countRequest(Socket->PeerAddress());
 
     const Reply reply{Socket, http::NamesHttpVersion(text)};

@@ -50,8 +50,8 @@ std::optional<BasicCredentials> BasicCredentialsOf(const QByteArray &requestText
 
 QByteArray WithoutAuthorization(const QByteArray &head)
 {
-    const qsizetype at = head.indexOf("AUTHORIZATION");
-    return at < 0 ? head : head.left(at);
+    const qsizetype at = head.indexOf("\nAUTHORIZATION");
+    return at < 0 ? head : head.left(at + 1);
 }
 
 } // namespace http

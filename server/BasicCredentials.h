@@ -17,7 +17,7 @@ struct BasicCredentials {
 // or the decoded text has no colon (the user name ends at the first one).
 std::optional<BasicCredentials> BasicCredentialsOf(const QByteArray &requestText);
 
-// The head as it may be logged: cut where an Authorization header begins, if it does.
+// The upper-cased head as it may be logged: cut where an Authorization header line begins, if it does.
 QByteArray WithoutAuthorization(const QByteArray &head);
 
 } // namespace http

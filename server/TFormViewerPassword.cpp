@@ -9,8 +9,9 @@ TFormViewerPassword::TFormViewerPassword(QWidget *parent) : QDialog(parent)
 {
     setupUi(this);
     windowstyle::UseCompactFont(this);
+    const QSize size = sizeHint();
+    windowstyle::DialogWithCloseBox(this, size.width(), size.height());
     windowstyle::ActsAsModalDialog(this);
-    adjustSize();
     windowstyle::CentreOnScreen(this);
     connect(ButtonOK, &QPushButton::clicked, this, Guarded([this] { accept(); }));
     connect(ButtonCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
