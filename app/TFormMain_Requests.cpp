@@ -1,9 +1,9 @@
 // Every read event on a connection is one request: counted, recorded and answered here.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
+#include "base/seams/Seams.h"
 #include "capture/TFormPreview.h"
 #include "net/TServerSocket.h"
-#include "base/seams/Seams.h"
 #include "resources/BuiltInResources.h"
 #include "server/BasicCredentials.h"
 #include "server/HttpFraming.h"
