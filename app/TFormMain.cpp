@@ -8,6 +8,7 @@
 #include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
+#include "server/TFormViewerPassword.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -40,6 +41,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectSnapshotHandlers();
     startChartTimer();
     createFtpClient();
+    createViewerPasswordWindow();
     JPEGQualityChange();
 }
 

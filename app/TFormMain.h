@@ -5,6 +5,8 @@
 #include "base/seams/ExceptionDisplay.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
+#include "server/RefusalLog.h"
+#include "server/ViewerAccess.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -14,7 +16,7 @@
 #include <memory>
 
 struct DriverEntry;
-
+class IniFile;
 class JpegImage;
 class MjpegStream;
 struct CapturedFrame;
@@ -24,6 +26,7 @@ class QIODevice;
 class TCustomWinSocket;
 class TServerSocket;
 class TNMFTP;
+class TFormViewerPassword;
 class QTimer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
@@ -89,6 +92,11 @@ public:
         bool withHttpHead = false;
     };
     void SendResource(const Reply &reply, const QString &name);
+
+    // Who may watch: the viewer password (TFormMain_ViewerPassword.cpp)
+    void ViewerPassword1Click();
+    void ViewerPasswordChosen();
+    std::unique_ptr<TFormViewerPassword> FormViewerPassword;
 
     // Plain-text commands (TFormMain_Commands.cpp)
     void SayCommand(const QByteArray &text);
@@ -186,6 +194,15 @@ private:
     void startServer();
     void stopServer();
     void countRequest(const QString &peer);
+    // Answers a request the viewer password does not admit; false when it is admitted.
+    bool refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text);
+    void createViewerPasswordWindow();
+    void loadViewerPassword(const IniFile &ini);
+    void saveViewerPassword(IniFile &ini) const;
+    void applyViewerPassword();
+    void closeStreamViewers();
+    ViewerAccess viewerAccess_;
+    RefusalLog refusalLog_;
     void sendCameraPicture(const Reply &reply, PictureConnection connection);
     void sendWindowPicture(const Reply &reply, char choice);
     void createStream();

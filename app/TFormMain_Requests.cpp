@@ -1,9 +1,11 @@
 // Every read event on a connection is one request: counted, recorded and answered here.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
+#include "base/seams/Seams.h"
 #include "capture/TFormPreview.h"
 #include "net/TServerSocket.h"
 #include "resources/BuiltInResources.h"
+#include "server/BasicCredentials.h"
 #include "server/HttpFraming.h"
 #include "server/MjpegStream.h"
 #include "server/RequestDispatch.h"
@@ -35,9 +37,14 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     // What a viewer sends after asking for the stream (the rest of its head) asks for nothing.
     if (Stream->IsViewer(Socket))
         return;
+    // A refused request is no request served: not counted, not recorded, nothing sent that counts.
+    if (refusedWithoutViewerPassword(Socket, text))
+        return;
     const QByteArray head = request::Head(text);
-    if (LogRequests->isChecked())
-        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(head) + QStringLiteral(" from ") + Socket->PeerAddress());
+    if (LogRequests->isChecked()) {
+        const QByteArray shown = viewerAccess_.Required() ? http::WithoutAuthorization(head) : head;
+        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") + Socket->PeerAddress());
+    }
     countRequest(Socket->PeerAddress());
 
     const Reply reply{Socket, http::NamesHttpVersion(text)};
@@ -76,6 +83,22 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         SendResource(reply, QStringLiteral("HtmlIndex"));
         break;
     }
+}
+
+bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text)
+{
+    const ViewerAccess::Verdict verdict = viewerAccess_.Judge(text);
+    if (verdict == ViewerAccess::Verdict::Admitted)
+        return false;
+    const QString peer = socket->PeerAddress();
+    if (refusalLog_.ShouldLog(peer, seams::Now())) {
+        AddToLog(verdict == ViewerAccess::Verdict::AskForPassword
+                     ? QStringLiteral("Refused a request from %1: no or wrong viewer password").arg(peer)
+                     : QStringLiteral("Refused a plain-text request from %1: it cannot give the viewer password").arg(peer));
+    }
+    if (verdict == ViewerAccess::Verdict::Closed || !socket->WriteStreamThenClose(bufferOf(http::UnauthorizedResponse())))
+        socket->CloseConnection();
+    return true;
 }
 
 void TFormMain::SendResource(const Reply &reply, const QString &name)

@@ -127,6 +127,7 @@ void TFormMain::LoadSettings()
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
+    loadViewerPassword(ini);
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
     loadMainWindowPosition(ini, this);
     loadPublishWindow(ini);
@@ -146,6 +147,7 @@ void TFormMain::SaveSettings()
     savePosition(ini, SectionMain, this);
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
+    saveViewerPassword(ini);
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
     savePublishWindow(ini);
     saveStatisticsWindows(ini);

@@ -37,4 +37,16 @@ QByteArray ResponseHead(const QByteArray &contentType, qint64 contentLength, Con
     return head;
 }
 
+QByteArray UnauthorizedResponse()
+{
+    const QByteArray body = QByteArrayLiteral("This camera asks for a user name and password.\n");
+    QByteArray response;
+    response += "HTTP/1.0 401 Unauthorized\r\n";
+    response += "WWW-Authenticate: Basic realm=\"Vantrel\", charset=\"UTF-8\"\r\n";
+    response += "Content-Type: text/plain; charset=utf-8\r\n";
+    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    response += "Cache-Control: no-cache, no-store\r\nConnection: close\r\n\r\n";
+    return response + body;
+}
+
 } // namespace http

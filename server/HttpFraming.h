@@ -15,4 +15,8 @@ enum class Connection { Close, KeepAlive };
 // "HTTP/1.0 200 OK" with Content-Type, Content-Length, no-cache and Connection, ending in an empty line.
 QByteArray ResponseHead(const QByteArray &contentType, qint64 contentLength, Connection connection);
 
+// "HTTP/1.0 401 Unauthorized" asking for Basic credentials (realm "Vantrel", UTF-8), with a
+// short text body and Connection: close: the whole answer to a request without the viewer password.
+QByteArray UnauthorizedResponse();
+
 } // namespace http

@@ -19,8 +19,13 @@ namespace {
 constexpr int StartTimeoutMs = 30000;
 
 struct ServingProgram {
+    explicit ServingProgram(const QByteArray &moreSettings = {})
+        : program("[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n" + moreSettings)
+    {
+    }
+
     quint16 port = FreeServerPort();
-    BlackBoxVantrel program{"[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n"};
+    BlackBoxVantrel program;
 
     bool start() { return port != 0 && program.start() && program.waitForLogLineEndingWith(u"Initialization Successful"_s, StartTimeoutMs); }
 
@@ -42,6 +47,7 @@ class TestServerEndToEnd : public QObject {
 private slots:
     void browserShowsTheMovingTestPattern_data();
     void browserShowsTheMovingTestPattern();
+    void browserAsksForTheViewerPasswordThenShowsThePicture();
     void idleConnectionsDoNotStarveTheServer();
     void floodOfMessagesOpensAFewBoxesAndLogsTheRest();
 };
@@ -79,6 +85,24 @@ void TestServerEndToEnd::browserShowsTheMovingTestPattern()
     const QJsonObject result = QJsonDocument::fromJson(output.trimmed().split('\n').constLast()).object();
     QVERIFY2(browser.exitCode() == 0, output.constData());
     QVERIFY2(result.value(u"distinct"_s).toInt() >= distinct, output.constData());
+}
+
+void TestServerEndToEnd::browserAsksForTheViewerPasswordThenShowsThePicture()
+{
+    ServingProgram serving("ViewerUser=viewer\nViewerPassword=sésame\n");
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QProcess browser;
+    browser.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    browser.start(QStandardPaths::findExecutable(u"node"_s),
+                  {QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/viewer_password.mjs"),
+                   u"http://127.0.0.1:%1/"_s.arg(serving.port), u"viewer"_s, u"sésame"_s});
+    QVERIFY(browser.waitForFinished(90000));
+    const QByteArray output = browser.readAllStandardOutput();
+    QVERIFY2(browser.exitCode() == 0, output.constData());
+    QVERIFY(output.contains("\"challenge\":\"Basic realm=\\\"Vantrel\\\", charset=\\\"UTF-8\\\"\""));
+    // Both browsers were refused at first (one of them before it offered the password): one line.
+    QVERIFY(serving.program.waitForLogLineEndingWith(u"Refused a request from 127.0.0.1: no or wrong viewer password"_s));
+    QCOMPARE(serving.program.logLines().filter(u"Refused"_s).size(), 1);
 }
 
 void TestServerEndToEnd::idleConnectionsDoNotStarveTheServer()

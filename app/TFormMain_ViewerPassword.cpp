@@ -1,0 +1,91 @@
+// Who may watch: the viewer password's window, its keys in the settings file, and the
+// stream viewers that were let in before it.
+#include "app/SettingsLocation.h"
+#include "app/TFormMain.h"
+#include "base/settings/IniFile.h"
+#include "net/TServerClientWinSocket.h"
+#include "net/TServerSocket.h"
+#include "net/TServerWinSocket.h"
+#include "server/MjpegStream.h"
+#include "server/TFormViewerPassword.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <vector>
+
+namespace {
+
+const QString SectionMain = QStringLiteral("FormMain");
+const QString KeyUser = QStringLiteral("ViewerUser");
+const QString KeyPassword = QStringLiteral("ViewerPassword");
+
+} // namespace
+
+void TFormMain::createViewerPasswordWindow()
+{
+    FormViewerPassword = std::make_unique<TFormViewerPassword>();
+    FormViewerPassword->SetOwnerWindow(this);
+    FormViewerPassword->OnChosen = [this] { ViewerPasswordChosen(); };
+    onSignal(ViewerPassword1, &QAction::triggered, &TFormMain::ViewerPassword1Click);
+}
+
+void TFormMain::ViewerPassword1Click()
+{
+    FormViewerPassword->show();
+    FormViewerPassword->raise();
+    FormViewerPassword->activateWindow();
+}
+
+// The choice goes into the settings file at once, not only with the other defaults: after a
+// restart the camera must be exactly as protected as the user was told.
+void TFormMain::ViewerPasswordChosen()
+{
+    applyViewerPassword();
+    AddToLog(viewerAccess_.Required() ? QStringLiteral("Viewer password set: viewers must give the user name and password")
+                                      : QStringLiteral("Viewer password removed: everyone may watch"));
+    const QString path = SettingsFileLocation();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    IniFile ini(path);
+    saveViewerPassword(ini);
+}
+
+void TFormMain::loadViewerPassword(const IniFile &ini)
+{
+    FormViewerPassword->SetCredentials(ini.ReadString(SectionMain, KeyUser, QString()),
+                                       ini.ReadString(SectionMain, KeyPassword, QString()));
+    applyViewerPassword();
+    if (viewerAccess_.Required())
+        AddToLog(QStringLiteral("Viewer password on: viewers must give the user name and password"));
+}
+
+// Without a password the file stays as it has always been, unless it still holds an old one.
+void TFormMain::saveViewerPassword(IniFile &ini) const
+{
+    if (FormViewerPassword->Password().isEmpty() && ini.ReadString(SectionMain, KeyPassword, QString()).isEmpty())
+        return;
+    ini.WriteString(SectionMain, KeyUser, FormViewerPassword->User());
+    ini.WriteString(SectionMain, KeyPassword, FormViewerPassword->Password());
+}
+
+void TFormMain::applyViewerPassword()
+{
+    viewerAccess_.Set(FormViewerPassword->User(), FormViewerPassword->Password());
+    // Viewers let in before would go on watching without it; they come back and are asked.
+    if (viewerAccess_.Required())
+        closeStreamViewers();
+}
+
+void TFormMain::closeStreamViewers()
+{
+    const TServerWinSocket *listener = ServerSocket->Socket();
+    std::vector<QPointer<TCustomWinSocket>> viewers;
+    for (int i = 0; i < listener->ActiveConnections(); ++i) {
+        if (Stream->IsViewer(listener->Connections(i)))
+            viewers.emplace_back(listener->Connections(i));
+    }
+    for (const QPointer<TCustomWinSocket> &viewer : viewers) {
+        if (viewer)
+            viewer->CloseConnection();
+    }
+}

@@ -1,0 +1,57 @@
+#include "server/BasicCredentials.h"
+
+#include <QList>
+
+namespace http {
+
+namespace {
+
+// The value of the first header line with that name (compared without regard to case).
+std::optional<QByteArray> headerValue(const QByteArray &requestText, const QByteArray &name)
+{
+    const qsizetype headEnd = requestText.indexOf("\r\n\r\n");
+    const QList<QByteArray> lines = requestText.left(headEnd < 0 ? requestText.size() : headEnd).split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) { // the request line is no header
+        const QByteArray &line = lines.at(i);
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(colon + 1).trimmed();
+    }
+    return std::nullopt;
+}
+
+// Only the one canonical spelling is taken: the alphabet, the padding, nothing left over.
+std::optional<QByteArray> strictBase64Decoded(const QByteArray &text)
+{
+    const auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded || decoded.decoded.toBase64() != text)
+        return std::nullopt;
+    return decoded.decoded;
+}
+
+} // namespace
+
+std::optional<BasicCredentials> BasicCredentialsOf(const QByteArray &requestText)
+{
+    const std::optional<QByteArray> value = headerValue(requestText, QByteArrayLiteral("Authorization"));
+    if (!value)
+        return std::nullopt;
+    const qsizetype space = value->indexOf(' ');
+    if (space < 0 || value->left(space).compare("Basic", Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    const std::optional<QByteArray> decoded = strictBase64Decoded(value->mid(space + 1).trimmed());
+    if (!decoded)
+        return std::nullopt;
+    const qsizetype colon = decoded->indexOf(':');
+    if (colon < 0)
+        return std::nullopt;
+    return BasicCredentials{decoded->left(colon), decoded->mid(colon + 1)};
+}
+
+QByteArray WithoutAuthorization(const QByteArray &head)
+{
+    const qsizetype at = head.indexOf("\nAUTHORIZATION");
+    return at < 0 ? head : head.left(at + 1);
+}
+
+} // namespace http

@@ -1,0 +1,151 @@
+// The viewer password over real sockets on 127.0.0.1: what a request without it, with a wrong
+// one and with the right one gets, the commands it turns away, how often a refusal is logged,
+// and the settings keys its window writes.
+#include "capture/JpegEncoder.h"
+#include "server/HttpFraming.h"
+#include "server/MjpegStream.h"
+#include "server/TFormViewerPassword.h"
+#include "stats/RequestCount.h"
+#include "stats/TFormBandwidth.h"
+#include "tests/app/ProgramFixture.h"
+#include "tests/server/ServerClient.h"
+#include "tests/support/VantrelTestMain.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString User = u"viewer"_s;
+const QString Password = u"sésame: ouvre-toi"_s; // not ASCII, and a colon after the first one
+const QByteArray Right = (User + u':' + Password).toUtf8().toBase64();
+
+QByteArray get(const QByteArray &path, const QByteArray &credentials = {})
+{
+    return "GET " + path + " HTTP/1.1\r\n" + (credentials.isEmpty() ? "" : "Authorization: Basic " + credentials + "\r\n") + "\r\n";
+}
+
+void choosePassword(const QString &password, QAbstractButton *button = FormMain->FormViewerPassword->ButtonOK)
+{
+    FormMain->ViewerPassword1->trigger();
+    FormMain->FormViewerPassword->Edit_ViewerUser->setText(User);
+    FormMain->FormViewerPassword->Edit_ViewerPassword->setText(password);
+    button->click();
+}
+
+QStringList logged(const QString &text) { return FormMain->LogLines().filter(text); }
+
+// A started program with a camera and its server on.
+struct ServingProgram : ProgramFixture {
+    ServingProgram()
+    {
+        capture->drivers = {{u"Camera"_s, u"1"_s}};
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        capture->frame = CapturedFrame{CapturedFrame::State::Ready, picture, 1};
+        start();
+        FormMain->CheckBox->setChecked(true);
+    }
+};
+
+} // namespace
+
+class TestViewerPassword : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyHttpRequestNeedsThePassword();
+    void commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinute();
+    void passwordIsSavedAtOnceEndsOpenStreamsAndComesOff();
+};
+
+void TestViewerPassword::everyHttpRequestNeedsThePassword()
+{
+    ServingProgram program;
+    choosePassword(Password);
+    const int countedBefore = RequestCount;
+    const QString sentBefore = FormBandwidth->Edit2->text();
+    for (const QByteArray path : {"/", "/title.jpg", "/pic1.jpg", "/?action=snapshot", "/chart1", "/stream.mjpg"}) {
+        for (const QByteArray &wrong : {QByteArray(), (User + u":sésame"_s).toUtf8().toBase64(), Right.chopped(1)}) {
+            const QByteArray answer = Exchange(get(path, wrong));
+            QVERIFY2(answer.startsWith("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"Vantrel\", charset=\"UTF-8\"\r\n") &&
+                         answer.endsWith("\r\n\r\nThis camera asks for a user name and password.\n"),
+                     answer.constData());
+        }
+    }
+    QCOMPARE(RequestCount, countedBefore);
+    QCOMPARE(FormBandwidth->Edit2->text(), sentBefore);
+
+    for (const QByteArray path : {"/", "/pic1.jpg", "/chart1"})
+        QVERIFY(Exchange(get(path, Right)).startsWith("HTTP/1.0 200 OK\r\n"));
+    RawPeer viewer;
+    QVERIFY(viewer.Connect(ServerPort()) && viewer.Send(get("/stream.mjpg", Right)));
+    QCOMPARE(viewer.ReceiveAtLeast(MjpegStream::Head().size()).left(MjpegStream::Head().size()), MjpegStream::Head());
+    QCOMPARE(RequestCount, countedBefore + 4);
+
+    // On a kept connection every request is asked again.
+    RawPeer kept;
+    QVERIFY(kept.Connect(ServerPort()) && kept.Send(get("/streampic", Right)));
+    const QByteArray jpeg = EncodeJpeg(program.capture->frame.image, 75).value();
+    const QByteArray picture = http::ResponseHead("image/jpeg", jpeg.size(), http::Connection::KeepAlive) + jpeg;
+    QCOMPARE(kept.ReceiveAtLeast(picture.size()), picture);
+    QVERIFY(kept.Send(get("/streampic")));
+    QCOMPARE(kept.ReceiveUntilClosed(), http::UnauthorizedResponse());
+}
+
+void TestViewerPassword::commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinute()
+{
+    ServingProgram program;
+    choosePassword(Password);
+    FormMain->LogRequests->setChecked(true);
+    for (const QByteArray &request : {"SAY:hello\n"_ba, "MSG:hello\n"_ba, "STATUS\n"_ba, "QUIT\n"_ba, "GET /pic1.jpg\n"_ba,
+                                      "SAY:hello HTTP/1.1\r\nAuthorization: Basic " + Right + "\r\n\r\n"}) {
+        RawPeer peer;
+        QVERIFY(peer.Connect(ServerPort()) && peer.Send(request));
+        QCOMPARE(peer.ReceiveUntilClosed(), QByteArray());
+        QVERIFY(peer.ClosedByServer());
+    }
+    QVERIFY(program.messages.messages.isEmpty() && logged(u"hello"_s).isEmpty() && logged(u"status"_s).isEmpty());
+    QVERIFY(FormMain->CheckBox->isChecked());
+
+    // One line per address and minute, whatever was refused.
+    QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
+    program.clock.advanceSeconds(59);
+    QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
+    program.clock.advanceSeconds(1);
+    QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
+    QCOMPARE(logged(u"Refused"_s),
+             QStringList({u"12-07-26 14:05:09: Refused a plain-text request from 127.0.0.1: it cannot give the viewer password"_s,
+                          u"12-07-26 14:06:09: Refused a request from 127.0.0.1: no or wrong viewer password"_s}));
+
+    QVERIFY(Exchange("GET / HTTP/1.1\nAuthorization:Basic " + Right + "\n\n").startsWith("HTTP/1.0 200 OK"));
+    QCOMPARE(logged(u"Received GET / HTTP/1.1"_s).size(), 1);
+    QVERIFY(logged(Password).isEmpty() && logged(QString::fromLatin1(Right.left(8))).isEmpty());
+}
+
+void TestViewerPassword::passwordIsSavedAtOnceEndsOpenStreamsAndComesOff()
+{
+    ServingProgram program;
+    RawPeer viewer;
+    QVERIFY(viewer.Connect(ServerPort()) && viewer.Send(get("/stream.mjpg")));
+    QVERIFY(PumpUntil([] { return FormMain->Stream->ViewerCount() == 1; }));
+
+    choosePassword(Password);
+    viewer.ReceiveUntilClosed();
+    QVERIFY(viewer.ClosedByServer());
+    QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password set: viewers must give the user name and password"_s));
+    QVERIFY(QString::fromUtf8(program.readSettings()).contains(u"ViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+    QVERIFY(QFile::remove(program.settingsPath()));
+    FormMain->SaveSettings();
+    QVERIFY(QString::fromUtf8(program.readSettings()).contains(u"AutoCapture=0\nViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+
+    // Cancel keeps the password; an empty one lets everyone watch again.
+    choosePassword(QString(), FormMain->FormViewerPassword->ButtonCancel);
+    QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
+    choosePassword(QString());
+    QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password removed: everyone may watch"_s));
+    QVERIFY(program.readSettings().contains("ViewerPassword=\n"));
+    QVERIFY(Exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
+}
+
+VANTREL_TEST_MAIN(TestViewerPassword)
+#include "TestViewerPassword.moc"
