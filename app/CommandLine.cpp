@@ -22,6 +22,23 @@ const QCommandLineOption SettingsOption(u"settings"_s,
                                         "settings file."_s,
                                         u"file"_s);
 
+// Qt's own options (https://doc.qt.io/qt-6/qguiapplication.html#QGuiApplication) are left for
+// the application object, which takes them out itself: a session manager restores a
+// session with -session, and users choose a style or platform with -style and -platform.
+QList<QCommandLineOption> qtOwnOptions()
+{
+    QList<QCommandLineOption> options;
+    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style", "stylesheet",
+                             "display", "geometry"})
+        options.append(QCommandLineOption(QString::fromLatin1(name), QString(), u"value"_s));
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+        options.append(QCommandLineOption(QString::fromLatin1(name)));
+    for (QCommandLineOption &option : options)
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return options;
+}
+
 void print(FILE *stream, const QString &text) { std::fputs(text.toLocal8Bit().constData(), stream); }
 
 QStringList argumentList(int argc, char **argv)
@@ -62,7 +79,9 @@ std::optional<int> HandleCommandLine(int argc, char **argv)
     const QStringList arguments = argumentList(argc, argv);
     const QString programName = arguments.isEmpty() ? u"vantrel"_s : QFileInfo(arguments.constFirst()).fileName();
     QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({HelpOption, VersionOption, SettingsOption});
+    parser.addOptions(qtOwnOptions());
     if (const QString error = usageError(parser, arguments); !error.isEmpty()) {
         print(stderr, u"%1: %2\nTry '%1 --help' for more information.\n"_s.arg(programName, error));
         return UsageErrorExitCode;

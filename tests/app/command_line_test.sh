@@ -23,9 +23,9 @@ for wrong in --bogus --settings stray; do
   [[ "$(wc -l <<<"$error")" -eq 2 ]] || fail "$wrong: $error"
 done
 
-# --settings: the server starts from the file given, wherever it is.
+# --settings: the server starts from the file given, wherever it is. Qt's own options pass.
 port="$(free_server_port)"
 server_settings "$port" >"$test_folder/elsewhere.ini"
-start_program "$binary" --settings "$test_folder/elsewhere.ini"
+start_program "$binary" --settings "$test_folder/elsewhere.ini" -platform offscreen -style Fusion
 expect_picture "$port"
 stop_program
