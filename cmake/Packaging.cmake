@@ -3,7 +3,8 @@
 # shared libraries the program links plus the GStreamer plug-ins it loads at run
 # time: videoconvert, appsink and videotestsrc (base); the V4L2 cameras and the
 # JPEG decoder for MJPEG cameras (good). Qt's X11 platform plug-in comes with
-# libqt6gui6, which the libraries already pull in.
+# libqt6gui6, which the libraries already pull in. The windows are laid out for
+# Liberation Sans; a wider fallback font would cut their captions off.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vantrel)
 set(CPACK_PACKAGE_VENDOR "The Vantrel developers")
@@ -22,6 +23,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-liberation2")
 
 include(CPack)

@@ -20,7 +20,7 @@ done
 # The libraries' packages come from the binary; the plug-ins it loads are named.
 depends="$(field Depends)"
 for package in libqt6widgets6 libqt6charts6 libgstreamer1.0-0 libjpeg62-turbo \
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good; do
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good fonts-liberation2; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
