@@ -37,19 +37,8 @@ wait_for() {
   done
 }
 
-# A free port the program's port box takes (1 to 9999), on the loopback address.
-port="$(/usr/bin/python3 - <<'EOF'
-import random, socket
-for port in random.sample(range(2000, 10000), 200):
-    with socket.socket() as s:
-        try:
-            s.bind(("127.0.0.1", port))
-        except OSError:
-            continue
-        print(port)
-        break
-EOF
-)"
+# A free port the program's port box takes.
+port="$(/usr/bin/python3 "$here/scripts/free_port.py")"
 
 # A virtual desktop of its own: the server picks a free display number.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &

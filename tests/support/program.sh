@@ -16,18 +16,7 @@ fail() {
 }
 
 # A port from 2000 to 9999 (the program's port box stops at 9999) that was free a moment ago.
-free_server_port() {
-  /usr/bin/python3 -c '
-import random, socket
-for port in random.sample(range(2000, 10000), 200):
-    with socket.socket() as probe:
-        try:
-            probe.bind(("0.0.0.0", port))
-        except OSError:
-            continue
-        print(port)
-        break'
-}
+free_server_port() { /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/../../scripts/free_port.py"; }
 
 # Settings that start the server on the port.
 server_settings() { printf '[FormMain]\nEnabled=1\nPort=%s\n' "$1"; }
