@@ -28,9 +28,9 @@ const QCommandLineOption SettingsOption(u"settings"_s,
 QList<QCommandLineOption> qtOwnOptions()
 {
     QList<QCommandLineOption> options;
-    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger",
-                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "style", "stylesheet",
-                             "display", "geometry"})
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry",
+          "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry"})
         options.append(QCommandLineOption(QString::fromLatin1(name), QString(), u"value"_s));
     for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
         options.append(QCommandLineOption(QString::fromLatin1(name)));

@@ -1,13 +1,13 @@
 #include "app/ProgramEntry.h"
 
-#include "base/AppInfo.h"
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
-#include "app/VantrelApplication.h"
-#include "base/log/LogMirror.h"
 #include "app/TerminationSignals.h"
+#include "app/VantrelApplication.h"
+#include "base/AppInfo.h"
+#include "base/log/LogMirror.h"
 #include "base/seams/ExceptionDisplay.h"
 #include "capture/TFormPreview.h"
 #include "desktop/ProgramIcon.h"
@@ -39,8 +39,7 @@ void CreateProgramWindows()
 }
 
 namespace {
-template <typename Window>
-void destroyWindow(Window *&window)
+template <typename Window> void destroyWindow(Window *&window)
 {
     delete window;
     window = nullptr;

@@ -1,7 +1,7 @@
 #include "app/TFormMain.h"
 
-#include "base/AppInfo.h"
 #include "app/Globals.h"
+#include "base/AppInfo.h"
 #include "base/widgets/Glyphs.h"
 #include "base/widgets/WindowStyles.h"
 #include "capture/CaptureDevice.h"

@@ -1,7 +1,7 @@
 // The plain-text commands: "SAY:", "MSG:" and "STATUS" ("QUIT" only closes).
-#include "base/AppInfo.h"
 #include "app/Globals.h"
 #include "app/TFormMain.h"
+#include "base/AppInfo.h"
 #include "base/seams/Seams.h"
 #include "base/widgets/WindowPlacement.h"
 #include "capture/TFormPreview.h"

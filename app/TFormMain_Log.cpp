@@ -14,10 +14,7 @@ void TFormMain::connectLogHandlers()
     onSignal(Button1, &QPushButton::clicked, &TFormMain::Button1Click);
 }
 
-void TFormMain::AddToLog(const QString &message)
-{
-    AddUntimedLine(logformat::TimeStampedLine(seams::Now(), message));
-}
+void TFormMain::AddToLog(const QString &message) { AddUntimedLine(logformat::TimeStampedLine(seams::Now(), message)); }
 
 void TFormMain::AddUntimedLine(const QString &line)
 {

@@ -57,10 +57,7 @@ void TFormMain::About1Click()
 
 void TFormMain::VisitVantrelHomepage1Click() { seams::OpenUrl(QUrl(MakerWebAddress + DownloadPagePath)); }
 
-void TFormMain::ListCamerasonQuillon1Click()
-{
-    seams::OpenUrl(directory::ListPageUrl());
-}
+void TFormMain::ListCamerasonQuillon1Click() { seams::OpenUrl(directory::ListPageUrl()); }
 
 void TFormMain::PublishcameraQuillon1Click()
 {

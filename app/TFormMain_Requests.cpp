@@ -43,7 +43,8 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     const QByteArray head = request::Head(text);
     if (LogRequests->isChecked()) {
         const QByteArray shown = viewerAccess_.Required() ? http::WithoutAuthorization(head) : head;
-        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") + Socket->PeerAddress());
+        AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") +
+                 Socket->PeerAddress());
     }
     countRequest(Socket->PeerAddress());
 
@@ -92,11 +93,13 @@ bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QBy
         return false;
     const QString peer = socket->PeerAddress();
     if (refusalLog_.ShouldLog(peer, seams::Now())) {
-        AddToLog(verdict == ViewerAccess::Verdict::AskForPassword
-                     ? QStringLiteral("Refused a request from %1: no or wrong viewer password").arg(peer)
-                     : QStringLiteral("Refused a plain-text request from %1: it cannot give the viewer password").arg(peer));
+        AddToLog(
+            verdict == ViewerAccess::Verdict::AskForPassword
+                ? QStringLiteral("Refused a request from %1: no or wrong viewer password").arg(peer)
+                : QStringLiteral("Refused a plain-text request from %1: it cannot give the viewer password").arg(peer));
     }
-    if (verdict == ViewerAccess::Verdict::Closed || !socket->WriteStreamThenClose(bufferOf(http::UnauthorizedResponse())))
+    if (verdict == ViewerAccess::Verdict::Closed ||
+        !socket->WriteStreamThenClose(bufferOf(http::UnauthorizedResponse())))
         socket->CloseConnection();
     return true;
 }
@@ -150,7 +153,8 @@ bool TFormMain::sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, co
     if (!reply.socket)
         return true; // gone while the answer was being made: nobody left to answer
     if (reply.withHttpHead) {
-        const auto keep = connection == PictureConnection::KeepOpen ? http::Connection::KeepAlive : http::Connection::Close;
+        const auto keep =
+            connection == PictureConnection::KeepOpen ? http::Connection::KeepAlive : http::Connection::Close;
         body = bufferOf(http::ResponseHead(contentType, body->size(), keep) + body->readAll());
     }
     return connection == PictureConnection::KeepOpen ? reply.socket->WriteStream(body)

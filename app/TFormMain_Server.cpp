@@ -26,7 +26,9 @@ void TFormMain::createServerSocket()
     // Only stream viewers wait for room to write: sends of whole answers go through WriteStream.
     ServerSocket->OnClientWrite = [this](QObject *, TCustomWinSocket *Socket) { Stream->Writable(Socket); };
     ServerSocket->OnClientError = [this](QObject *Sender, TCustomWinSocket *Socket, TErrorEvent ErrorEvent,
-                                         int &ErrorCode) { ServerSocketClientError(Sender, Socket, ErrorEvent, ErrorCode); };
+                                         int &ErrorCode) {
+        ServerSocketClientError(Sender, Socket, ErrorEvent, ErrorCode);
+    };
     // An error escaping a connection's handler is shown like any other, and the server goes on.
     SetSocketExceptionDisplay(ShowCurrentException);
 }
@@ -97,7 +99,8 @@ void TFormMain::BuildUrlList()
 void TFormMain::Button_CopyToClipboardClick()
 {
     if (!CheckBox->isChecked()) {
-        seams::ShowMessage(this, QStringLiteral("Warning"), QStringLiteral("The server must be enabled to create your URL"));
+        seams::ShowMessage(this, QStringLiteral("Warning"),
+                           QStringLiteral("The server must be enabled to create your URL"));
         return;
     }
     if (QLineEdit *edit = Url->lineEdit())

@@ -50,9 +50,10 @@ void TFormMain::AutoTimeChange()
 void TFormMain::queueTimedSnapshot()
 {
     QMetaObject::invokeMethod(this, Guarded([this] {
-        if (AutoCapture->isChecked())
-            TimerAutoTimer();
-    }), Qt::QueuedConnection);
+                                  if (AutoCapture->isChecked())
+                                      TimerAutoTimer();
+                              }),
+                              Qt::QueuedConnection);
 }
 
 void TFormMain::TimerAutoTimer()

@@ -42,8 +42,9 @@ void TFormMain::ViewerPassword1Click()
 void TFormMain::ViewerPasswordChosen()
 {
     applyViewerPassword();
-    AddToLog(viewerAccess_.Required() ? QStringLiteral("Viewer password set: viewers must give the user name and password")
-                                      : QStringLiteral("Viewer password removed: everyone may watch"));
+    AddToLog(viewerAccess_.Required()
+                 ? QStringLiteral("Viewer password set: viewers must give the user name and password")
+                 : QStringLiteral("Viewer password removed: everyone may watch"));
     const QString path = SettingsFileLocation();
     QDir().mkpath(QFileInfo(path).absolutePath());
     IniFile ini(path);

@@ -18,7 +18,8 @@ DriverEntry entryOf(int index, const DriverDescription &driver)
 CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatform> platform)
     : parentWindow_(parentWindow), platform_(std::move(platform))
 {
-    captureWindow_ = platform_->createCaptureWindow(parentWindow, QStringLiteral("My Capture Window"), QRect(0, 0, 300, 200));
+    captureWindow_ =
+        platform_->createCaptureWindow(parentWindow, QStringLiteral("My Capture Window"), QRect(0, 0, 300, 200));
     EnumerateDrivers();
     platform_->setDriverListener([this](const DriverChange &change) { driverChanged(change); });
 }
@@ -123,7 +124,10 @@ QString CaptureDevice::FrameSource()
     return platform_->frameSource();
 }
 
-void CaptureDevice::SetFrameListener(std::function<void()> listener) { platform_->setFrameListener(std::move(listener)); }
+void CaptureDevice::SetFrameListener(std::function<void()> listener)
+{
+    platform_->setFrameListener(std::move(listener));
+}
 
 void CaptureDevice::SetCameraListener(std::function<void(const QString &, bool)> listener)
 {
@@ -152,8 +156,7 @@ void CaptureDevice::driverChanged(const DriverChange &change)
 
 void CaptureDevice::dropLostDriversBut(int index)
 {
-    driverNames_.removeIf([&](const DriverEntry &entry) {
-        return entry.index != index && lostDrivers_.contains(entry.index);
-    });
+    driverNames_.removeIf(
+        [&](const DriverEntry &entry) { return entry.index != index && lostDrivers_.contains(entry.index); });
     lostDrivers_.removeIf([&](int each) { return each != index; });
 }

@@ -154,7 +154,8 @@ void TFormManualIP::Button1Click()
         publishUrls_->addItem(url);
         publishUrls_->setCurrentIndex(selected);
     }
-    seams::ShowMessage(this, u"Reminder"_s, u"Your entry has been added to the IP List.\nSelect it and you may now publish."_s);
+    seams::ShowMessage(this, u"Reminder"_s,
+                       u"Your entry has been added to the IP List.\nSelect it and you may now publish."_s);
     close();
 }
 

@@ -16,28 +16,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString HelpText =
-    u"Quillon Public Webcam List\n\n"
-    u"   This function will publish your webcam to a webpage\n"
-    u"hosted by the author of Vantrel for free of charge.\n"
-    u"By filling out the information on the Publish Control \n"
-    u"Panel, you will be posted on the Public Webcam List.\n\n"
-    u"    Your listing will be on the public webcam site until you disable it.\n"
-    u"After that point, you are required to re-publish your listing if\n"
-    u"desired. This is just a free opprotunity to gain exposure to your\n"
-    u"webcam.... Enjoy!"_s;
+const QString HelpText = u"Quillon Public Webcam List\n\n"
+                         u"   This function will publish your webcam to a webpage\n"
+                         u"hosted by the author of Vantrel for free of charge.\n"
+                         u"By filling out the information on the Publish Control \n"
+                         u"Panel, you will be posted on the Public Webcam List.\n\n"
+                         u"    Your listing will be on the public webcam site until you disable it.\n"
+                         u"After that point, you are required to re-publish your listing if\n"
+                         u"desired. This is just a free opprotunity to gain exposure to your\n"
+                         u"webcam.... Enjoy!"_s;
 
-const QString PrivateAddressText =
-    u"The IP for the URL you have chosen is a private non-routeable ip address.\n"
-    u"Please select the correct IP address from the list.\n"
-    u"If this is the only IP listed, then you are behind a firewall.\n"
-    u"If you know your IP address, press the Manual IP button to enter your own"_s;
+const QString PrivateAddressText = u"The IP for the URL you have chosen is a private non-routeable ip address.\n"
+                                   u"Please select the correct IP address from the list.\n"
+                                   u"If this is the only IP listed, then you are behind a firewall.\n"
+                                   u"If you know your IP address, press the Manual IP button to enter your own"_s;
 
 // Only the two ranges home routers hand out most are refused; the test is on the URL's text.
-bool isPrivateUrl(const QString &url)
-{
-    return url.left(14) == u"http://192.168"_s || url.left(10) == u"http://10."_s;
-}
+bool isPrivateUrl(const QString &url) { return url.left(14) == u"http://192.168"_s || url.left(10) == u"http://10."_s; }
 
 } // namespace
 
@@ -71,7 +66,9 @@ void TFormPublish::createClientSocket()
     ClientSocket = new TClientSocket(this);
     ClientSocket->SetClientType(TClientType::ctNonBlocking);
     ClientSocket->SetPort(0);
-    ClientSocket->OnConnect = [this](QObject *Sender, TCustomWinSocket *Socket) { ClientSocketConnect(Sender, Socket); };
+    ClientSocket->OnConnect = [this](QObject *Sender, TCustomWinSocket *Socket) {
+        ClientSocketConnect(Sender, Socket);
+    };
     ClientSocket->OnRead = [this](QObject *Sender, TCustomWinSocket *Socket) { ClientSocketRead(Sender, Socket); };
     ClientSocket->OnDisconnect = [this](QObject *Sender, TCustomWinSocket *Socket) {
         ClientSocketDisconnect(Sender, Socket);
@@ -141,8 +138,9 @@ void TFormPublish::Button_PublishClick()
 
 QByteArray TFormPublish::requestBody() const
 {
-    return "url=" + EncodeFormValue(UrlBox->currentText()) + "&description=" +
-           EncodeFormValue(Edit_Description->text()) + "&handle=" + EncodeFormValue(Edit_Handle->text()) + '\n';
+    return "url=" + EncodeFormValue(UrlBox->currentText()) +
+           "&description=" + EncodeFormValue(Edit_Description->text()) +
+           "&handle=" + EncodeFormValue(Edit_Handle->text()) + '\n';
 }
 
 void TFormPublish::ClientSocketConnect(QObject *, TCustomWinSocket *Socket)

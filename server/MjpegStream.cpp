@@ -64,7 +64,8 @@ void MjpegStream::AddViewer(TCustomWinSocket *socket, const QByteArray &firstPic
 
 bool MjpegStream::IsViewer(const TCustomWinSocket *socket) const
 {
-    return std::any_of(viewers_.begin(), viewers_.end(), [socket](const auto &viewer) { return viewer->socket == socket; });
+    return std::any_of(viewers_.begin(), viewers_.end(),
+                       [socket](const auto &viewer) { return viewer->socket == socket; });
 }
 
 MjpegStream::Viewer *MjpegStream::find(const TCustomWinSocket *socket)
@@ -139,7 +140,10 @@ void MjpegStream::afterSends(qint64 pictureBytes, int viewers)
     dropGone();
 }
 
-bool MjpegStream::hasWork(const Viewer &viewer) { return viewer.offset < viewer.sending.size() || !viewer.waiting.isEmpty(); }
+bool MjpegStream::hasWork(const Viewer &viewer)
+{
+    return viewer.offset < viewer.sending.size() || !viewer.waiting.isEmpty();
+}
 
 qint64 MjpegStream::sendOn(Viewer &viewer)
 {
@@ -160,7 +164,8 @@ qint64 MjpegStream::sendOn(Viewer &viewer)
         // Held here: a failing send closes the connection, and its handler empties the entry.
         const QByteArray sending = viewer.sending;
         // A window onto the shared bytes, not a copy of them.
-        const QByteArray rest = QByteArray::fromRawData(sending.constData() + viewer.offset, sending.size() - viewer.offset);
+        const QByteArray rest =
+            QByteArray::fromRawData(sending.constData() + viewer.offset, sending.size() - viewer.offset);
         const int taken = socket->WriteText(rest);
         // -1: the socket is full and its write notice will come; 0: it is closed.
         if (taken <= 0)

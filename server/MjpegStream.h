@@ -58,7 +58,7 @@ private:
         QPointer<TCustomWinSocket> socket;
         QByteArray sending; // the part being sent, shared with every other viewer
         qsizetype offset = 0;
-        QByteArray waiting; // the newest part not begun yet
+        QByteArray waiting;      // the newest part not begun yet
         qint64 waitingBytes = 0; // its picture's size
         std::chrono::steady_clock::time_point lastTaken;
     };

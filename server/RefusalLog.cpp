@@ -25,5 +25,6 @@ bool RefusalLog::ShouldLog(const QString &address, const QDateTime &now)
 
 void RefusalLog::forgetQuietAddresses(const QDateTime &now)
 {
-    lastLogged_.removeIf([&now](QHash<QString, QDateTime>::iterator entry) { return !withinQuietTime(entry.value(), now); });
+    lastLogged_.removeIf(
+        [&now](QHash<QString, QDateTime>::iterator entry) { return !withinQuietTime(entry.value(), now); });
 }

@@ -14,7 +14,7 @@ public:
     enum class Verdict {
         Admitted,
         AskForPassword, // an HTTP request without the right credentials: 401, then close
-        Closed, // a plain-text command or a request without an HTTP version: close unanswered
+        Closed,         // a plain-text command or a request without an HTTP version: close unanswered
     };
 
     // An empty password lets everyone watch, whatever the user name.

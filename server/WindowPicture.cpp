@@ -43,9 +43,6 @@ QImage ClientArea(QWidget *window)
     return picture;
 }
 
-QByteArray ClientAreaJpeg(QWidget *window)
-{
-    return EncodeJpeg(ClientArea(window), Quality).value_or(QByteArray());
-}
+QByteArray ClientAreaJpeg(QWidget *window) { return EncodeJpeg(ClientArea(window), Quality).value_or(QByteArray()); }
 
 } // namespace windowpicture

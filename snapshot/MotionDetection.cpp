@@ -10,10 +10,7 @@ namespace {
 constexpr int White = 3 * 255;
 
 // 32-bit pixels whose low three bytes of the value are the colour channels.
-bool isXrgb(QImage::Format format)
-{
-    return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32;
-}
+bool isXrgb(QImage::Format format) { return format == QImage::Format_RGB32 || format == QImage::Format_ARGB32; }
 
 // Frames are normally RGB32 already; anything else is compared through a converted copy.
 QImage asXrgb(const QImage &image)
@@ -21,15 +18,9 @@ QImage asXrgb(const QImage &image)
     return isXrgb(image.format()) ? image : image.convertToFormat(QImage::Format_RGB32);
 }
 
-int brightness(QRgb pixel)
-{
-    return static_cast<int>((pixel & 0xff) + ((pixel >> 8) & 0xff) + ((pixel >> 16) & 0xff));
-}
+int brightness(QRgb pixel) { return static_cast<int>((pixel & 0xff) + ((pixel >> 8) & 0xff) + ((pixel >> 16) & 0xff)); }
 
-const QRgb *row(const QImage &image, int y)
-{
-    return reinterpret_cast<const QRgb *>(image.constScanLine(y));
-}
+const QRgb *row(const QImage &image, int y) { return reinterpret_cast<const QRgb *>(image.constScanLine(y)); }
 
 // One row of sample points; `current` may be null or shorter than `previous`.
 int countRow(const QRgb *current, int currentWidth, const QRgb *previous, int width, int threshold)
@@ -45,10 +36,7 @@ int countRow(const QRgb *current, int currentWidth, const QRgb *previous, int wi
 
 } // namespace
 
-int ThresholdFor(int sensitivity)
-{
-    return (100 - sensitivity) * 3;
-}
+int ThresholdFor(int sensitivity) { return (100 - sensitivity) * 3; }
 
 std::optional<int> CountUnmatchedAreas(const QImage &current, const QImage &previous, int threshold)
 {

@@ -12,15 +12,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-[[noreturn]] void refuse(const QString &reason)
-{
-    throw Exception(u"Cannot save snapshot: "_s + reason);
-}
+[[noreturn]] void refuse(const QString &reason) { throw Exception(u"Cannot save snapshot: "_s + reason); }
 
-[[noreturn]] void refuse(const QString &path, const QString &reason)
-{
-    refuse(path + u": "_s + reason);
-}
+[[noreturn]] void refuse(const QString &path, const QString &reason) { refuse(path + u": "_s + reason); }
 
 bool writable(const QFileInfo &info)
 {

@@ -6,10 +6,7 @@ namespace snapshotname {
 
 namespace {
 
-bool isTrimmed(QChar c)
-{
-    return c.unicode() <= u' ';
-}
+bool isTrimmed(QChar c) { return c.unicode() <= u' '; }
 
 } // namespace
 
@@ -24,10 +21,7 @@ QString TrimmedName(const QString &text)
     return text.sliced(first, end - first);
 }
 
-QString TimeStamp(const QDateTime &time)
-{
-    return QLocale::c().toString(time, QStringLiteral("MM-dd-yy hh.mm.ss"));
-}
+QString TimeStamp(const QDateTime &time) { return QLocale::c().toString(time, QStringLiteral("MM-dd-yy hh.mm.ss")); }
 
 QString SnapshotName(const QString &manualText, const QDateTime &now)
 {
@@ -35,9 +29,6 @@ QString SnapshotName(const QString &manualText, const QDateTime &now)
     return (base.isEmpty() ? TimeStamp(now) : base) + QStringLiteral(".jpg");
 }
 
-QString WithFolderSeparator(const QString &folder)
-{
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
+QString WithFolderSeparator(const QString &folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
 
 } // namespace snapshotname

@@ -43,10 +43,7 @@ void TFormSnapshotSettings::showEvent(QShowEvent *event)
     FormShow();
 }
 
-void TFormSnapshotSettings::closeEvent(QCloseEvent *event)
-{
-    event->setAccepted(FormClose());
-}
+void TFormSnapshotSettings::closeEvent(QCloseEvent *event) { event->setAccepted(FormClose()); }
 
 bool TFormSnapshotSettings::eventFilter(QObject *watched, QEvent *event)
 {
@@ -89,10 +86,7 @@ void TFormSnapshotSettings::setOwnerEnabled(bool enabled)
         owner_->setEnabled(enabled);
 }
 
-void TFormSnapshotSettings::Button1Click()
-{
-    close();
-}
+void TFormSnapshotSettings::Button1Click() { close(); }
 
 void TFormSnapshotSettings::Button2Click()
 {

@@ -1,8 +1,8 @@
 #include "stats/TFormChart.h"
 
-#include "stats/MainChartTimer.h"
 #include "base/seams/ExceptionDisplay.h"
 #include "base/widgets/WindowStyles.h"
+#include "stats/MainChartTimer.h"
 #include "stats/RequestCount.h"
 
 #include <QCategoryAxis>

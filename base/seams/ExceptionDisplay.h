@@ -14,8 +14,7 @@ void ShowCurrentException();
 // Wraps an event handler so that an error escaping it is shown by the
 // exception display right here, instead of unwinding through the GUI
 // library's frames, which are not built to pass exceptions on.
-template <typename... Args, typename Handler>
-auto Guarded(Handler handler)
+template <typename... Args, typename Handler> auto Guarded(Handler handler)
 {
     return [handler = std::move(handler)](Args... args) {
         try {

@@ -5,11 +5,9 @@
 
 // A seam is one replaceable function: production code calls it, a test may
 // install a replacement for the duration of a scope.
-template <typename Signature>
-class Seam;
+template <typename Signature> class Seam;
 
-template <typename Result, typename... Args>
-class Seam<Result(Args...)> {
+template <typename Result, typename... Args> class Seam<Result(Args...)> {
 public:
     using Function = std::function<Result(Args...)>;
 
@@ -31,8 +29,7 @@ private:
 };
 
 // Installs a replacement and restores production behaviour when it goes out of scope.
-template <typename Signature>
-class ScopedSeam {
+template <typename Signature> class ScopedSeam {
 public:
     ScopedSeam(Seam<Signature> &seam, typename Seam<Signature>::Function replacement) : seam_(seam)
     {

@@ -27,7 +27,8 @@ int runBox(QMessageBox &box)
 // links or pictures.
 void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
 {
-    QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok, owner ? owner : QApplication::activeWindow());
+    QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok,
+                    owner ? owner : QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     runBox(box);

@@ -26,20 +26,11 @@ struct IniFile::Location {
 
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n'; }
 
-bool isBlank(QChar c)
-{
-    return c.unicode() < 128 && isBlank(static_cast<char>(c.unicode()));
-}
+bool isBlank(QChar c) { return c.unicode() < 128 && isBlank(static_cast<char>(c.unicode())); }
 
-bool isQuote(QChar c)
-{
-    return c == u'"' || c == u'\'';
-}
+bool isQuote(QChar c) { return c == u'"' || c == u'\''; }
 
 bool hasMatchingQuotes(QStringView text)
 {

@@ -34,8 +34,7 @@ QSize frameSize(const QWidget *window)
 }
 
 // The window's helper of this kind, if it has one.
-template <typename Helper>
-Helper *helperOf(const QWidget *window)
+template <typename Helper> Helper *helperOf(const QWidget *window)
 {
     for (QObject *child : window->children())
         if (auto *helper = dynamic_cast<Helper *>(child))
@@ -169,10 +168,7 @@ private:
 
 QRect OuterRect(const QWidget *window) { return window->geometry().marginsAdded(frameMargins(window)); }
 
-void ResizeOuter(QWidget *window, QSize outer)
-{
-    FrameFollower::of(window)->resizeTo(outer);
-}
+void ResizeOuter(QWidget *window, QSize outer) { FrameFollower::of(window)->resizeTo(outer); }
 
 void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
 {

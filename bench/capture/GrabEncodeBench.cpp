@@ -53,7 +53,8 @@ std::vector<unsigned char> copyPixels(const QImage &image)
 {
     std::vector<unsigned char> pixels(static_cast<size_t>(image.width()) * image.height() * 4);
     for (int y = 0; y < image.height(); ++y)
-        std::copy_n(image.constScanLine(y), image.width() * 4, pixels.data() + static_cast<size_t>(y) * image.width() * 4);
+        std::copy_n(image.constScanLine(y), image.width() * 4,
+                    pixels.data() + static_cast<size_t>(y) * image.width() * 4);
     return pixels;
 }
 

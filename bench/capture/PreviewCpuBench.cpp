@@ -58,6 +58,7 @@ int main(int argc, char **argv)
     const double used = cpuSeconds() - before;
     std::printf("preview %dx%d every %d ms on %s for %.1f s: CPU %.2f%% of one core\n", device.CaptureWindow()->width(),
                 device.CaptureWindow()->height(), device.PreviewRate, qPrintable(QGuiApplication::platformName()),
-                static_cast<double>(wall.elapsed()) / 1000.0, used * 100.0 / (static_cast<double>(wall.elapsed()) / 1000.0));
+                static_cast<double>(wall.elapsed()) / 1000.0,
+                used * 100.0 / (static_cast<double>(wall.elapsed()) / 1000.0));
     return 0;
 }

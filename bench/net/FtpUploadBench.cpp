@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     }
     const qint64 bytes = QFileInfo(args.at(4)).size();
     const double seconds = static_cast<double>(uploadNs) / 1e9;
-    std::printf("bytes %lld seconds %.3f MB/s %.1f peak_rss_growth_kib %ld\n", static_cast<long long>(bytes),
-                seconds, static_cast<double>(bytes) / 1e6 / seconds, StatusKiB("VmHWM") - baselineKiB);
+    std::printf("bytes %lld seconds %.3f MB/s %.1f peak_rss_growth_kib %ld\n", static_cast<long long>(bytes), seconds,
+                static_cast<double>(bytes) / 1e6 / seconds, StatusKiB("VmHWM") - baselineKiB);
     return 0;
 }

@@ -8,10 +8,10 @@
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "app/VantrelApplication.h"
-#include "capture/CapturePlatformFactory.h"
-#include "capture/gstreamer/CaptureSource.h"
 #include "capture/CaptureDevice.h"
+#include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"
+#include "capture/gstreamer/CaptureSource.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
 #include "server/MjpegStream.h"
 
@@ -55,7 +55,8 @@ int main(int argc, char **argv)
     QObject::connect(&report, &QTimer::timeout, [] {
         std::printf("frames %llu encodes %llu viewers %d\n",
                     static_cast<unsigned long long>(Capture->SaveFrameToMemory().serial),
-                    static_cast<unsigned long long>(FormMain->FrameJpeg->encodeCount()), FormMain->Stream->ViewerCount());
+                    static_cast<unsigned long long>(FormMain->FrameJpeg->encodeCount()),
+                    FormMain->Stream->ViewerCount());
         std::fflush(stdout);
     });
     report.start(1000);

@@ -140,7 +140,7 @@ int main(int argc, char **argv)
         ::close(viewer.handle);
     }
     std::sort(fps.begin(), fps.end());
-    std::printf("fps min %.1f median %.1f frames %lld connections %d/%d\n", fps.front(), fps[fps.size() / 2], total, open,
-                count);
+    std::printf("fps min %.1f median %.1f frames %lld connections %d/%d\n", fps.front(), fps[fps.size() / 2], total,
+                open, count);
     return 0;
 }

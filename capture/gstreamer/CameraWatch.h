@@ -2,8 +2,8 @@
 
 #include "capture/gstreamer/GstRefs.h"
 
-#include <vector>
 #include <QObject>
+#include <vector>
 
 #include <functional>
 #include <memory>

@@ -50,7 +50,8 @@ CapturedFrame wrapSample(GstSample *sample, quint64 serial)
     GstVideoInfo info;
     GstBuffer *buffer = gst_sample_get_buffer(sample);
     GstCaps *caps = gst_sample_get_caps(sample);
-    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) || GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGRx)
+    if (!buffer || !caps || !gst_video_info_from_caps(&info, caps) ||
+        GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGRx)
         return frame;
     auto *mapped = new GstVideoFrame;
     if (!gst_video_frame_map(mapped, &info, buffer, GST_MAP_READ)) {

@@ -5,7 +5,7 @@
 namespace {
 
 // Sizes offered by the test pattern, and the one every source starts with when it has it.
-constexpr QSize PatternSizes[] = {{160, 120}, {176, 144}, {320, 240}, {352, 288},   {640, 480},
+constexpr QSize PatternSizes[] = {{160, 120}, {176, 144},  {320, 240},  {352, 288},  {640, 480},
                                   {800, 600}, {1024, 768}, {1280, 720}, {1920, 1080}};
 constexpr QSize StartSize{320, 240};
 
@@ -19,7 +19,7 @@ QString propertyText(const GstStructure *properties, const char *key)
 QString deviceVersion(GstDevice *device)
 {
     std::unique_ptr<GstStructure, decltype(&gst_structure_free)> properties(gst_device_get_properties(device),
-                                                                             &gst_structure_free);
+                                                                            &gst_structure_free);
     const QString api = propertyText(properties.get(), "device.api");
     QString driver = propertyText(properties.get(), "v4l2.device.driver");
     guint version = 0;
@@ -33,7 +33,7 @@ QString deviceVersion(GstDevice *device)
 QString deviceOrigin(GstDevice *device, const QString &name)
 {
     std::unique_ptr<GstStructure, decltype(&gst_structure_free)> properties(gst_device_get_properties(device),
-                                                                             &gst_structure_free);
+                                                                            &gst_structure_free);
     const QString path = propertyText(properties.get(), "device.path");
     return path.isEmpty() ? name : path;
 }
@@ -119,8 +119,8 @@ SourceSize CaptureSource::preferredSize() const
 
 gstref::Element CaptureSource::makeElement(const QString &pattern) const
 {
-    GstElement *made = device_ ? gst_device_create_element(device_.get(), nullptr)
-                               : gst_element_factory_make("videotestsrc", nullptr);
+    GstElement *made =
+        device_ ? gst_device_create_element(device_.get(), nullptr) : gst_element_factory_make("videotestsrc", nullptr);
     if (!made)
         return {};
     gstref::Element element(GST_ELEMENT(gst_object_ref_sink(made)));

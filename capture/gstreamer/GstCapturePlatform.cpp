@@ -142,10 +142,7 @@ void GstCapturePlatform::showSourceDialog(QWidget *owner)
         chosenPatterns_.insert(index, chooser.chosenPattern());
 }
 
-CapturedFrame GstCapturePlatform::currentFrame()
-{
-    return session_ ? session_->newestFrame() : CapturedFrame{};
-}
+CapturedFrame GstCapturePlatform::currentFrame() { return session_ ? session_->newestFrame() : CapturedFrame{}; }
 
 QString GstCapturePlatform::frameSource()
 {

@@ -63,7 +63,8 @@ void SourceChooser::addPatternChoice()
     GParamSpec *property = g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern");
     GEnumClass *patterns = G_PARAM_SPEC_ENUM(property)->enum_class;
     for (guint i = 0; i < patterns->n_values; ++i)
-        choice->addItem(QString::fromUtf8(patterns->values[i].value_name), QString::fromUtf8(patterns->values[i].value_nick));
+        choice->addItem(QString::fromUtf8(patterns->values[i].value_name),
+                        QString::fromUtf8(patterns->values[i].value_nick));
     choice->setCurrentIndex(choice->findData(pattern_));
 
     const QString before = pattern_;

@@ -13,9 +13,6 @@ int Code(const QByteArray &line)
     return ok ? code : 0;
 }
 
-bool Continues(const QByteArray &line)
-{
-    return line.startsWith(' ') || (line.size() >= 4 && line.at(3) == '-');
-}
+bool Continues(const QByteArray &line) { return line.startsWith(' ') || (line.size() >= 4 && line.at(3) == '-'); }
 
 } // namespace FtpReply

@@ -77,7 +77,8 @@ bool TNMFTP::OpenActive(TPowersock &data)
 
 bool TNMFTP::Store(const QString &localFile, const QString &remoteName)
 {
-    const QString command = QStringLiteral("STOR ") + (remoteName.isEmpty() ? QFileInfo(localFile).fileName() : remoteName);
+    const QString command =
+        QStringLiteral("STOR ") + (remoteName.isEmpty() ? QFileInfo(localFile).fileName() : remoteName);
     StatusMessage(1, command);
     Transaction(command);
     if (!FtpReply::Within(ReplyNumber(), 301, 599))

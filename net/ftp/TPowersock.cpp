@@ -9,7 +9,9 @@
 #include <algorithm>
 
 TPowersock::TPowersock(QObject *owner)
-    : QObject(owner), notifiers_(this, [this] { Readable(); }, [this] { Writable(); }), ioBuffer_(BlockBytes, '\0')
+    : QObject(owner), notifiers_(
+                          this, [this] { Readable(); }, [this] { Writable(); }),
+      ioBuffer_(BlockBytes, '\0')
 {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] { TimerFired(); });

@@ -16,8 +16,8 @@
 
 // The program's nine windows inside a test, with a settings file in a
 // temporary folder, recorded message boxes, a fixed clock and a scripted
-// capture platform (or the real one, for the moving test pattern). start() shows the main window, which runs the first-show
-// initialisation; the windows are destroyed with the fixture.
+// capture platform (or the real one, for the moving test pattern). start() shows the main window, which runs the
+// first-show initialisation; the windows are destroyed with the fixture.
 class ProgramFixture {
 public:
     enum class CaptureKind { Scripted, System };

@@ -65,10 +65,7 @@ public:
     }
     void showFormatDialog(QWidget *) override { record(QStringLiteral("format dialog")); }
     void showSourceDialog(QWidget *) override { record(QStringLiteral("source dialog")); }
-    CapturedFrame currentFrame() override
-    {
-        return connected_ ? script_->frame : CapturedFrame{};
-    }
+    CapturedFrame currentFrame() override { return connected_ ? script_->frame : CapturedFrame{}; }
     QString frameSource() override { return QStringLiteral("scripted source"); }
     void setFrameListener(std::function<void()> listener) override { script_->frameArrived = std::move(listener); }
 

@@ -159,8 +159,8 @@ void TestBlackBox::loadingCreatesNoFolder()
     QTemporaryDir home;
     const QString config = home.filePath(u"config"_s);
     QVERIFY(QDir().mkpath(config) && QDir().mkpath(home.filePath(u"cache"_s)));
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                          QFile::WriteOther | QFile::ExeOther;
+    const auto everyone =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     for (const QString &folder : {home.path(), config, home.filePath(u"cache"_s)})
         QFile::setPermissions(folder, everyone);
     const auto closed = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;

@@ -173,8 +173,8 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
         DesktopRun run(desktop_, saved);
         QVERIFY2(run.start(), qPrintable(run.log()));
         // The 320x240 test pattern in a frame of 15 by 30 more, from the start.
-        QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270", qPrintable(run.previewTrouble(port)),
-                                  15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270",
+                                  qPrintable(run.previewTrouble(port)), 15000);
         QCOMPARE(run.rectOf(PreviewTitle), QRect(0, 0, 335, 270));
         if (start == 0) {
             // Where the window manager puts it, or right of the preview when that is under it.

@@ -94,8 +94,7 @@ void TestEventLog::linesOfOneSecondKeepTheirOrder()
     CreateProgramWindows();
     FormMain->AddToLog(u"first"_s);
     FormMain->AddToLog(u"second"_s);
-    QCOMPARE(FormMain->LogLines(),
-             QStringList({u"12-07-26 14:05:09: first"_s, u"12-07-26 14:05:09: second"_s}));
+    QCOMPARE(FormMain->LogLines(), QStringList({u"12-07-26 14:05:09: first"_s, u"12-07-26 14:05:09: second"_s}));
 }
 
 void TestEventLog::clearingAnEmptyLogLogsNothing()
@@ -165,7 +164,9 @@ void TestEventLog::exportWritesTheViewWithCrLf()
         expected += line.toUtf8() + "\r\n";
     QCOMPARE(readFile(path), expected);
     QVERIFY(expected.startsWith("- Vantrel v1.4.3\r\n"));
-    QVERIFY(expected.endsWith("12-07-26 14:05:09: \xc3\xbc" "n\xc3\xaf" "code line\r\n"));
+    QVERIFY(expected.endsWith("12-07-26 14:05:09: \xc3\xbc"
+                              "n\xc3\xaf"
+                              "code line\r\n"));
     QCOMPARE(FormMain->LogLines().size(), 13);
 }
 

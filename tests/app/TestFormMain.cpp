@@ -89,7 +89,8 @@ void TestFormMain::startUpLogWithoutCaptureDriver()
 void TestFormMain::startUpWithDriversFillsSourceMenu()
 {
     ProgramFixture program;
-    program.capture->drivers = {{u"Camera A"_s, u"v4l2 6.1"_s}, {u"Camera B"_s, u"v4l2 6.1"_s}, {u"Pattern"_s, u"1.22"_s}};
+    program.capture->drivers = {
+        {u"Camera A"_s, u"v4l2 6.1"_s}, {u"Camera B"_s, u"v4l2 6.1"_s}, {u"Pattern"_s, u"1.22"_s}};
     program.capture->overlaySupported = true;
     program.start();
 
@@ -104,9 +105,8 @@ void TestFormMain::startUpWithDriversFillsSourceMenu()
     QCOMPARE(countLines(Stamp + u"Toggled hardware overlay to ON"_s), 1);
     QCOMPARE(countLines(Stamp + u"Capture driver does not support Hardware Overlay! Disabled"_s), 0);
     // Connect, fit, preview at the rate, then the overlay request of start-up.
-    QCOMPARE(program.capture->calls,
-             QStringList({u"create My Capture Window"_s, u"connect 0"_s, u"overlay off"_s, u"rate 66"_s,
-                          u"preview on"_s, u"overlay on"_s}));
+    QCOMPARE(program.capture->calls, QStringList({u"create My Capture Window"_s, u"connect 0"_s, u"overlay off"_s,
+                                                  u"rate 66"_s, u"preview on"_s, u"overlay on"_s}));
     QCOMPARE(Capture->CaptureWindow()->size(), QSize(320, 240));
 }
 
@@ -120,10 +120,12 @@ void TestFormMain::windowsAreCreatedInOrderWithTheirStyles_data()
     QTest::addColumn<bool>("hasCloseBox");
     QTest::addColumn<bool>("tool");
 
-    QTest::newRow("preview") << 1 << u"TFormPreview"_s << u"Capture Preview"_s << QSize(313, 231) << false << false << true;
-    QTest::newRow("chart") << 2 << u"TFormChart"_s << u"Vantrel Statistics"_s << QSize(622, 194) << false << true << true;
-    QTest::newRow("addresses") << 3 << u"TFormRequestedIPs"_s << u"Last 10 Requesting IP's"_s << QSize(368, 163)
-                               << true << true << false;
+    QTest::newRow("preview") << 1 << u"TFormPreview"_s << u"Capture Preview"_s << QSize(313, 231) << false << false
+                             << true;
+    QTest::newRow("chart") << 2 << u"TFormChart"_s << u"Vantrel Statistics"_s << QSize(622, 194) << false << true
+                           << true;
+    QTest::newRow("addresses") << 3 << u"TFormRequestedIPs"_s << u"Last 10 Requesting IP's"_s << QSize(368, 163) << true
+                               << true << false;
     QTest::newRow("bandwidth") << 4 << u"TFormBandwidth"_s << u"Bandwidth"_s << QSize(230, 54) << true << true << false;
     QTest::newRow("publish") << 5 << u"TFormPublish"_s << u"Publish Control Panel"_s << QSize(306, 162) << true << true
                              << false;
@@ -146,7 +148,7 @@ void TestFormMain::windowsAreCreatedInOrderWithTheirStyles()
 
     ProgramFixture program;
     CreateProgramWindows();
-    const QList<QWidget *> windows = {FormMain,  FormPreview,  FormChart, FormRequestedIPs,    FormBandwidth,
+    const QList<QWidget *> windows = {FormMain,    FormPreview,  FormChart, FormRequestedIPs,    FormBandwidth,
                                       FormPublish, FormManualIP, FormHide,  FormSnapshotSettings};
     QWidget *window = windows.at(order);
     QCOMPARE(QString::fromLatin1(window->metaObject()->className()), className);
@@ -212,8 +214,9 @@ void TestFormMain::groupsHaveTheirPlaces()
     ProgramFixture program;
     CreateProgramWindows();
     const QList<std::pair<QString, QRect>> groups{
-        {u"GroupBox1"_s, {0, 8, 161, 89}},    {u"GroupBox3"_s, {168, 8, 193, 89}}, {u"UrlBox"_s, {0, 98, 361, 43}},
-        {u"GroupBoxJpeg"_s, {0, 144, 361, 41}}, {u"GroupBox4"_s, {0, 188, 361, 68}}, {u"GroupBox2"_s, {0, 254, 361, 167}},
+        {u"GroupBox1"_s, {0, 8, 161, 89}},   {u"GroupBox3"_s, {168, 8, 193, 89}},
+        {u"UrlBox"_s, {0, 98, 361, 43}},     {u"GroupBoxJpeg"_s, {0, 144, 361, 41}},
+        {u"GroupBox4"_s, {0, 188, 361, 68}}, {u"GroupBox2"_s, {0, 254, 361, 167}},
     };
     for (const auto &[name, place] : groups)
         QCOMPARE(FormMain->findChild<QWidget *>(name)->geometry(), place);
@@ -226,8 +229,8 @@ void TestFormMain::menuTree()
     QCOMPARE(actionTexts(FormMain->MainMenu1->actions()),
              QStringList({u"&File"_s, u"Video &Options"_s, u"Video Sour&ce"_s, u"S&tatistics"_s, u"&Publish"_s,
                           u"&Hide"_s, u"&Help"_s}));
-    QCOMPARE(actionTexts(FormMain->File->actions()),
-             QStringList({u"&Save settings as default"_s, u"&Load Defaults"_s, u"-"_s, u"E&xit"_s, u"Viewer &Password..."_s}));
+    QCOMPARE(actionTexts(FormMain->File->actions()), QStringList({u"&Save settings as default"_s, u"&Load Defaults"_s,
+                                                                  u"-"_s, u"E&xit"_s, u"Viewer &Password..."_s}));
     QCOMPARE(actionTexts(FormMain->Options->actions()),
              QStringList({u"Format (Image Size)"_s, u"Source"_s, u"-"_s, u"Hardware Overlay"_s}));
     QCOMPARE(actionTexts(FormMain->Stastistics1->actions()),

@@ -104,7 +104,8 @@ void TestFrameGrab::missingFrameStopsOnlyWhatRuns()
     ProgramWithCamera program;
     FormMain->AutoCapture->setChecked(true);
     FormMain->GrabFrame();
-    QCOMPARE(lastLines(2), QStringList({Stamp + u"Could not find scripted source"_s, Stamp + u"Stopping autocapture!!!"_s}));
+    QCOMPARE(lastLines(2),
+             QStringList({Stamp + u"Could not find scripted source"_s, Stamp + u"Stopping autocapture!!!"_s}));
     FormMain->GrabFrame();
     QCOMPARE(lastLines(1), QStringList({Stamp + u"Could not find scripted source"_s}));
     QCOMPARE(program.messages.messages.size(), 2);

@@ -81,21 +81,22 @@ QByteArray freshFile(int port, int quality, int autoTime, QPoint position, bool 
 {
     return QStringLiteral("[FormMain]\nPort=%1\nJPEGQuality=%2\nAutoTime=%3\nTop=%4\nLeft=%5\nEnabled=%6\n"
                           "AutoCapture=%7\n")
-        .arg(port)
-        .arg(quality)
-        .arg(autoTime)
-        .arg(position.y())
-        .arg(position.x())
-        .arg(enabled ? 1 : 0)
-        .arg(autoCapture ? 1 : 0)
-        .toUtf8() + defaultSnapshotSection("\n");
+               .arg(port)
+               .arg(quality)
+               .arg(autoTime)
+               .arg(position.y())
+               .arg(position.x())
+               .arg(enabled ? 1 : 0)
+               .arg(autoCapture ? 1 : 0)
+               .toUtf8() +
+           defaultSnapshotSection("\n");
 }
 
 // The file without the sections of the other windows, which their own suites check.
 QByteArray mainWindowPart(const QByteArray &file)
 {
     static const QList<QByteArray> otherSections{"[FormPublish]", "[FormChart]", "[FormBandwidth]",
-                                                  "[FormRequestedIPs]"};
+                                                 "[FormRequestedIPs]"};
     QByteArray kept;
     bool skipping = false;
     for (qsizetype start = 0; start < file.size();) {

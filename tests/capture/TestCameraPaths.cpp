@@ -50,8 +50,8 @@ QStringList sourceItems()
 {
     QStringList items;
     for (QAction *item : FormMain->Source->actions()) {
-        const QString name = item->text().startsWith(u"Built-in Test Pattern"_s) ? u"pattern"_s
-                                                                                 : item->text().section(u',', 0, 0);
+        const QString name =
+            item->text().startsWith(u"Built-in Test Pattern"_s) ? u"pattern"_s : item->text().section(u',', 0, 0);
         items.append(name + u':' + QString::number(item->isChecked()));
     }
     return items;
@@ -97,8 +97,8 @@ void TestCameraPaths::sourceMenuListsTheCamerasThenThePattern()
         checks.append(item->isChecked());
     }
     QCOMPARE(captions.size(), 3);
-    QCOMPARE(captions.mid(0, 2), QStringList({u"Fake Camera, fakecam 6.1.1 (v4l2)"_s,
-                                              u"Fake MJPEG Camera, fakecam 6.1.1 (v4l2)"_s}));
+    QCOMPARE(captions.mid(0, 2),
+             QStringList({u"Fake Camera, fakecam 6.1.1 (v4l2)"_s, u"Fake MJPEG Camera, fakecam 6.1.1 (v4l2)"_s}));
     QVERIFY2(captions.at(2).startsWith(u"Built-in Test Pattern, GStreamer 1."_s), qPrintable(captions.at(2)));
     QCOMPARE(checks, QList<bool>({true, false, false}));
     QCOMPARE(Capture->CurrentDriver(), 0);
@@ -141,8 +141,8 @@ void TestCameraPaths::sourceMenuFollowsCamerasPluggedInAndRemoved()
 
     fakecamera::SetPlugged("Fake USB Camera", true);
     QTRY_VERIFY(logged(u"Camera connected: Fake USB Camera"_s));
-    QCOMPARE(sourceItems(), QStringList({u"Fake Camera:1"_s, u"Fake MJPEG Camera:0"_s, u"Fake USB Camera:0"_s,
-                                         u"pattern:0"_s}));
+    QCOMPARE(sourceItems(),
+             QStringList({u"Fake Camera:1"_s, u"Fake MJPEG Camera:0"_s, u"Fake USB Camera:0"_s, u"pattern:0"_s}));
     QCOMPARE(FormMain->Source->actions().constFirst(), first);
     QCOMPARE(pattern->data().toInt(), 2);
     QAction *usb = FormMain->Source->actions().at(2);

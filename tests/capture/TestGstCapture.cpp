@@ -9,7 +9,8 @@ QString patternOf(GstElement *source)
     GValue value = G_VALUE_INIT;
     g_value_init(&value, G_PARAM_SPEC_VALUE_TYPE(g_object_class_find_property(G_OBJECT_GET_CLASS(source), "pattern")));
     g_object_get_property(G_OBJECT(source), "pattern", &value);
-    GEnumValue *entry = g_enum_get_value(G_ENUM_CLASS(g_type_class_peek(G_VALUE_TYPE(&value))), g_value_get_enum(&value));
+    GEnumValue *entry =
+        g_enum_get_value(G_ENUM_CLASS(g_type_class_peek(G_VALUE_TYPE(&value))), g_value_get_enum(&value));
     nick = entry ? g_strdup(entry->value_nick) : nullptr;
     const QString text = QString::fromUtf8(nick);
     g_free(nick);

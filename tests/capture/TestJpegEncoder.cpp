@@ -62,7 +62,8 @@ void TestJpegEncoder::encodesEveryPixelLayoutFaithfully()
     QVERIFY(jpeg);
     const QImage decoded = decode(*jpeg);
     QCOMPARE(decoded.size(), QSize(32, 16));
-    for (auto [point, expected] : {std::pair(QPoint(4, 8), qRgb(200, 30, 60)), std::pair(QPoint(27, 8), qRgb(20, 90, 220))}) {
+    for (auto [point, expected] :
+         {std::pair(QPoint(4, 8), qRgb(200, 30, 60)), std::pair(QPoint(27, 8), qRgb(20, 90, 220))}) {
         const QRgb got = decoded.pixel(point);
         QVERIFY2(qAbs(qRed(got) - qRed(expected)) < 12 && qAbs(qGreen(got) - qGreen(expected)) < 12 &&
                      qAbs(qBlue(got) - qBlue(expected)) < 12,

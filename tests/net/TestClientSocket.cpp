@@ -140,7 +140,8 @@ void TestClientSocket::unresolvableHostClosesAndRaisesWithoutErrorEvent()
     QCOMPARE(exceptions.messages.size(), 1);
     const QRegularExpression lookupFailure(
         QStringLiteral(R"(^Windows socket error: \S.* \((11001|11002)\), on API 'ASync Lookup'$)"));
-    QVERIFY2(lookupFailure.match(exceptions.messages.constFirst()).hasMatch(), qPrintable(exceptions.messages.constFirst()));
+    QVERIFY2(lookupFailure.match(exceptions.messages.constFirst()).hasMatch(),
+             qPrintable(exceptions.messages.constFirst()));
     QCOMPARE(fixture.events, (QStringList{QStringLiteral("lookup-"), QStringLiteral("disconnect-")}));
     QVERIFY(!fixture.client.Active());
     QCOMPARE(fixture.client.Socket()->SocketHandle(), -1);

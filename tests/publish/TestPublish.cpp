@@ -83,7 +83,9 @@ public:
 // The program with its server on and the directory pointed at `port`.
 struct PublishProgram : ProgramFixture {
     explicit PublishProgram(quint16 port, const QString &host = u"127.0.0.1"_s)
-        : directorySeam(directory::Server, [host, port] { return directory::ServerAddress{host, port}; })
+        : directorySeam(directory::Server, [host, port] {
+              return directory::ServerAddress{host, port};
+          })
     {
         start();
         FormMain->CheckBox->setChecked(true);
@@ -201,12 +203,13 @@ void TestPublish::postIsSentByteForByte()
     QVERIFY(!FormPublish->Button_Close->isEnabled());
 
     QTRY_VERIFY(!FormPublish->isVisible());
-    QCOMPARE(directory.received, QByteArray("POST /cgi-bin/webcam_add.pl HTTP/1.1\n"
-                                            "User-Agent: Vantrel Webcam Post\n"
-                                            "Host: dummy\n"
-                                            "Content-Length: 74\n"
-                                            "\n"
-                                            "url=http%3A%2F%2F1.2.3.4%3A8282%2F&description=No+Description&handle=cam1\n"));
+    QCOMPARE(directory.received,
+             QByteArray("POST /cgi-bin/webcam_add.pl HTTP/1.1\n"
+                        "User-Agent: Vantrel Webcam Post\n"
+                        "Host: dummy\n"
+                        "Content-Length: 74\n"
+                        "\n"
+                        "url=http%3A%2F%2F1.2.3.4%3A8282%2F&description=No+Description&handle=cam1\n"));
     QVERIFY(program.logged(Published));
     QVERIFY(FormMain->isEnabled());
     QVERIFY(FormPublish->Button_Close->isEnabled());
@@ -237,7 +240,8 @@ void TestPublish::privateAddressesAreRefused()
     if (refused) {
         QCOMPARE(program.messages.messages.size(), 1);
         QCOMPARE(program.messages.messages.constFirst().caption, u"Invalid URL"_s);
-        QVERIFY(program.messages.messages.constFirst().text.endsWith(u"press the Manual IP button to enter your own"_s));
+        QVERIFY(
+            program.messages.messages.constFirst().text.endsWith(u"press the Manual IP button to enter your own"_s));
         QVERIFY(FormPublish->isVisible());
         QVERIFY(FormPublish->Button_Publish->isEnabled());
         QVERIFY(!FormPublish->ClientSocket->Active());

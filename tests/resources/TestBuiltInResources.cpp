@@ -68,12 +68,18 @@ void TestBuiltInResources::opensEachNameInAnyCase_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<qint64>("size");
 
-    QTest::newRow("HtmlIndex") << "HtmlIndex" << "index.html" << qint64(4348);
-    QTest::newRow("htmlindex") << "htmlindex" << "index.html" << qint64(4348);
-    QTest::newRow("ResImage") << "ResImage" << "title.jpg" << qint64(40578);
-    QTest::newRow("RESIMAGE") << "RESIMAGE" << "title.jpg" << qint64(40578);
-    QTest::newRow("OfflineImage") << "OfflineImage" << "offline.jpg" << qint64(40470);
-    QTest::newRow("offlineIMAGE") << "offlineIMAGE" << "offline.jpg" << qint64(40470);
+    QTest::newRow("HtmlIndex") << "HtmlIndex"
+                               << "index.html" << qint64(4348);
+    QTest::newRow("htmlindex") << "htmlindex"
+                               << "index.html" << qint64(4348);
+    QTest::newRow("ResImage") << "ResImage"
+                              << "title.jpg" << qint64(40578);
+    QTest::newRow("RESIMAGE") << "RESIMAGE"
+                              << "title.jpg" << qint64(40578);
+    QTest::newRow("OfflineImage") << "OfflineImage"
+                                  << "offline.jpg" << qint64(40470);
+    QTest::newRow("offlineIMAGE") << "offlineIMAGE"
+                                  << "offline.jpg" << qint64(40470);
 }
 
 void TestBuiltInResources::opensEachNameInAnyCase()

@@ -17,9 +17,23 @@ bool Chance(std::mt19937 &random, int percent) { return Between(random, 1, 100) 
 const QList<QByteArray> &RequestLines()
 {
     static const QList<QByteArray> lines{
-        "GET /pic.jpg",  "GET /PIC7.JPG", "GET /STREAMPIC", "GET /title.jpg", "GET /",      "get /index.html",
-        "GET /CHART0",   "GET /CHART1",   "GET /CHART2",    "GET /CHART3",    "SAY:chaos", "MSG:chaos",
-        "QUIT",          "STATUS",        "GET /stream.mjpg", "GET /?action=stream", "GET /?action=snapshot",
+        "GET /pic.jpg",
+        "GET /PIC7.JPG",
+        "GET /STREAMPIC",
+        "GET /title.jpg",
+        "GET /",
+        "get /index.html",
+        "GET /CHART0",
+        "GET /CHART1",
+        "GET /CHART2",
+        "GET /CHART3",
+        "SAY:chaos",
+        "MSG:chaos",
+        "QUIT",
+        "STATUS",
+        "GET /stream.mjpg",
+        "GET /?action=stream",
+        "GET /?action=snapshot",
     };
     return lines;
 }

@@ -28,7 +28,10 @@ namespace {
 constexpr int DefaultSeconds = 20;
 constexpr size_t OpenClients = 128;
 
-int OpenDescriptors() { return static_cast<int>(QDir(u"/proc/self/fd"_s).entryList(QDir::Files | QDir::System).size()); }
+int OpenDescriptors()
+{
+    return static_cast<int>(QDir(u"/proc/self/fd"_s).entryList(QDir::Files | QDir::System).size());
+}
 
 quint32 Seed()
 {
@@ -164,7 +167,8 @@ void TestChaos::randomClientsCannotHurtTheServer()
     FormMain->Offline->setChecked(false);
     FormMain->ServerSocket->SetMaxConnections(512);
 
-    std::printf("chaos seed %u: %d clients, %d requests, %lld bytes received, %d boxes, %d stops by hand, %d starts after a stop\n",
+    std::printf("chaos seed %u: %d clients, %d requests, %lld bytes received, %d boxes, %d stops by hand, %d starts "
+                "after a stop\n",
                 seed, totals.clients, totals.requests, static_cast<long long>(totals.received), totals.boxes,
                 totals.stops, totals.starts);
     std::fflush(stdout);

@@ -81,14 +81,16 @@ QStringList parsed(const QByteArray &capture)
     python.closeWriteChannel();
     if (!python.waitForFinished(30000))
         return {u"<python did not finish>"_s};
-    return QString::fromLatin1(python.readAllStandardOutput() + python.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+    return QString::fromLatin1(python.readAllStandardOutput() + python.readAllStandardError())
+        .split(u'\n', Qt::SkipEmptyParts);
 }
 
 QStringList streamOf(const QList<QByteArray> &pictures)
 {
     QStringList lines{u"HTTP/1.0 200 OK"_s, u"multipart/x-mixed-replace vantrelframe"_s};
     for (const QByteArray &jpeg : pictures)
-        lines.append(u"image/jpeg %1 %1 %2"_s.arg(jpeg.size()).arg(QLatin1StringView(QCryptographicHash::hash(jpeg, QCryptographicHash::Sha1).toHex())));
+        lines.append(u"image/jpeg %1 %1 %2"_s.arg(jpeg.size())
+                         .arg(QLatin1StringView(QCryptographicHash::hash(jpeg, QCryptographicHash::Sha1).toHex())));
     return lines;
 }
 
@@ -114,7 +116,8 @@ void TestMjpegStream::everyNewFrameGoesOnceToEveryViewer_data()
     QTest::newRow("browser") << "GET /stream.mjpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"_ba << QByteArray();
     QTest::newRow("without a version") << "GET /stream.mjpg\n"_ba << QByteArray();
     QTest::newRow("mjpg-streamer client") << "GET /?action=stream HTTP/1.1\r\n\r\n"_ba << QByteArray();
-    QTest::newRow("head in two segments") << "GET /STREAM.MJPG HTTP/1.1\r\n"_ba << "Host: 127.0.0.1\r\n\r\n"_ba;
+    QTest::newRow("head in two segments") << "GET /STREAM.MJPG HTTP/1.1\r\n"_ba
+                                          << "Host: 127.0.0.1\r\n\r\n"_ba;
 }
 
 void TestMjpegStream::everyNewFrameGoesOnceToEveryViewer()
@@ -157,7 +160,8 @@ void TestMjpegStream::slowViewerSkipsFramesAndIsClosedWhenItTakesNothing()
 {
     StreamedProgram program;
     StreamViewer fast, slow;
-    QVERIFY(fast.open("GET /stream.mjpg HTTP/1.1\r\n\r\n"_ba) && slow.open("GET /stream.mjpg HTTP/1.1\r\n\r\n"_ba, true));
+    QVERIFY(fast.open("GET /stream.mjpg HTTP/1.1\r\n\r\n"_ba) &&
+            slow.open("GET /stream.mjpg HTTP/1.1\r\n\r\n"_ba, true));
     QVERIFY(PumpUntil([] { return FormMain->Stream->ViewerCount() == 2; }));
     QList<QByteArray> frames{EncodeJpeg(program.capture->frame.image, 75).value()};
     for (int n = 2; n <= 30; ++n) {
@@ -229,7 +233,10 @@ void TestMjpegStream::streamsOutliveOfflineAndMissingFramesButNotTheServer()
     } else {
         program.capture->frame = CapturedFrame{};
         program.capture->frameArrived();
-        QVERIFY(PumpUntil([] { return FormMain->LogLines().constLast().contains(u"No new frames for the stream; it waits for scripted source"_s); }));
+        QVERIFY(PumpUntil([] {
+            return FormMain->LogLines().constLast().contains(
+                u"No new frames for the stream; it waits for scripted source"_s);
+        }));
     }
     expected.append(program.show(4));
     QVERIFY(viewer.receiveUpTo(expected.last()));

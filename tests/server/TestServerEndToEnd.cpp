@@ -27,7 +27,11 @@ struct ServingProgram {
     quint16 port = FreeServerPort();
     BlackBoxVantrel program;
 
-    bool start() { return port != 0 && program.start() && program.waitForLogLineEndingWith(u"Initialization Successful"_s, StartTimeoutMs); }
+    bool start()
+    {
+        return port != 0 && program.start() &&
+               program.waitForLogLineEndingWith(u"Initialization Successful"_s, StartTimeoutMs);
+    }
 
     QByteArray exchange(const QByteArray &request)
     {
@@ -57,9 +61,8 @@ void TestServerEndToEnd::browserShowsTheMovingTestPattern_data()
     QTest::addColumn<QString>("script");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("distinct");
-    QTest::newRow("index page") << u"stream.mjs"_s
-                                << QStringList{u"--frames"_s, u"30"_s, u"--width"_s, u"320"_s, u"--height"_s, u"240"_s,
-                                               u"--seconds"_s, u"10"_s}
+    QTest::newRow("index page") << u"stream.mjs"_s << QStringList{u"--frames"_s, u"30"_s,  u"--width"_s,   u"320"_s,
+                                                                  u"--height"_s, u"240"_s, u"--seconds"_s, u"10"_s}
                                 << 30;
     // 25 different pictures a second of the 30 the camera gives.
     QTest::newRow("stream in an img") << u"mjpeg_img.mjs"_s << QStringList{u"--seconds"_s, u"4"_s} << 100;
@@ -101,7 +104,8 @@ void TestServerEndToEnd::browserAsksForTheViewerPasswordThenShowsThePicture()
     QVERIFY2(browser.exitCode() == 0, output.constData());
     QVERIFY(output.contains("\"challenge\":\"Basic realm=\\\"Vantrel\\\", charset=\\\"UTF-8\\\"\""));
     // Both browsers were refused at first (one of them before it offered the password): one line.
-    QVERIFY(serving.program.waitForLogLineEndingWith(u"Refused a request from 127.0.0.1: no or wrong viewer password"_s));
+    QVERIFY(
+        serving.program.waitForLogLineEndingWith(u"Refused a request from 127.0.0.1: no or wrong viewer password"_s));
     QCOMPARE(serving.program.logLines().filter(u"Refused"_s).size(), 1);
 }
 

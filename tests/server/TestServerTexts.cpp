@@ -117,7 +117,8 @@ void TestServerTexts::httpHeadCarriesLengthTypeAndConnection()
     QCOMPARE(http::ResponseHead("image/jpeg", 40578, http::Connection::Close),
              "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 40578\r\n"
              "Cache-Control: no-cache, no-store\r\nPragma: no-cache\r\nConnection: close\r\n\r\n"_ba);
-    QVERIFY(http::ResponseHead("image/jpeg", 1, http::Connection::KeepAlive).contains("\r\nConnection: keep-alive\r\n\r\n"));
+    QVERIFY(http::ResponseHead("image/jpeg", 1, http::Connection::KeepAlive)
+                .contains("\r\nConnection: keep-alive\r\n\r\n"));
 }
 
 void TestServerTexts::messageTextDropsKeywordAndLastCharacter_data()
@@ -164,9 +165,9 @@ void TestServerTexts::statusReportPieceByPiece()
     QCOMPARE(lines.mid(0, 5), (QList<QByteArray>{"", "", "Server Status", "-------------", "Vantrel v1.4.3"}));
     QVERIFY(lines.at(5).startsWith("Server Time/Date: "));
     QVERIFY2(lines.at(5).contains("14:05:09") || lines.at(5).contains("2:05:09"), lines.at(5).constData());
-    QCOMPARE(lines.mid(6), (QList<QByteArray>{"JPEG Compression: 75%", "Preview Image Size: 313x231",
-                                              "Total Bandwidth Sent: 2500 bytes", "", "** Request Logged", "", "",
-                                              ""}));
+    QCOMPARE(lines.mid(6),
+             (QList<QByteArray>{"JPEG Compression: 75%", "Preview Image Size: 313x231",
+                                "Total Bandwidth Sent: 2500 bytes", "", "** Request Logged", "", "", ""}));
 }
 
 void TestServerTexts::statusDateIsDateAloneAtMidnight()

@@ -21,7 +21,8 @@ const QByteArray Right = (User + u':' + Password).toUtf8().toBase64();
 
 QByteArray get(const QByteArray &path, const QByteArray &credentials = {})
 {
-    return "GET " + path + " HTTP/1.1\r\n" + (credentials.isEmpty() ? "" : "Authorization: Basic " + credentials + "\r\n") + "\r\n";
+    return "GET " + path + " HTTP/1.1\r\n" +
+           (credentials.isEmpty() ? "" : "Authorization: Basic " + credentials + "\r\n") + "\r\n";
 }
 
 void choosePassword(const QString &password, QAbstractButton *button = FormMain->FormViewerPassword->ButtonOK)
@@ -67,9 +68,11 @@ void TestViewerPassword::everyHttpRequestNeedsThePassword()
     for (const QByteArray path : {"/", "/title.jpg", "/pic1.jpg", "/?action=snapshot", "/chart1", "/stream.mjpg"}) {
         for (const QByteArray &wrong : {QByteArray(), (User + u":sésame"_s).toUtf8().toBase64(), Right.chopped(1)}) {
             const QByteArray answer = Exchange(get(path, wrong));
-            QVERIFY2(answer.startsWith("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"Vantrel\", charset=\"UTF-8\"\r\n") &&
-                         answer.endsWith("\r\n\r\nThis camera asks for a user name and password.\n"),
-                     answer.constData());
+            QVERIFY2(
+                answer.startsWith(
+                    "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"Vantrel\", charset=\"UTF-8\"\r\n") &&
+                    answer.endsWith("\r\n\r\nThis camera asks for a user name and password.\n"),
+                answer.constData());
         }
     }
     QCOMPARE(RequestCount, countedBefore);
@@ -97,8 +100,9 @@ void TestViewerPassword::commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinut
     ServingProgram program;
     choosePassword(Password);
     FormMain->LogRequests->setChecked(true);
-    for (const QByteArray &request : {"SAY:hello\n"_ba, "MSG:hello\n"_ba, "STATUS\n"_ba, "QUIT\n"_ba, "GET /pic1.jpg\n"_ba,
-                                      "SAY:hello HTTP/1.1\r\nAuthorization: Basic " + Right + "\r\n\r\n"}) {
+    for (const QByteArray &request :
+         {"SAY:hello\n"_ba, "MSG:hello\n"_ba, "STATUS\n"_ba, "QUIT\n"_ba, "GET /pic1.jpg\n"_ba,
+          "SAY:hello HTTP/1.1\r\nAuthorization: Basic " + Right + "\r\n\r\n"}) {
         RawPeer peer;
         QVERIFY(peer.Connect(ServerPort()) && peer.Send(request));
         QCOMPARE(peer.ReceiveUntilClosed(), QByteArray());
@@ -113,9 +117,11 @@ void TestViewerPassword::commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinut
     QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
     program.clock.advanceSeconds(1);
     QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
-    QCOMPARE(logged(u"Refused"_s),
-             QStringList({u"12-07-26 14:05:09: Refused a plain-text request from 127.0.0.1: it cannot give the viewer password"_s,
-                          u"12-07-26 14:06:09: Refused a request from 127.0.0.1: no or wrong viewer password"_s}));
+    QCOMPARE(
+        logged(u"Refused"_s),
+        QStringList(
+            {u"12-07-26 14:05:09: Refused a plain-text request from 127.0.0.1: it cannot give the viewer password"_s,
+             u"12-07-26 14:06:09: Refused a request from 127.0.0.1: no or wrong viewer password"_s}));
 
     QVERIFY(Exchange("GET / HTTP/1.1\nAuthorization:Basic " + Right + "\n\n").startsWith("HTTP/1.0 200 OK"));
     QCOMPARE(logged(u"Received GET / HTTP/1.1"_s).size(), 1);
@@ -132,11 +138,14 @@ void TestViewerPassword::passwordIsSavedAtOnceEndsOpenStreamsAndComesOff()
     choosePassword(Password);
     viewer.ReceiveUntilClosed();
     QVERIFY(viewer.ClosedByServer());
-    QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password set: viewers must give the user name and password"_s));
-    QVERIFY(QString::fromUtf8(program.readSettings()).contains(u"ViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+    QVERIFY(FormMain->LogLines().constLast().endsWith(
+        u"Viewer password set: viewers must give the user name and password"_s));
+    QVERIFY(
+        QString::fromUtf8(program.readSettings()).contains(u"ViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
     QVERIFY(QFile::remove(program.settingsPath()));
     FormMain->SaveSettings();
-    QVERIFY(QString::fromUtf8(program.readSettings()).contains(u"AutoCapture=0\nViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+    QVERIFY(QString::fromUtf8(program.readSettings())
+                .contains(u"AutoCapture=0\nViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
 
     // Cancel keeps the password; an empty one lets everyone watch again.
     choosePassword(QString(), FormMain->FormViewerPassword->ButtonCancel);

@@ -73,12 +73,15 @@ void TestWebcamServer::switchingOnAndOffLogsEveryStepAndLocksThePort()
 {
     ServedProgram program(false);
     const ScopedSeam<std::optional<QString>()> host(computer::HostName, [] { return u"camhost"_s; });
-    const ScopedSeam<QStringList()> addresses(computer::Addresses, [] { return QStringList{u"192.168.0.2"_s, u"10.0.0.5"_s}; });
+    const ScopedSeam<QStringList()> addresses(computer::Addresses, [] {
+        return QStringList{u"192.168.0.2"_s, u"10.0.0.5"_s};
+    });
     const int before = FormMain->LogLines().size();
     FormMain->CheckBox->setChecked(true);
-    QCOMPARE(linesSince(before), (QStringList{Stamp + u"Server starting..."_s, Stamp + u"Cached 10 server threads"_s,
-                                              Stamp + u"Hostname: camhost"_s, Stamp + u"Found Address #0: 192.168.0.2"_s,
-                                              Stamp + u"Found Address #1: 10.0.0.5"_s, Stamp + u"Server started!"_s}));
+    QCOMPARE(linesSince(before),
+             (QStringList{Stamp + u"Server starting..."_s, Stamp + u"Cached 10 server threads"_s,
+                          Stamp + u"Hostname: camhost"_s, Stamp + u"Found Address #0: 192.168.0.2"_s,
+                          Stamp + u"Found Address #1: 10.0.0.5"_s, Stamp + u"Server started!"_s}));
     QVERIFY(FormMain->ServerSocket->Active());
     QVERIFY(FormMain->SpinEdit->isReadOnly());
     QVERIFY(FormMain->Offline->isEnabled() && FormMain->UrlBox->isEnabled());
@@ -159,7 +162,7 @@ void TestWebcamServer::everyRequestKindGetsItsAnswer_data()
     QTest::addColumn<QString>("answer"); // a resource name, or "frame"
     const QByteArray http = " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     const QList<std::pair<QByteArray, QString>> rows{
-        {"GET /title.jpg", u"ResImage"_s}, {"GET /pic7.jpg", u"frame"_s},     {"get /PICTURE", u"frame"_s},
+        {"GET /title.jpg", u"ResImage"_s}, {"GET /pic7.jpg", u"frame"_s},        {"get /PICTURE", u"frame"_s},
         {"GET /", u"HtmlIndex"_s},         {"GET /favicon.ico", u"HtmlIndex"_s}, {"GET /cam/title.jpg", u"HtmlIndex"_s},
     };
     for (const auto &[line, answer] : rows) {
@@ -184,7 +187,8 @@ void TestWebcamServer::everyRequestKindGetsItsAnswer()
     QCOMPARE(response.startsWith("HTTP/1.0 200 OK\r\n"), http);
     if (http) {
         QVERIFY(HeadOf(response).contains("Content-Length: " + QByteArray::number(expected.size()) + "\r\n"));
-        QVERIFY(HeadOf(response).contains(answer == u"HtmlIndex"_s ? "Content-Type: text/html\r\n" : "Content-Type: image/jpeg\r\n"));
+        QVERIFY(HeadOf(response).contains(answer == u"HtmlIndex"_s ? "Content-Type: text/html\r\n"
+                                                                   : "Content-Type: image/jpeg\r\n"));
         QVERIFY(HeadOf(response).contains("Connection: close\r\n"));
     }
     QCOMPARE(FormBandwidth->Edit1->text(), QString::number(expected.size()));
@@ -292,12 +296,14 @@ void TestWebcamServer::messageBoxesAreCappedAndTheRestLogged()
             return;
         const int lines = FormMain->LogLines().size();
         senders.push_back(std::move(sender));
-        PumpUntil([&] { return FormMain->LogLines().size() >= lines + 2 || program.messages.messages.size() > handled; });
+        PumpUntil(
+            [&] { return FormMain->LogLines().size() >= lines + 2 || program.messages.messages.size() > handled; });
     };
     QCOMPARE(Exchange("MSG:0\n"), QByteArray());
     QCOMPARE(program.messages.messages.size(), TFormMain::MaxOpenMessageBoxes);
-    QVERIFY2(FormMain->LogLines().contains(Stamp + u"Message from 127.0.0.1 not shown (3 messages are open already): 3"_s),
-             qPrintable(FormMain->LogLines().join(u'\n')));
+    QVERIFY2(
+        FormMain->LogLines().contains(Stamp + u"Message from 127.0.0.1 not shown (3 messages are open already): 3"_s),
+        qPrintable(FormMain->LogLines().join(u'\n')));
     // Every box closed again: the next message gets one.
     program.messages.whileOpen = nullptr;
     Exchange("MSG:later\n");
@@ -393,10 +399,10 @@ void TestWebcamServer::connectionOutlivesWhatHappensWhileItsBoxIsOpen_data()
     QTest::addColumn<WhileOpen>("whileOpen");
     QTest::newRow("peer closes during a message") << "MSG:hello\n"_ba << false << WhileOpen::PeerCloses;
     QTest::newRow("browser drops its picture during the error box") << "GET /PIC\n"_ba << true << WhileOpen::PeerCloses;
-    QTest::newRow("failed grab stops the server during a message") << "MSG:hello\n"_ba << false
-                                                                   << WhileOpen::FailedGrabStopsServer;
-    QTest::newRow("cap evicts the connection during a message") << "MSG:hello\n"_ba << false
-                                                                << WhileOpen::NewcomerEvictsIt;
+    QTest::newRow("failed grab stops the server during a message")
+        << "MSG:hello\n"_ba << false << WhileOpen::FailedGrabStopsServer;
+    QTest::newRow("cap evicts the connection during a message")
+        << "MSG:hello\n"_ba << false << WhileOpen::NewcomerEvictsIt;
 }
 
 // The box runs a nested loop, as a real one does, while the connection whose handler opened

@@ -25,10 +25,7 @@ struct SnapshotProgram : ProgramFixture {
     // The next grab finds this picture, as a frame the encoder has not seen.
     void show(const QImage &image) { capture->frame = frame(image); }
 
-    CapturedFrame frame(const QImage &image)
-    {
-        return CapturedFrame{CapturedFrame::State::Ready, image, ++serial};
-    }
+    CapturedFrame frame(const QImage &image) { return CapturedFrame{CapturedFrame::State::Ready, image, ++serial}; }
 
     quint64 serial = 0;
 };

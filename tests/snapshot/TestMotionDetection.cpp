@@ -81,10 +81,9 @@ void TestMotionDetection::countsChangedSamplePoints_data()
     QTest::newRow("outside reads white") << filled({320, 240}, 0) << filled({240, 320}, 0) << 150 << 20 * 60;
     QTest::newRow("white outside matches white")
         << filled({320, 240}, qRgb(255, 255, 255)) << filled({240, 320}, qRgb(255, 255, 255)) << 1 << 0;
-    QTest::newRow("other pixel formats") << grey.convertToFormat(QImage::Format_RGB888)
-                                         << withSamplePoints(grey, 3, qRgb(60, 60, 60)).convertToFormat(
-                                                QImage::Format_ARGB32_Premultiplied)
-                                         << 150 << 3;
+    QTest::newRow("other pixel formats")
+        << grey.convertToFormat(QImage::Format_RGB888)
+        << withSamplePoints(grey, 3, qRgb(60, 60, 60)).convertToFormat(QImage::Format_ARGB32_Premultiplied) << 150 << 3;
 }
 
 void TestMotionDetection::countsChangedSamplePoints()

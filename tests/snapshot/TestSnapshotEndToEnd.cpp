@@ -31,8 +31,9 @@ QList<QByteArray> sortedContents(const QString &folder)
 QByteArray autoCaptureSettings(int seconds, const QString &folder, quint16 port,
                                const QByteArray &account = "FTPUsername=vantrel\n")
 {
-    return "[FormMain]\nAutoTime=" + QByteArray::number(seconds) + "\nAutoCapture=1\n[FormSnapshotSettings]\nLocalSaveDir=" +
-           folder.toUtf8() + "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
+    return "[FormMain]\nAutoTime=" + QByteArray::number(seconds) +
+           "\nAutoCapture=1\n[FormSnapshotSettings]\nLocalSaveDir=" + folder.toUtf8() +
+           "\nLocal=1\nFTP=1\nMotionDetection=0\nFTPRemoteAddress=127.0.0.1\nFTPRemotePort=" +
            QByteArray::number(port) + "\nFTPRemoteDir=/\nFTPPassword=secret\n" + account;
 }
 

@@ -30,10 +30,7 @@ QImage greyWithChanges(int count)
     return image;
 }
 
-QStringList linesContaining(const QString &part)
-{
-    return FormMain->LogLines().filter(part);
-}
+QStringList linesContaining(const QString &part) { return FormMain->LogLines().filter(part); }
 
 } // namespace
 
@@ -132,7 +129,8 @@ void TestSnapshotRun::motionGateAndDebugLines()
     FormSnapshotSettings->ScrollBar_MotionDetectionSensitivity->setValue(100);
     FormSnapshotSettings->Edit_ManualFilename->setText(u"p100"_s);
     runWith(greyWithChanges(0));
-    QCOMPARE(linesContaining(u"Motion Detection"_s).constLast(), Stamp + u"Motion Detection found 4800 unmatched areas"_s);
+    QCOMPARE(linesContaining(u"Motion Detection"_s).constLast(),
+             Stamp + u"Motion Detection found 4800 unmatched areas"_s);
     QVERIFY(program.snapFiles().contains(u"p100.jpg"_s));
 }
 

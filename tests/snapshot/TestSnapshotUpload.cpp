@@ -119,7 +119,8 @@ void TestSnapshotUpload::dialogueAndRemotePath_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("manual");
     QTest::addColumn<QByteArray>("stored");
-    QTest::newRow("time stamp at login") << u"/pub/cams/"_s << QString() << QByteArray("/pub/cams/12-07-26 14.05.09.jpg");
+    QTest::newRow("time stamp at login") << u"/pub/cams/"_s << QString()
+                                         << QByteArray("/pub/cams/12-07-26 14.05.09.jpg");
     QTest::newRow("slash appended") << u"/pub/cams"_s << u"cam"_s << QByteArray("/pub/cams/cam.jpg");
     QTest::newRow("backslash replaced") << u"pub\\"_s << u"cam"_s << QByteArray("pub/cam.jpg");
     QTest::newRow("manual name as typed") << u"/"_s << u"   "_s << QByteArray("/   .jpg");
@@ -159,10 +160,11 @@ void TestSnapshotUpload::failedUploadsAreLoggedAndStopAutoCapture_data()
     QTest::newRow("nobody listening") << u"closed port"_s << u"vantrel"_s << false
                                       << QStringList{NoConnection, AttemptFailed + u"Connection Failed"_s};
     QTest::newRow("wrong password") << u"127.0.0.1"_s << u"stranger"_s << false
-                                    << QStringList{NoConnection, AttemptFailed + u"530 Authentication failed."_s, QString()};
-    QTest::newRow("STOR refused")
-        << u"127.0.0.1"_s << u"refused"_s << false
-        << QStringList{u"FTP Failure!"_s, u"FTP Failure!"_s, u"Failed on upload 553 Could not create file."_s, QString()};
+                                    << QStringList{NoConnection, AttemptFailed + u"530 Authentication failed."_s,
+                                                   QString()};
+    QTest::newRow("STOR refused") << u"127.0.0.1"_s << u"refused"_s << false
+                                  << QStringList{u"FTP Failure!"_s, u"FTP Failure!"_s,
+                                                 u"Failed on upload 553 Could not create file."_s, QString()};
     QTest::newRow("reset in mid-transfer")
         << u"127.0.0.1"_s << u"vantrel"_s << true
         << QStringList{u"FTP Error (10054:Connection reset by peer)"_s, u"FTP Failure!"_s,
@@ -178,7 +180,9 @@ void TestSnapshotUpload::failedUploadsAreLoggedAndStopAutoCapture()
     PyFtpServer pyftpdlib;
     ScriptedFtpServer scripted;
     loggingInServer(scripted)->Data = ScriptedFtpServer::DataMode::ResetOnFirstData;
-    const quint16 port = host == u"closed port"_s ? FreeLocalPort() : scriptedReset ? scripted.Port() : pyftpdlib.Port();
+    const quint16 port = host == u"closed port"_s ? FreeLocalPort()
+                         : scriptedReset          ? scripted.Port()
+                                                  : pyftpdlib.Port();
     UploadingProgram program(port, account);
     FormSnapshotSettings->Edit_FTPRemoteAddress->setText(host == u"closed port"_s ? u"127.0.0.1"_s : host);
     if (scriptedReset) {
@@ -220,9 +224,12 @@ void TestSnapshotUpload::brokenControlConnectionIsReportedOnce_data()
     QTest::newRow("reset at PASS") << QByteArray("PASS") << reset
                                    << QStringList{u"FTP Error (%1)"_s.arg(Reset), AttemptFailed + Reset};
     QTest::newRow("reset at STOR") << QByteArray("STOR") << reset
-                                   << QStringList{u"FTP Error (%1)"_s.arg(Reset), failure, u"Failed on upload "_s + Reset};
-    QTest::newRow("closed at USER") << QByteArray("USER") << close << QStringList{NoConnection, AttemptFailed + NoReply};
-    QTest::newRow("closed at PASS") << QByteArray("PASS") << close << QStringList{NoConnection, AttemptFailed + NoReply};
+                                   << QStringList{u"FTP Error (%1)"_s.arg(Reset), failure,
+                                                  u"Failed on upload "_s + Reset};
+    QTest::newRow("closed at USER") << QByteArray("USER") << close
+                                    << QStringList{NoConnection, AttemptFailed + NoReply};
+    QTest::newRow("closed at PASS") << QByteArray("PASS") << close
+                                    << QStringList{NoConnection, AttemptFailed + NoReply};
     QTest::newRow("time-out at PASS") << QByteArray("PASS") << QByteArray()
                                       << QStringList{NoConnection, AttemptFailed + TimedOut};
     QTest::newRow("time-out at STOR") << QByteArray("STOR") << QByteArray()

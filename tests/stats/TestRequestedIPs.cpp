@@ -84,8 +84,7 @@ void TestRequestedIPs::eleventhAddressEvictsTheEarliestLastRequest_data()
     QTest::newRow("oldest in the middle") << QList<int>{5, 6, 7, 1, 8, 9, 9, 9, 9, 9} << 0 << 3;
     QTest::newRow("ties go furthest down") << QList<int>{2, 1, 1, 3, 1, 4, 5, 6, 7, 8} << 0 << 4;
     QTest::newRow("all in the newcomer's second") << QList<int>{9, 9, 9, 9, 9, 9, 9, 9, 9, 9} << 0 << 10;
-    QTest::newRow("milliseconds later is the same second")
-        << QList<int>{9, 9, 9, 9, 9, 9, 9, 9, 9, 9} << 999 << 10;
+    QTest::newRow("milliseconds later is the same second") << QList<int>{9, 9, 9, 9, 9, 9, 9, 9, 9, 9} << 999 << 10;
 }
 
 void TestRequestedIPs::eleventhAddressEvictsTheEarliestLastRequest()

@@ -108,8 +108,8 @@ void TestStatsWindows::loadHoldsValuesToTheirRanges_data()
     QTest::newRow("negative ignored") << QByteArray("[FormChart]\nTop=-5\nLeft=-5\nHeight=-1\nWidth=-1\n"
                                                     "[FormBandwidth]\nTop=-20\nLeft=-1\n")
                                       << 60 << unchanged << QPoint(255, 190);
-    QTest::newRow("each on its own") << QByteArray("[FormChart]\nLeft=0\nHeight=300\n[FormBandwidth]\nTop=7\n")
-                                     << 60 << QRect(0, 22, 622, 300) << QPoint(255, 7);
+    QTest::newRow("each on its own") << QByteArray("[FormChart]\nLeft=0\nHeight=300\n[FormBandwidth]\nTop=7\n") << 60
+                                     << QRect(0, 22, 622, 300) << QPoint(255, 7);
 }
 
 void TestStatsWindows::loadHoldsValuesToTheirRanges()

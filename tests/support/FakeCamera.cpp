@@ -48,13 +48,13 @@ std::set<GstDeviceProvider *> following;
 
 struct FakeCameraSrc {
     GstBin parent;
-    GstElement *pattern;  // the moving picture
-    GstElement *balance;  // the picture controls, or null
-    GstElement *raw;      // the pixel format the pattern is drawn in
-    GstElement *offered;  // the camera's own formats
+    GstElement *pattern; // the moving picture
+    GstElement *balance; // the picture controls, or null
+    GstElement *raw;     // the pixel format the pattern is drawn in
+    GstElement *offered; // the camera's own formats
     const CameraModel *model;
     gboolean hangs;
-    gint framesLeft;      // frames before the unplug; -1: stays plugged
+    gint framesLeft; // frames before the unplug; -1: stays plugged
     gint unplugged;
     gboolean chained;
 };
@@ -121,8 +121,8 @@ bool downstreamWantsJpeg(FakeCameraSrc *self)
     GstCaps *offered = nullptr;
     g_object_get(self->offered, "caps", &offered, nullptr);
     GstCaps *wanted = gst_pad_peer_query_caps(pad, offered);
-    const bool jpeg = wanted && !gst_caps_is_empty(wanted) &&
-                      gst_structure_has_name(gst_caps_get_structure(wanted, 0), "image/jpeg");
+    const bool jpeg =
+        wanted && !gst_caps_is_empty(wanted) && gst_structure_has_name(gst_caps_get_structure(wanted, 0), "image/jpeg");
     gst_caps_unref(wanted);
     gst_caps_unref(offered);
     gst_object_unref(pad);
@@ -279,12 +279,12 @@ GstDevice *makeDevice(const CameraModel &model)
     GstCaps *caps = gst_caps_from_string(model.caps);
     GstStructure *properties =
         gst_structure_new("v4l2deviceprovider", "device.api", G_TYPE_STRING, "v4l2", "device.path", G_TYPE_STRING,
-                          model.path, "v4l2.device.driver", G_TYPE_STRING, "fakecam", "v4l2.device.card",
-                          G_TYPE_STRING, model.name, "v4l2.device.version", G_TYPE_UINT, 0x060101u, nullptr);
-    auto *device = G_TYPE_CHECK_INSTANCE_CAST(g_object_new(fake_camera_device_get_type(), "display-name", model.name,
-                                                           "caps", caps, "device-class", "Video/Source",
-                                                           "properties", properties, nullptr),
-                                              fake_camera_device_get_type(), FakeCameraDevice);
+                          model.path, "v4l2.device.driver", G_TYPE_STRING, "fakecam", "v4l2.device.card", G_TYPE_STRING,
+                          model.name, "v4l2.device.version", G_TYPE_UINT, 0x060101u, nullptr);
+    auto *device =
+        G_TYPE_CHECK_INSTANCE_CAST(g_object_new(fake_camera_device_get_type(), "display-name", model.name, "caps", caps,
+                                                "device-class", "Video/Source", "properties", properties, nullptr),
+                                   fake_camera_device_get_type(), FakeCameraDevice);
     device->model = &model;
     gst_caps_unref(caps);
     gst_structure_free(properties);
@@ -381,9 +381,9 @@ gboolean PluginInit(GstPlugin *plugin)
 
 bool Register()
 {
-    static const bool registered =
-        gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "vantrelfakecamera",
-                                   "Cameras that are not there", PluginInit, "1.0", "LGPL", "tests", "vantrel", "local");
+    static const bool registered = gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR, "vantrelfakecamera",
+                                                              "Cameras that are not there", PluginInit, "1.0", "LGPL",
+                                                              "tests", "vantrel", "local");
     return registered;
 }
 

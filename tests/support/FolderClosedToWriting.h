@@ -41,4 +41,3 @@ private:
     QString folder_;
     bool privileged_ = false;
 };
-

@@ -79,8 +79,8 @@ bool XDesktop::start()
     while (!run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                 .contains("window id")) {
         if (deadline.hasExpired() || windowManager_.state() == QProcess::NotRunning) {
-            error_ = QStringLiteral("openbox did not start: ") +
-                     QString::fromUtf8(windowManager_.readAllStandardError());
+            error_ =
+                QStringLiteral("openbox did not start: ") + QString::fromUtf8(windowManager_.readAllStandardError());
             return false;
         }
         QThread::msleep(PollMs);
@@ -142,8 +142,8 @@ QRect XDesktop::outerRect(quint64 window)
     const QString id = QString::number(window);
     const QByteArray info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
     const QRect client(numberAfter(info, QStringLiteral("Absolute upper-left X")),
-                       numberAfter(info, QStringLiteral("Absolute upper-left Y")), numberAfter(info, QStringLiteral("Width")),
-                       numberAfter(info, QStringLiteral("Height")));
+                       numberAfter(info, QStringLiteral("Absolute upper-left Y")),
+                       numberAfter(info, QStringLiteral("Width")), numberAfter(info, QStringLiteral("Height")));
     // left, right, top, bottom
     const QByteArray extents =
         run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
@@ -156,7 +156,8 @@ QRect XDesktop::outerRect(quint64 window)
 
 void XDesktop::pressKeys(quint64 window, const QStringList &keys)
 {
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
     QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")};
     run(QStringLiteral("xdotool"), arguments + keys);
 }

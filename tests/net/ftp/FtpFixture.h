@@ -17,7 +17,9 @@ struct FtpFixture {
         ftp.SetUserID(user);
         ftp.SetPassword(QStringLiteral("secret"));
         ftp.OnConnectionFailed = [this](QObject *) { events << QStringLiteral("connectionFailed"); };
-        ftp.OnError = [this](QObject *, int number, const QString &) { events << QStringLiteral("error:%1").arg(number); };
+        ftp.OnError = [this](QObject *, int number, const QString &) {
+            events << QStringLiteral("error:%1").arg(number);
+        };
         ftp.OnSuccess = [this](TCmdType kind) { events << QStringLiteral("success:%1").arg(kind); };
         ftp.OnFailure = [this](bool &handled, TCmdType kind) {
             events << QStringLiteral("failure:%1").arg(kind);

@@ -1,5 +1,5 @@
-#include "tests/net/ftp/FtpFixture.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/net/ftp/FtpFixture.h"
 #include "tests/net/ftp/FtpTestServers.h"
 
 #include <QElapsedTimer>
@@ -98,8 +98,8 @@ void TestFtpSession::oddReplies_data()
     QTest::newRow("over-long greeting is cut") << longLine << QByteArray() << false << cut << QByteArray("QUIT\r\n");
     QTest::newRow("binary USER reply") << QByteArray("220 Hi\r\n") << QByteArray("\x01\xff\x02junk\r\n") << false
                                        << QString() << QByteArray("USER vantrel\r\n");
-    QTest::newRow("greeting cut by a close") << QByteArray("220 Hal") << QByteArray() << true
-                                             << TNMFTP::NoReplyText() << QByteArray();
+    QTest::newRow("greeting cut by a close")
+        << QByteArray("220 Hal") << QByteArray() << true << TNMFTP::NoReplyText() << QByteArray();
 }
 
 void TestFtpSession::oddReplies()

@@ -67,8 +67,8 @@ void TestFtpUpload::filesArriveIntact_data()
     QTest::addColumn<QString>("storedAs");
     QTest::addColumn<int>("packets");
     QTest::newRow("zero bytes") << qsizetype(0) << QStringLiteral("empty.jpg") << QStringLiteral("empty.jpg") << 0;
-    QTest::newRow("one block and one byte") << qsizetype(65537) << QStringLiteral("snap.jpg")
-                                            << QStringLiteral("snap.jpg") << 2;
+    QTest::newRow("one block and one byte")
+        << qsizetype(65537) << QStringLiteral("snap.jpg") << QStringLiteral("snap.jpg") << 2;
     QTest::newRow("empty remote name") << qsizetype(1000) << QString() << QStringLiteral("local-1000.bin") << 1;
 }
 
@@ -162,8 +162,8 @@ void TestFtpUpload::commandDialogueByteForByte()
     QCOMPARE(server.dialogue, "USER vantrel\r\nPASS secret\r\nTYPE L 8\r\nPORT 127,0,0,1," + port +
                                   "\r\nSTOR cam/snap 1.jpg\r\nQUIT\r\n");
     QCOMPARE(server.received, content);
-    QCOMPARE(fixture.events, (QStringList{QStringLiteral("connect"), QStringLiteral("success:14"),
-                                          QStringLiteral("success:9")}));
+    QCOMPARE(fixture.events,
+             (QStringList{QStringLiteral("connect"), QStringLiteral("success:14"), QStringLiteral("success:9")}));
 }
 
 void TestFtpUpload::dataConnectionNeverOpened()
