@@ -7,7 +7,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 packages=(
   g++ cmake ninja-build pkg-config ccache
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
   libjpeg62-turbo-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev

@@ -1,20 +1,37 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: once plainly, once under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# Sets up, checks the format, builds and runs every test: once plainly, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Usage: scripts/test.sh          every suite in both builds
+#        scripts/test.sh --quick  the unit suites of the debug build only, for a change's inner loop
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+quick=false
+case "${1:-}" in
+  --quick) quick=true ;;
+  "") ;;
+  *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+esac
+
 "$here/scripts/setup.sh"
+"$here/scripts/check_format.sh"
 
 export QT_QPA_PLATFORM=offscreen
 
+# Two suites at a time: most of a suite's time is spent waiting on sockets, displays and
+# processes. Each suite takes its own display and ports, so they do not meet.
 run_suite() {
   local kind="$1"
+  shift
   echo "== $kind build"
   "$here/scripts/build.sh" "$kind"
   echo "== $kind tests"
-  ctest --test-dir "$here/build/$kind" --output-on-failure --timeout 300
+  ctest --test-dir "$here/build/$kind" --output-on-failure --parallel 2 "$@"
 }
 
+if $quick; then
+  run_suite debug --label-regex '^unit$'
+  exit
+fi
 run_suite debug
 run_suite sanitize
