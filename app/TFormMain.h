@@ -161,13 +161,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // Connects a signal to a handler of this window through the exception display.
-    template <typename Sender, typename Signal>
-    void onSignal(Sender *sender, Signal signal, void (TFormMain::*handler)())
-    {
-        connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
-    }
-
     void FormDestroy();
     void addSeparators();
     void connectShellHandlers();

@@ -9,9 +9,9 @@
 
 void TFormMain::connectCaptureHandlers()
 {
-    onSignal(JPEGQuality, &QScrollBar::valueChanged, &TFormMain::JPEGQualityChange);
-    onSignal(Format1, &QAction::triggered, &TFormMain::Format1Click);
-    onSignal(Source1, &QAction::triggered, &TFormMain::Source1Click);
+    ConnectGuarded(JPEGQuality, &QScrollBar::valueChanged, this, &TFormMain::JPEGQualityChange);
+    ConnectGuarded(Format1, &QAction::triggered, this, &TFormMain::Format1Click);
+    ConnectGuarded(Source1, &QAction::triggered, this, &TFormMain::Source1Click);
     // Qt flips a checkable item before telling us; the handler decides the
     // check mark itself, from the state before the click.
     connect(HardwareOverlay1, &QAction::triggered, this, Guarded<bool>([this](bool checkedByQt) {

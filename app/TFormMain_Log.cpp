@@ -10,8 +10,8 @@
 
 void TFormMain::connectLogHandlers()
 {
-    onSignal(ButtonClearLog, &QPushButton::clicked, &TFormMain::ButtonClearLogClick);
-    onSignal(Button1, &QPushButton::clicked, &TFormMain::Button1Click);
+    ConnectGuarded(ButtonClearLog, &QPushButton::clicked, this, &TFormMain::ButtonClearLogClick);
+    ConnectGuarded(Button1, &QPushButton::clicked, this, &TFormMain::Button1Click);
 }
 
 void TFormMain::AddToLog(const QString &message) { AddUntimedLine(logformat::TimeStampedLine(seams::Now(), message)); }

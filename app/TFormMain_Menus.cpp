@@ -26,15 +26,15 @@ void showWindow(QWidget *window)
 
 void TFormMain::connectShellHandlers()
 {
-    onSignal(Exit1, &QAction::triggered, &TFormMain::Exit1Click);
-    onSignal(Hide1, &QAction::triggered, &TFormMain::Hide1Click);
-    onSignal(About1, &QAction::triggered, &TFormMain::About1Click);
-    onSignal(VisitVantrelHomepage1, &QAction::triggered, &TFormMain::VisitVantrelHomepage1Click);
-    onSignal(ListCamerasonQuillon1, &QAction::triggered, &TFormMain::ListCamerasonQuillon1Click);
-    onSignal(PublishcameraQuillon1, &QAction::triggered, &TFormMain::PublishcameraQuillon1Click);
-    onSignal(RequestChart1, &QAction::triggered, &TFormMain::RequestChart1Click);
-    onSignal(Last10IPs1, &QAction::triggered, &TFormMain::Last10IPs1Click);
-    onSignal(Bandwidth1, &QAction::triggered, &TFormMain::Bandwidth1Click);
+    ConnectGuarded(Exit1, &QAction::triggered, this, &TFormMain::Exit1Click);
+    ConnectGuarded(Hide1, &QAction::triggered, this, &TFormMain::Hide1Click);
+    ConnectGuarded(About1, &QAction::triggered, this, &TFormMain::About1Click);
+    ConnectGuarded(VisitVantrelHomepage1, &QAction::triggered, this, &TFormMain::VisitVantrelHomepage1Click);
+    ConnectGuarded(ListCamerasonQuillon1, &QAction::triggered, this, &TFormMain::ListCamerasonQuillon1Click);
+    ConnectGuarded(PublishcameraQuillon1, &QAction::triggered, this, &TFormMain::PublishcameraQuillon1Click);
+    ConnectGuarded(RequestChart1, &QAction::triggered, this, &TFormMain::RequestChart1Click);
+    ConnectGuarded(Last10IPs1, &QAction::triggered, this, &TFormMain::Last10IPs1Click);
+    ConnectGuarded(Bandwidth1, &QAction::triggered, this, &TFormMain::Bandwidth1Click);
 }
 
 void TFormMain::Exit1Click()

@@ -36,9 +36,9 @@ void TFormMain::createServerSocket()
 void TFormMain::connectServerHandlers()
 {
     // toggled, not clicked: the program switches the server by setting the box, too.
-    onSignal(CheckBox, &QCheckBox::toggled, &TFormMain::CheckBoxClick);
-    onSignal(Button_CopyToClipboard, &QPushButton::clicked, &TFormMain::Button_CopyToClipboardClick);
-    onSignal(Offline, &QCheckBox::toggled, &TFormMain::OfflineClick);
+    ConnectGuarded(CheckBox, &QCheckBox::toggled, this, &TFormMain::CheckBoxClick);
+    ConnectGuarded(Button_CopyToClipboard, &QPushButton::clicked, this, &TFormMain::Button_CopyToClipboardClick);
+    ConnectGuarded(Offline, &QCheckBox::toggled, this, &TFormMain::OfflineClick);
 }
 
 void TFormMain::CheckBoxClick()

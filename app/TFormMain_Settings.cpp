@@ -115,8 +115,8 @@ void savePublishWindow(IniFile &ini)
 
 void TFormMain::connectSettingsHandlers()
 {
-    onSignal(Savesettingstofile1, &QAction::triggered, &TFormMain::Savesettingstofile1Click);
-    onSignal(LoadDefaults1, &QAction::triggered, &TFormMain::LoadDefaults1Click);
+    ConnectGuarded(Savesettingstofile1, &QAction::triggered, this, &TFormMain::Savesettingstofile1Click);
+    ConnectGuarded(LoadDefaults1, &QAction::triggered, this, &TFormMain::LoadDefaults1Click);
 }
 
 void TFormMain::LoadSettings()

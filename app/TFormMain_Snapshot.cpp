@@ -20,11 +20,11 @@ void TFormMain::connectSnapshotHandlers()
     TimerAuto->setObjectName(u"TimerAuto"_s);
     // A coarse timer may shift each tick by up to 5%; snapshots keep their rhythm.
     TimerAuto->setTimerType(Qt::PreciseTimer);
-    onSignal(TimerAuto, &QTimer::timeout, &TFormMain::queueTimedSnapshot);
-    onSignal(AutoCapture, &QCheckBox::toggled, &TFormMain::AutoCaptureClick);
-    onSignal(AutoTime, &QSpinBox::valueChanged, &TFormMain::AutoTimeChange);
-    onSignal(Button_Snapshot, &QPushButton::clicked, &TFormMain::Button_SnapshotClick);
-    onSignal(Button_SnapshotOptions, &QPushButton::clicked, &TFormMain::Button_SnapshotOptionsClick);
+    ConnectGuarded(TimerAuto, &QTimer::timeout, this, &TFormMain::queueTimedSnapshot);
+    ConnectGuarded(AutoCapture, &QCheckBox::toggled, this, &TFormMain::AutoCaptureClick);
+    ConnectGuarded(AutoTime, &QSpinBox::valueChanged, this, &TFormMain::AutoTimeChange);
+    ConnectGuarded(Button_Snapshot, &QPushButton::clicked, this, &TFormMain::Button_SnapshotClick);
+    ConnectGuarded(Button_SnapshotOptions, &QPushButton::clicked, this, &TFormMain::Button_SnapshotOptionsClick);
 }
 
 void TFormMain::AutoCaptureClick()

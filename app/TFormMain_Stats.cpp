@@ -16,7 +16,7 @@ void TFormMain::startChartTimer()
     ChartTimer->setObjectName(QStringLiteral("ChartTimer"));
     ChartTimer->setInterval(60000);
     ChartTimer->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early or late
-    onSignal(ChartTimer, &QTimer::timeout, &TFormMain::ChartTimerTimer);
+    ConnectGuarded(ChartTimer, &QTimer::timeout, this, &TFormMain::ChartTimerTimer);
     LinkMainChartTimer(ChartTimer, [this] { ChartTimerTimer(); });
     ChartTimer->start();
 }

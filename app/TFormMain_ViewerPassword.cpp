@@ -27,7 +27,7 @@ void TFormMain::createViewerPasswordWindow()
     FormViewerPassword = std::make_unique<TFormViewerPassword>();
     FormViewerPassword->SetOwnerWindow(this);
     FormViewerPassword->OnChosen = [this] { ViewerPasswordChosen(); };
-    onSignal(ViewerPassword1, &QAction::triggered, &TFormMain::ViewerPassword1Click);
+    ConnectGuarded(ViewerPassword1, &QAction::triggered, this, &TFormMain::ViewerPassword1Click);
 }
 
 void TFormMain::ViewerPassword1Click()

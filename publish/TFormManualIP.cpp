@@ -42,14 +42,8 @@ TFormManualIP::TFormManualIP(QWidget *parent) : QWidget(parent)
     windowstyle::CentreOnScreen(this);
     MaskEditIP->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     MaskEditIP->installEventFilter(this);
-    onSignal(Button1, &QPushButton::clicked, &TFormManualIP::Button1Click);
-    onSignal(Button2, &QPushButton::clicked, &TFormManualIP::Button2Click);
-}
-
-template <typename Sender, typename Signal>
-void TFormManualIP::onSignal(Sender *sender, Signal signal, void (TFormManualIP::*handler)())
-{
-    connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
+    ConnectGuarded(Button1, &QPushButton::clicked, this, &TFormManualIP::Button1Click);
+    ConnectGuarded(Button2, &QPushButton::clicked, this, &TFormManualIP::Button2Click);
 }
 
 void TFormManualIP::SetPublishWindow(QWidget *window, QComboBox *urlList, const QSpinBox *serverPort)

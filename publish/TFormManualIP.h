@@ -32,8 +32,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    template <typename Sender, typename Signal>
-    void onSignal(Sender *sender, Signal signal, void (TFormManualIP::*handler)());
     // From now on Escape brings back what the field holds now.
     void beginEditing();
     void focusLeftField();

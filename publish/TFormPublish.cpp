@@ -44,22 +44,16 @@ TFormPublish::TFormPublish(QWidget *parent) : QWidget(parent)
     windowstyle::CentreOnScreen(this);
     createClientSocket();
 
-    onSignal(Edit_Handle, &QLineEdit::textChanged, &TFormPublish::FormContentChange);
-    onSignal(Edit_Description, &QLineEdit::textChanged, &TFormPublish::FormContentChange);
-    onSignal(UrlBox, &QComboBox::currentIndexChanged, &TFormPublish::FormContentChange);
-    onSignal(Button_Publish, &QPushButton::clicked, &TFormPublish::Button_PublishClick);
-    onSignal(Button_ManualIP, &QPushButton::clicked, &TFormPublish::Button_ManualIPClick);
-    onSignal(Button3, &QPushButton::clicked, &TFormPublish::Button3Click);
-    onSignal(Button_Close, &QPushButton::clicked, &TFormPublish::Button_CloseClick);
+    ConnectGuarded(Edit_Handle, &QLineEdit::textChanged, this, &TFormPublish::FormContentChange);
+    ConnectGuarded(Edit_Description, &QLineEdit::textChanged, this, &TFormPublish::FormContentChange);
+    ConnectGuarded(UrlBox, &QComboBox::currentIndexChanged, this, &TFormPublish::FormContentChange);
+    ConnectGuarded(Button_Publish, &QPushButton::clicked, this, &TFormPublish::Button_PublishClick);
+    ConnectGuarded(Button_ManualIP, &QPushButton::clicked, this, &TFormPublish::Button_ManualIPClick);
+    ConnectGuarded(Button3, &QPushButton::clicked, this, &TFormPublish::Button3Click);
+    ConnectGuarded(Button_Close, &QPushButton::clicked, this, &TFormPublish::Button_CloseClick);
 }
 
 TFormPublish::~TFormPublish() = default;
-
-template <typename Sender, typename Signal>
-void TFormPublish::onSignal(Sender *sender, Signal signal, void (TFormPublish::*handler)())
-{
-    connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
-}
 
 void TFormPublish::createClientSocket()
 {

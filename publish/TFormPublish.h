@@ -48,8 +48,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    template <typename Sender, typename Signal>
-    void onSignal(Sender *sender, Signal signal, void (TFormPublish::*handler)());
     void createClientSocket();
     QByteArray requestBody() const;
     void setMainWindowEnabled(bool enabled);

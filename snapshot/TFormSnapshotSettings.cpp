@@ -19,19 +19,13 @@ TFormSnapshotSettings::TFormSnapshotSettings(QWidget *parent) : QWidget(parent)
     windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
 
-    onSignal(Button1, &QPushButton::clicked, &TFormSnapshotSettings::Button1Click);
-    onSignal(Button2, &QPushButton::clicked, &TFormSnapshotSettings::Button2Click);
-    onSignal(ManualFilename, &QCheckBox::toggled, &TFormSnapshotSettings::ManualFilenameClick);
-    onSignal(CheckBox_FTP, &QCheckBox::toggled, &TFormSnapshotSettings::CheckBox_FTPClick);
-    onSignal(ScrollBar_MotionDetectionSensitivity, &QScrollBar::valueChanged,
-             &TFormSnapshotSettings::ScrollBar_MotionDetectionSensitivityChange);
+    ConnectGuarded(Button1, &QPushButton::clicked, this, &TFormSnapshotSettings::Button1Click);
+    ConnectGuarded(Button2, &QPushButton::clicked, this, &TFormSnapshotSettings::Button2Click);
+    ConnectGuarded(ManualFilename, &QCheckBox::toggled, this, &TFormSnapshotSettings::ManualFilenameClick);
+    ConnectGuarded(CheckBox_FTP, &QCheckBox::toggled, this, &TFormSnapshotSettings::CheckBox_FTPClick);
+    ConnectGuarded(ScrollBar_MotionDetectionSensitivity, &QScrollBar::valueChanged, this,
+                   &TFormSnapshotSettings::ScrollBar_MotionDetectionSensitivityChange);
     Edit_ManualFilename->installEventFilter(this);
-}
-
-template <typename Sender, typename Signal>
-void TFormSnapshotSettings::onSignal(Sender *sender, Signal signal, void (TFormSnapshotSettings::*handler)())
-{
-    connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
 }
 
 void TFormSnapshotSettings::showEvent(QShowEvent *event)

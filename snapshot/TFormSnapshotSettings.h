@@ -33,9 +33,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    template <typename Sender, typename Signal>
-    void onSignal(Sender *sender, Signal signal, void (TFormSnapshotSettings::*handler)());
-
     bool ftpInformationMissing() const;
     bool createFolderAfterAsking(const QString &folder);
     void setOwnerEnabled(bool enabled);

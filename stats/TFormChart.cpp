@@ -32,12 +32,6 @@ int tickInterval(qreal top)
 
 } // namespace
 
-template <typename Sender, typename Signal>
-void TFormChart::onSignal(Sender *sender, Signal signal, void (TFormChart::*handler)())
-{
-    connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
-}
-
 TFormChart::TFormChart(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
@@ -92,10 +86,10 @@ void TFormChart::setUpAxes()
 
 void TFormChart::connectHandlers()
 {
-    onSignal(SpinEditChartUpdate, &QSpinBox::valueChanged, &TFormChart::SpinEditChartUpdateChange);
-    onSignal(CheckBoxChartEnable, &QCheckBox::toggled, &TFormChart::CheckBoxChartEnableClick);
-    onSignal(Button1, &QPushButton::clicked, &TFormChart::Button1Click);
-    onSignal(Button2, &QPushButton::clicked, &TFormChart::Button2Click);
+    ConnectGuarded(SpinEditChartUpdate, &QSpinBox::valueChanged, this, &TFormChart::SpinEditChartUpdateChange);
+    ConnectGuarded(CheckBoxChartEnable, &QCheckBox::toggled, this, &TFormChart::CheckBoxChartEnableClick);
+    ConnectGuarded(Button1, &QPushButton::clicked, this, &TFormChart::Button1Click);
+    ConnectGuarded(Button2, &QPushButton::clicked, this, &TFormChart::Button2Click);
 }
 
 void TFormChart::AddChartPoint(int count, const QDateTime &now)

@@ -46,9 +46,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    template <typename Sender, typename Signal>
-    void onSignal(Sender *sender, Signal signal, void (TFormChart::*handler)());
-
     void setUpChart();
     void setUpAxes();
     void connectHandlers();

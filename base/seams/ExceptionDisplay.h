@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <utility>
@@ -23,4 +24,12 @@ template <typename... Args, typename Handler> auto Guarded(Handler handler)
             ShowCurrentException();
         }
     };
+}
+
+// Connects a signal to a handler of the receiver through the exception display.
+// The handler takes no arguments; whatever the signal carries is dropped.
+template <typename Sender, typename Signal, typename Receiver>
+QMetaObject::Connection ConnectGuarded(Sender *sender, Signal signal, Receiver *receiver, void (Receiver::*handler)())
+{
+    return QObject::connect(sender, signal, receiver, Guarded([receiver, handler] { (receiver->*handler)(); }));
 }
