@@ -15,17 +15,7 @@ cleanup() {
 }
 
 # A free port from 2000 to 9999 (the program's port box stops at 9999).
-free_port() {
-  python3 -c '
-import random, socket
-for _ in range(200):
-    port = random.randint(2000, 9999)
-    s = socket.socket()
-    try:
-        s.bind(("0.0.0.0", port)); print(port); break
-    except OSError: pass
-    finally: s.close()'
-}
+free_port() { /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/../scripts/free_port.py"; }
 
 need_tools() {
   for tool in "$@"; do
