@@ -25,13 +25,24 @@ sockaddr_in Ipv4(quint32 address, quint16 port)
     return result;
 }
 
+// A peer's urgent byte stays in the data: out of line, a read stops at the urgent mark with the
+// socket still readable, and a level-triggered notifier would fire for ever.
+void ReadUrgentDataInLine(int handle)
+{
+    const int on = 1;
+    ::setsockopt(handle, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
+}
+
 } // namespace
 
 int CreateStream(int &error)
 {
     const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     error = handle < 0 ? LastError() : 0;
-    return handle < 0 ? InvalidHandle : handle;
+    if (handle < 0)
+        return InvalidHandle;
+    ReadUrgentDataInLine(handle);
+    return handle;
 }
 
 int BindAny(int handle, quint16 port)
@@ -56,6 +67,7 @@ Accepted Accept(int listeningHandle)
         result.handle = InvalidHandle;
         return result;
     }
+    ReadUrgentDataInLine(result.handle);
     result.peerAddress = peer.sin_addr.s_addr;
     return result;
 }

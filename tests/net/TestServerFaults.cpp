@@ -9,9 +9,12 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 // Peers that misbehave, and loads that must neither spin the event loop nor stop the
 // listener from serving a well-behaved client.
@@ -24,6 +27,7 @@ private slots:
     void neverReadingPeerDoesNotHoldUpOthers();
     void tenMegabytesSentAtOnceAllArrive();
     void unreadDataIsReportedOnce();
+    void urgentByteIsReadLikeAnyOther();
     void manyIdleConnectionsKeepTheLoopQuiet();
     void longestIdleConnectionGivesWayAtTheCap();
     void runningOutOfDescriptorsDoesNotSpin();
@@ -145,6 +149,20 @@ void TestServerFaults::unreadDataIsReportedOnce()
     QCOMPARE(connection->ReadAvailableText(), QByteArray("later"));
     QVERIFY(peer.Send("more"));
     QVERIFY(PumpUntil([&] { return readEvents == 2; }));
+}
+
+void TestServerFaults::urgentByteIsReadLikeAnyOther()
+{
+    ServerFixture fixture;
+    RawPeer peer;
+    QVERIFY(peer.Connect(fixture.Start()));
+    QCOMPARE(::send(peer.Handle(), "!", 1, MSG_OOB | MSG_NOSIGNAL), 1);
+    QVERIFY(peer.Send("x"));
+    // In line with the data: no read stops short at the urgent mark and leaves the socket readable.
+    QVERIFY(PumpUntil([&] { return fixture.events.filter(u"read:"_s).join(QString()).remove(u"read:"_s) == u"!x"_s; }));
+    peer.Close();
+    QVERIFY(PumpUntil([&] { return fixture.Count(QStringLiteral("disconnect")) == 1; }));
+    QVERIFY(LoopStaysQuiet());
 }
 
 void TestServerFaults::manyIdleConnectionsKeepTheLoopQuiet()

@@ -110,12 +110,14 @@ bool ChaosClient::Step()
     return true;
 }
 
-// A request goes out in random pieces, so the server sees it split over several reads.
+// A request goes out in random pieces, so the server sees it split over several reads; now
+// and then a piece's last byte goes as urgent (out-of-band) data.
 bool ChaosClient::SendSome()
 {
     const qsizetype left = request_.size() - sent_;
     const qsizetype piece = Chance(random_, 70) ? left : Between(random_, 1, static_cast<int>(left));
-    const ssize_t sent = ::send(handle_, request_.constData() + sent_, piece, MSG_NOSIGNAL | MSG_DONTWAIT);
+    const int urgent = Chance(random_, 5) ? MSG_OOB : 0;
+    const ssize_t sent = ::send(handle_, request_.constData() + sent_, piece, MSG_NOSIGNAL | MSG_DONTWAIT | urgent);
     if (sent < 0)
         return Retry(errno);
     sent_ += sent;
