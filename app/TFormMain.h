@@ -153,8 +153,10 @@ public:
     QAction *N1 = nullptr;
     QAction *N3 = nullptr;
 
-    // Lines the log view keeps before dropping the oldest.
+    // Lines and characters the log view keeps before dropping the oldest lines: a flood of
+    // long peer texts must not take hundreds of megabytes.
     static constexpr int MaxLogLines = 20000;
+    static constexpr int MaxLogCharacters = 4 * 1024 * 1024;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -162,6 +164,7 @@ protected:
 
 private:
     void FormDestroy();
+    void dropOldestLogLinesOverCharacterBound();
     void addSeparators();
     void connectShellHandlers();
     void connectLogHandlers();

@@ -7,6 +7,9 @@
 
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 
 void TFormMain::connectLogHandlers()
 {
@@ -19,8 +22,19 @@ void TFormMain::AddToLog(const QString &message) { AddUntimedLine(logformat::Tim
 void TFormMain::AddUntimedLine(const QString &line)
 {
     Log->appendPlainText(line);
+    dropOldestLogLinesOverCharacterBound();
     Log->verticalScrollBar()->setValue(Log->verticalScrollBar()->maximum());
     qCInfo(lcEventLog).noquote() << line;
+}
+
+void TFormMain::dropOldestLogLinesOverCharacterBound()
+{
+    QTextDocument *document = Log->document();
+    while (document->characterCount() > MaxLogCharacters && document->blockCount() > 1) {
+        QTextCursor oldest(document->firstBlock());
+        oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        oldest.removeSelectedText();
+    }
 }
 
 void TFormMain::ButtonClearLogClick() { Log->clear(); }

@@ -266,6 +266,15 @@ void TestEventLog::logViewIsBounded()
     QCOMPARE(lines.size(), TFormMain::MaxLogLines);
     QCOMPARE(lines.constFirst(), QString::number(extra));
     QCOMPARE(lines.constLast(), QString::number(TFormMain::MaxLogLines + extra - 1));
+
+    const QString longLine(4096, u'x');
+    for (int i = 0; i < TFormMain::MaxLogCharacters / longLine.size() + extra; ++i)
+        FormMain->AddUntimedLine(longLine + QString::number(i));
+    const QStringList longLines = FormMain->LogLines();
+    QVERIFY(longLines.join(u'\n').size() <= TFormMain::MaxLogCharacters);
+    QVERIFY(longLines.size() > TFormMain::MaxLogCharacters / longLine.size() - extra);
+    QCOMPARE(longLines.constLast(),
+             longLine + QString::number(TFormMain::MaxLogCharacters / longLine.size() + extra - 1));
 }
 
 VANTREL_TEST_MAIN(TestEventLog)
