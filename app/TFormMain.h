@@ -5,7 +5,7 @@
 #include "base/seams/ExceptionDisplay.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
-#include "server/RefusalLog.h"
+#include "server/AddressPacing.h"
 #include "server/ViewerAccess.h"
 
 #include <QImage>
@@ -114,6 +114,8 @@ public:
 
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
+    // A peer gets a new message box at most this often; messages in between are logged once a minute.
+    static constexpr int MessageBoxSpacingSeconds = 5;
 
     // Snapshots and auto capture (TFormMain_Snapshot.cpp)
     void AutoCaptureClick();
@@ -198,7 +200,11 @@ private:
     void applyViewerPassword();
     void closeStreamViewers();
     ViewerAccess viewerAccess_;
-    RefusalLog refusalLog_;
+    // Refusals logged once a minute per address.
+    AddressPacing refusalLog_{60};
+    // A new message box at most every few seconds per peer.
+    AddressPacing messageBoxPacing_{MessageBoxSpacingSeconds};
+    AddressPacing messageRefusalLog_{60};
     void sendCameraPicture(const Reply &reply, PictureConnection connection);
     void sendWindowPicture(const Reply &reply, char choice);
     void createStream();

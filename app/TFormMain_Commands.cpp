@@ -19,11 +19,19 @@ void TFormMain::MsgCommand(TCustomWinSocket *Socket, const QByteArray &text)
     const QPointer<TCustomWinSocket> connection(Socket);
     const QString peer = Socket->PeerAddress();
     AddToLog(QStringLiteral("Received MSG from ") + peer);
+    const QDateTime now = seams::Now();
     if (openMessageBoxes_ >= MaxOpenMessageBoxes) {
         AddToLog(QStringLiteral("Message from %1 not shown (%2 messages are open already): %3")
                      .arg(peer)
                      .arg(openMessageBoxes_)
                      .arg(command::MessageText(text)));
+    } else if (!messageBoxPacing_.Allows(peer, now)) {
+        // A peer sending message after message would keep the desktop covered in boxes.
+        if (messageRefusalLog_.Allows(peer, now))
+            AddToLog(QStringLiteral("Message from %1 not shown (one message box every %2 seconds): %3")
+                         .arg(peer)
+                         .arg(MessageBoxSpacingSeconds)
+                         .arg(command::MessageText(text)));
     } else {
         ++openMessageBoxes_;
         const auto closed = qScopeGuard([this] { --openMessageBoxes_; });

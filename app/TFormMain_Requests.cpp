@@ -92,7 +92,7 @@ bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QBy
     if (verdict == ViewerAccess::Verdict::Admitted)
         return false;
     const QString peer = socket->PeerAddress();
-    if (refusalLog_.ShouldLog(peer, seams::Now())) {
+    if (refusalLog_.Allows(peer, seams::Now())) {
         AddToLog(
             verdict == ViewerAccess::Verdict::AskForPassword
                 ? QStringLiteral("Refused a request from %1: no or wrong viewer password").arg(peer)

@@ -135,9 +135,11 @@ void TestServerEndToEnd::floodOfMessagesOpensAFewBoxesAndLogsTheRest()
         QVERIFY(peer->Send("MSG:hello " + QByteArray::number(i) + "\n"));
         senders.push_back(std::move(peer));
     }
-    // The boxes wait for a person; the server keeps answering meanwhile.
-    QVERIFY(PumpUntil([&] { return serving.program.logLines().filter(u"not shown"_s).size() == 97; }, 20000));
-    QCOMPARE(serving.program.logLines().filter(u"Received MSG from 127.0.0.1"_s).size(), 100);
+    // The box waits for a person; the server keeps answering meanwhile. One peer gets one box
+    // every few seconds, and what it sends in between is logged once.
+    QVERIFY(PumpUntil([&] { return serving.program.logLines().filter(u"Received MSG from 127.0.0.1"_s).size() == 100; },
+                      20000));
+    QCOMPARE(serving.program.logLines().filter(u"not shown"_s).size(), 1);
     QVERIFY(serving.exchange("GET /pic2.jpg\n").startsWith("\xff\xd8"));
 }
 

@@ -291,6 +291,7 @@ void TestWebcamServer::messageBoxesAreCappedAndTheRestLogged()
     int handled = 0;
     // Each box, while open, lets one more message arrive: the boxes pile up on each other.
     program.messages.whileOpen = [&](const RecordedMessage &) {
+        program.clock.advanceSeconds(TFormMain::MessageBoxSpacingSeconds);
         auto sender = std::make_unique<RawPeer>();
         if (!sender->Connect(ServerPort()) || !sender->Send("MSG:" + QByteArray::number(++handled) + "\n"))
             return;
@@ -301,13 +302,20 @@ void TestWebcamServer::messageBoxesAreCappedAndTheRestLogged()
     };
     QCOMPARE(Exchange("MSG:0\n"), QByteArray());
     QCOMPARE(program.messages.messages.size(), TFormMain::MaxOpenMessageBoxes);
-    QVERIFY2(
-        FormMain->LogLines().contains(Stamp + u"Message from 127.0.0.1 not shown (3 messages are open already): 3"_s),
-        qPrintable(FormMain->LogLines().join(u'\n')));
+    QVERIFY2(FormMain->LogLines().contains(
+                 u"12-07-26 14:05:24: Message from 127.0.0.1 not shown (3 messages are open already): 3"_s),
+             qPrintable(FormMain->LogLines().join(u'\n')));
     // Every box closed again: the next message gets one.
     program.messages.whileOpen = nullptr;
+    program.clock.advanceSeconds(TFormMain::MessageBoxSpacingSeconds);
     Exchange("MSG:later\n");
     QCOMPARE(program.messages.messages.constLast().text, u"later"_s);
+    // One box every few seconds per peer, however many messages it sends; the rest logged once.
+    Exchange("MSG:soon\n");
+    Exchange("MSG:sooner\n");
+    QCOMPARE(program.messages.messages.constLast().text, u"later"_s);
+    QCOMPARE(FormMain->LogLines().filter(u"not shown (one message box every 5 seconds): soon"_s).size(), 1);
+    QCOMPARE(FormMain->LogLines().filter(u"sooner"_s).size(), 0);
 }
 
 void TestWebcamServer::requestsAreLoggedWhenAskedTo()
