@@ -125,9 +125,10 @@ void TFormMain::LoadSettings()
     SpinEdit->setValue(ini.ReadInteger(SectionMain, QStringLiteral("Port"), 8282));
     JPEGQuality->setValue(ini.ReadInteger(SectionMain, QStringLiteral("JPEGQuality"), 75));
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
+    // Before the server starts: a box opened while it starts lets requests in.
+    loadViewerPassword(ini);
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
-    loadViewerPassword(ini);
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
     loadMainWindowPosition(ini, this);
     loadPublishWindow(ini);

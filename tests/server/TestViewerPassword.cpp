@@ -2,6 +2,7 @@
 // one and with the right one gets, the commands it turns away, how often a refusal is logged,
 // and the settings keys its window writes.
 #include "capture/JpegEncoder.h"
+#include "server/ComputerAddresses.h"
 #include "server/HttpFraming.h"
 #include "server/MjpegStream.h"
 #include "server/TFormViewerPassword.h"
@@ -57,6 +58,7 @@ private slots:
     void everyHttpRequestNeedsThePassword();
     void commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinute();
     void passwordIsSavedAtOnceEndsOpenStreamsAndComesOff();
+    void passwordHoldsWhileAStartUpBoxIsOpen();
 };
 
 void TestViewerPassword::everyHttpRequestNeedsThePassword()
@@ -154,6 +156,22 @@ void TestViewerPassword::passwordIsSavedAtOnceEndsOpenStreamsAndComesOff()
     QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password removed: everyone may watch"_s));
     QVERIFY(program.readSettings().contains("ViewerPassword=\n"));
     QVERIFY(Exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
+}
+
+void TestViewerPassword::passwordHoldsWhileAStartUpBoxIsOpen()
+{
+    ProgramFixture program("[FormMain]\nEnabled=1\nViewerUser=viewer\nViewerPassword=secret\n");
+    program.capture->drivers = {{u"Camera"_s, u"1"_s}};
+    program.capture->frame = CapturedFrame{CapturedFrame::State::Ready, QImage(64, 48, QImage::Format_RGB32), 1};
+    // No address to show: a box opens while the server starts, and its loop serves requests.
+    const ScopedSeam<QStringList()> none(computer::Addresses, [] { return QStringList(); });
+    QByteArray answer;
+    program.messages.whileOpen = [&](const RecordedMessage &) {
+        if (answer.isEmpty())
+            answer = Exchange(get("/pic.jpg"));
+    };
+    program.start();
+    QVERIFY2(answer.startsWith("HTTP/1.0 401"), answer.left(20).constData());
 }
 
 VANTREL_TEST_MAIN(TestViewerPassword)
