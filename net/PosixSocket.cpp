@@ -5,9 +5,11 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -117,6 +119,15 @@ int PendingError(int handle)
     if (::getsockopt(handle, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
         return LastError();
     return error == 0 ? 0 : SocketErrors::FromErrno(error);
+}
+
+int DescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > static_cast<rlim_t>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(limit.rlim_cur);
 }
 
 int Close(int handle) { return ::close(handle) == 0 || errno == EINTR ? 0 : LastError(); }

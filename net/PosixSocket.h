@@ -36,6 +36,8 @@ int ClosedState(int handle);
 // The outcome of a non-blocking connect: 0 or the error.
 int PendingError(int handle);
 int Close(int handle);
+// The process's soft limit of open file descriptors; a large number when there is none.
+int DescriptorLimit();
 // The local port a socket is bound to, 0 when it is not bound.
 quint16 LocalPort(int handle);
 

@@ -92,8 +92,15 @@ void TServerWinSocket::Accept(int Handle)
             AcceptOne(Handle, accepted);
             continue;
         }
-        if (OutOfDescriptors(accepted.error))
+        if (OutOfDescriptors(accepted.error)) {
+            // Whoever holds the idlest connection gives way, or nobody new gets in for good.
+            int open = 0;
+            if (TServerClientWinSocket *idlest = Idlest(open)) {
+                idlest->CloseConnection();
+                continue;
+            }
             PauseAccepting(Handle);
+        }
         if (!WorthRetrying(accepted.error))
             return;
     }
@@ -118,19 +125,32 @@ bool TServerWinSocket::Listening(int Handle) const { return Handle == SocketHand
 void TServerWinSocket::MakeRoomForOneMore()
 {
     for (;;) {
-        TServerClientWinSocket *idlest = nullptr;
         int open = 0;
-        for (TServerClientWinSocket *client : std::as_const(connections_)) {
-            if (!client->Connected())
-                continue;
-            ++open;
-            if (!client->Closing() && (!idlest || client->LastActivity() < idlest->LastActivity()))
-                idlest = client;
-        }
-        if (open < std::max(MaxConnections, 1) || !idlest)
+        TServerClientWinSocket *idlest = Idlest(open);
+        if (open < ConnectionCap() || !idlest)
             return;
         idlest->CloseConnection();
     }
+}
+
+int TServerWinSocket::ConnectionCap() const
+{
+    return std::max(std::min(MaxConnections, PosixSocket::DescriptorLimit() - DescriptorReserve), 1);
+}
+
+// The open connection that has been quiet longest and can be closed; open counts them all.
+TServerClientWinSocket *TServerWinSocket::Idlest(int &open) const
+{
+    TServerClientWinSocket *idlest = nullptr;
+    open = 0;
+    for (TServerClientWinSocket *client : std::as_const(connections_)) {
+        if (!client->Connected())
+            continue;
+        ++open;
+        if (!client->Closing() && (!idlest || client->LastActivity() < idlest->LastActivity()))
+            idlest = client;
+    }
+    return idlest;
 }
 
 // Without a free descriptor the pending connection stays in the queue, and a level-

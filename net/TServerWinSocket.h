@@ -30,8 +30,10 @@ public:
     TServerType ServerType = TServerType::stNonBlocking;
     // Kept for the thread-blocking mode, which this program never selects.
     int ThreadCacheSize = 10;
-    // Open connections allowed at once; the longest-idle one gives way to a new one.
+    // Open connections allowed at once; the longest-idle one gives way to a new one. Fewer
+    // when the process may not open that many files: DescriptorReserve stay for everything else.
     int MaxConnections = 512;
+    static constexpr int DescriptorReserve = 32;
     // How long accepting rests when the process has no file descriptor left.
     int AcceptPauseMs = 200;
 
@@ -51,6 +53,8 @@ private:
     bool Listening(int Handle) const;
     void AcceptOne(int Handle, const PosixSocket::Accepted &accepted);
     void MakeRoomForOneMore();
+    int ConnectionCap() const;
+    TServerClientWinSocket *Idlest(int &open) const;
     void PauseAccepting(int Handle);
     void FreeConnections();
     void AddClient(TServerClientWinSocket *Client);

@@ -31,6 +31,7 @@ private slots:
     void manyIdleConnectionsKeepTheLoopQuiet();
     void longestIdleConnectionGivesWayAtTheCap();
     void runningOutOfDescriptorsDoesNotSpin();
+    void runningOutOfDescriptorsTheIdlestGivesWay();
     void nestedLoopsInsideAConnectionsOwnEventsLeaveItValid();
 };
 
@@ -245,6 +246,35 @@ void TestServerFaults::runningOutOfDescriptorsDoesNotSpin()
     QVERIFY(quiet);
     QCOMPARE(connectsWhileFull, 0);
     QVERIFY(PumpUntil([&] { return fixture.Count(QStringLiteral("connect")) == 1; }));
+}
+
+// Idle connections holding every descriptor the process may open would lock newcomers out.
+void TestServerFaults::runningOutOfDescriptorsTheIdlestGivesWay()
+{
+    ServerFixture fixture;
+    const quint16 port = fixture.Start();
+    RawPeer idle, newcomer;
+    QVERIFY(idle.Connect(port));
+    QVERIFY(PumpUntil([&] { return fixture.Count(QStringLiteral("connect")) == 1; }));
+    rlimit original{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &original), 0);
+    rlimit lowered = original;
+    lowered.rlim_cur = static_cast<rlim_t>(::open("/dev/null", O_RDONLY | O_CLOEXEC) + 1);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    // Every descriptor taken: the newcomer's end takes the last one, the server's side finds none.
+    std::vector<int> fillers{static_cast<int>(lowered.rlim_cur) - 1};
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+        fillers.push_back(fd);
+    ::close(fillers.back());
+    fillers.pop_back();
+    const bool connected = newcomer.Connect(port);
+    const bool accepted = PumpUntil([&] { return fixture.Count(QStringLiteral("connect")) == 2; });
+    for (int fd : fillers)
+        ::close(fd);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &original), 0);
+    QVERIFY(connected && accepted);
+    idle.ReceiveUntilClosed();
+    QVERIFY(idle.ClosedByServer());
 }
 
 // The exception display and a disconnect handler each run a nested loop, as a message box
