@@ -2,7 +2,7 @@
 add_library(vantrel_options INTERFACE)
 
 target_compile_options(vantrel_options INTERFACE
-  -Wall -Wextra -Wpedantic -Wformat=2 -Wnon-virtual-dtor)
+  -Wall -Wextra -Wpedantic -Wformat=2 -Wnon-virtual-dtor -Wshadow -Wold-style-cast)
 target_compile_definitions(vantrel_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CONTEXTLESS_CONNECT

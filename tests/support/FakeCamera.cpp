@@ -65,8 +65,12 @@ struct FakeCameraSrcClass {
 
 void fake_camera_src_balance_init(GstColorBalanceInterface *iface);
 
+// GLib's type boilerplate casts our init functions C-style.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
 G_DEFINE_TYPE_WITH_CODE(FakeCameraSrc, fake_camera_src, GST_TYPE_BIN,
                         G_IMPLEMENT_INTERFACE(GST_TYPE_COLOR_BALANCE, fake_camera_src_balance_init))
+#pragma GCC diagnostic pop
 
 FakeCameraSrc *asCamera(gpointer object)
 {
@@ -259,7 +263,10 @@ struct FakeCameraDeviceClass {
     GstDeviceClass parent_class;
 };
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
 G_DEFINE_TYPE(FakeCameraDevice, fake_camera_device, GST_TYPE_DEVICE)
+#pragma GCC diagnostic pop
 
 void fake_camera_device_init(FakeCameraDevice *) {}
 
@@ -301,7 +308,10 @@ struct FakeCameraProviderClass {
     GstDeviceProviderClass parent_class;
 };
 
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
 G_DEFINE_TYPE(FakeCameraProvider, fake_camera_provider, GST_TYPE_DEVICE_PROVIDER)
+#pragma GCC diagnostic pop
 
 void fake_camera_provider_init(FakeCameraProvider *) {}
 
