@@ -7,6 +7,7 @@
 #include "capture/CapturePlatformFactory.h"
 #include "server/ListeningPort.h"
 #include "tests/app/ScriptedCapturePlatform.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/SeamRecorders.h"
 
 #include <QFile>
@@ -56,11 +57,7 @@ public:
             file.write(content);
     }
 
-    QByteArray readSettings() const
-    {
-        QFile file(settingsPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray readSettings() const { return FileBytes(settingsPath()); }
 
     QTemporaryDir dir;
     MessageRecorder messages;
