@@ -7,7 +7,6 @@
 #include "capture/CapturePlatformFactory.h"
 #include "server/ListeningPort.h"
 #include "tests/app/ScriptedCapturePlatform.h"
-#include "tests/support/FileBytes.h"
 #include "tests/support/SeamRecorders.h"
 
 #include <QFile>
@@ -57,7 +56,11 @@ public:
             file.write(content);
     }
 
-    QByteArray readSettings() const { return FileBytes(settingsPath()); }
+    QByteArray readSettings() const
+    {
+        QFile file(settingsPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     QTemporaryDir dir;
     MessageRecorder messages;
