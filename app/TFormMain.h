@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 
 struct DriverEntry;
@@ -110,7 +111,7 @@ public:
     void OfflineClick();
     MjpegStream *Stream = nullptr;
     // How long the stream's viewers may go without a frame before the log says so.
-    static constexpr int QuietStreamMs = 3000;
+    std::chrono::milliseconds QuietStreamLimit{3000};
 
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;

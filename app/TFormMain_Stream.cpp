@@ -26,7 +26,6 @@ void TFormMain::createStream()
     Stream->OnPictureSent = [this](qint64 bytes, int viewers) { FormBandwidth->RecordSent(bytes, viewers); };
     streamQuietTimer_ = new QTimer(this);
     streamQuietTimer_->setSingleShot(true);
-    streamQuietTimer_->setInterval(QuietStreamMs);
     connect(streamQuietTimer_, &QTimer::timeout, this, Guarded([this] { streamQuiet(); }));
 }
 
@@ -48,7 +47,7 @@ void TFormMain::startStream(const Reply &reply)
             first = FrameJpeg->data();
     }
     if (!Stream->ViewerCount())
-        streamQuietTimer_->start();
+        streamQuietTimer_->start(QuietStreamLimit);
     Stream->AddViewer(reply.socket, first);
 }
 
@@ -61,7 +60,7 @@ void TFormMain::FrameArrived()
     const CapturedFrame frame = Capture->SaveFrameToMemory();
     if (!frame.ready() || !FrameJpeg->encode(frame) || FrameJpeg->data().isSharedWith(Stream->NewestPicture()))
         return;
-    streamQuietTimer_->start();
+    streamQuietTimer_->start(QuietStreamLimit);
     if (std::exchange(streamQuietLogged_, false))
         AddToLog(QStringLiteral("Frames are back; the stream goes on"));
     Stream->Push(FrameJpeg->data());

@@ -1,6 +1,7 @@
 #include "net/TClientWinSocket.h"
 
 #include "net/ESocketError.h"
+#include "net/HostLookup.h"
 #include "net/SocketErrors.h"
 
 #include <QHostInfo>
@@ -77,7 +78,7 @@ void TClientWinSocket::LookUpHost(int Handle, const QString &Host)
 {
     lookupState_ = LookupState::LookingUpAddress;
     const quint64 generation = ++lookupGeneration_;
-    QHostInfo::lookupHost(Host, this, [this, Handle, generation](const QHostInfo &info) {
+    seams::LookupHost(Host, this, [this, Handle, generation](const QHostInfo &info) {
         if (generation == lookupGeneration_)
             Deliver([&] { HostFound(Handle, info); });
     });

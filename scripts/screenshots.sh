@@ -59,7 +59,7 @@ wait_for 15 xdotool search --onlyvisible --name "^$title\$"
 wait_for 15 xdotool search --onlyvisible --name '^Capture Preview$'
 
 # The page in Chromium with "Enable webcam" ticked; it also puts requests in the statistics.
-node "$here/tests/browser/stream.mjs" "http://127.0.0.1:$port/" --seconds 3 --screenshot "$work/page.png" >/dev/null
+node "$here/tests/browser/stream.mjs" "http://127.0.0.1:$port/" --seconds 3 --keep-watching --screenshot "$work/page.png" >/dev/null
 
 # The desktop from its top-left corner (the preview) to the main window's far corner.
 main="$(xdotool search --onlyvisible --name "^$title\$" | head -1)"

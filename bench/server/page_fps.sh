@@ -17,6 +17,6 @@ source "$here/start_program.sh"
 prepare_work
 start_program
 
-node "$root/tests/browser/stream.mjs" "http://127.0.0.1:$port/" --frames 1 --width 640 --height 480 \
+node "$root/tests/browser/stream.mjs" "http://127.0.0.1:$port/" --frames 1 --width 640 --height 480 --keep-watching \
   --seconds "$seconds" --screenshot "${SCREENSHOT:-$work/page.png}"
 echo "(goal: at least 25 frames a second)"

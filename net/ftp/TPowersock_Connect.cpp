@@ -1,5 +1,6 @@
 #include "net/ftp/TPowersock.h"
 
+#include "net/HostLookup.h"
 #include "net/PosixSocket.h"
 #include "net/SocketErrors.h"
 #include "net/ftp/FtpExceptions.h"
@@ -82,7 +83,7 @@ quint32 TPowersock::LookUp(const QString &name)
     lookupDone_ = false;
     lookedUpAddress_ = 0;
     const quint64 generation = ++lookupGeneration_;
-    const int id = QHostInfo::lookupHost(name, this, [this, generation](const QHostInfo &info) {
+    const int id = seams::LookupHost(name, this, [this, generation](const QHostInfo &info) {
         if (generation != lookupGeneration_)
             return;
         lookedUpAddress_ = FirstIpv4Address(info);

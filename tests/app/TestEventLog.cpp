@@ -1,6 +1,7 @@
 #include "base/log/LogFormat.h"
 #include "base/seams/Exception.h"
 #include "tests/app/ProgramFixture.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/FolderClosedToWriting.h"
 #include "tests/support/VantrelTestMain.h"
 
@@ -15,12 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // Collects what the program writes to standard error under the event-log category.
 QStringList *mirroredLines = nullptr;
@@ -162,7 +157,7 @@ void TestEventLog::exportWritesTheViewWithCrLf()
     QByteArray expected;
     for (const QString &line : FormMain->LogLines())
         expected += line.toUtf8() + "\r\n";
-    QCOMPARE(readFile(path), expected);
+    QCOMPARE(FileBytes(path), expected);
     QVERIFY(expected.startsWith("- Vantrel v1.4.3\r\n"));
     QVERIFY(expected.endsWith("12-07-26 14:05:09: \xc3\xbc"
                               "n\xc3\xaf"
@@ -177,7 +172,7 @@ void TestEventLog::exportOfAnEmptyLogIsAnEmptyFile()
     const QString path = program.dir.filePath(u"empty.txt"_s);
     program.dialogs.saveAnswers.push_back(path);
     FormMain->Button1Click();
-    QCOMPARE(readFile(path), QByteArray());
+    QCOMPARE(FileBytes(path), QByteArray());
 }
 
 void TestEventLog::exportUsesTheTypedNameAndReplaces_data()
@@ -209,7 +204,7 @@ void TestEventLog::exportUsesTheTypedNameAndReplaces()
             closed.emplace(folder, path);
         FormMain->Button1Click();
     }
-    QCOMPARE(readFile(path), QByteArray("12-07-26 14:05:09: only line\r\n"));
+    QCOMPARE(FileBytes(path), QByteArray("12-07-26 14:05:09: only line\r\n"));
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{name});
     QVERIFY(program.messages.messages.isEmpty());
 }

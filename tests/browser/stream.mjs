@@ -2,30 +2,27 @@
 // pictures the index page streams.
 //
 //   node stream.mjs <baseUrl> [--frames N] [--width W] [--height H] [--seconds S]
-//                   [--screenshot file.png] [--bare-http]
+//                   [--screenshot file.png] [--keep-watching]
 //
 // Opens the page, checks that the title picture shows at 220x165, ticks
-// "Enable webcam" and watches the camera picture for S seconds. Prints one JSON
-// line {"loaded":..,"distinct":..,"fps":..}: loaded counts the /picN.jpg addresses
-// whose picture arrived at W x H, distinct the different pictures among them (by
-// their pixels), fps is loaded per second. Exits 0 only if distinct >= N.
-//
-// --bare-http fetches every address through a plain socket and hands the browser
-// the bytes as a 200 answer: for a server that sends bodies without a status line,
-// which Chromium refuses on any port but 80.
+// "Enable webcam" and watches the camera picture until N different pictures have
+// arrived, for S seconds at most (the whole S seconds with --keep-watching, for
+// measuring). Prints one JSON line {"loaded":..,"distinct":..,"fps":..}: loaded counts
+// the /picN.jpg addresses whose picture arrived at W x H, distinct the different
+// pictures among them (by their pixels), fps is loaded per second watched. Exits 0
+// only if distinct >= N.
 
 import { chromium } from 'playwright-core';
-import net from 'node:net';
 
 const TITLE_WIDTH = 220;
 const TITLE_HEIGHT = 165;
 
 function parseArguments(argv) {
-    const options = { frames: 1, width: 320, height: 240, seconds: 5, screenshot: null, bareHttp: false };
+    const options = { frames: 1, width: 320, height: 240, seconds: 5, screenshot: null, keepWatching: false };
     const positional = [];
     for (let i = 0; i < argv.length; ++i) {
         const argument = argv[i];
-        if (argument === '--bare-http') options.bareHttp = true;
+        if (argument === '--keep-watching') options.keepWatching = true;
         else if (argument === '--screenshot') options.screenshot = argv[++i];
         else if (['--frames', '--width', '--height', '--seconds'].includes(argument)) {
             const value = Number(argv[++i]);
@@ -74,35 +71,6 @@ function watchCameraPicture() {
     }, true);
 }
 
-// The whole answer of a server that closes the connection after its body.
-function fetchBare(url) {
-    return new Promise((resolve, reject) => {
-        const chunks = [];
-        const socket = net.connect(Number(url.port || 80), url.hostname, () => {
-            socket.write(`GET ${url.pathname}${url.search} HTTP/1.1\r\nHost: ${url.host}\r\n\r\n`);
-        });
-        socket.on('data', (chunk) => chunks.push(chunk));
-        socket.on('end', () => resolve(Buffer.concat(chunks)));
-        socket.on('error', reject);
-    });
-}
-
-function contentTypeOf(body) {
-    if (body[0] === 0xff && body[1] === 0xd8) return 'image/jpeg';
-    return 'text/html';
-}
-
-async function routeThroughBareSockets(page) {
-    await page.route('**/*', async (route) => {
-        try {
-            const body = await fetchBare(new URL(route.request().url()));
-            await route.fulfill({ status: 200, contentType: contentTypeOf(body), body });
-        } catch {
-            await route.abort('connectionrefused');
-        }
-    });
-}
-
 async function checkTitlePicture(page) {
     const title = await page.evaluate(() => {
         const image = document.getElementById('CamImg');
@@ -112,31 +80,45 @@ async function checkTitlePicture(page) {
         throw new Error(`title picture not shown at ${TITLE_WIDTH}x${TITLE_HEIGHT}: ${JSON.stringify(title)}`);
 }
 
-function summarise(seen, options) {
+function countPictures(seen, options) {
     const pictures = seen.loads.filter(
         (load) => /^\/pic\d+\.jpg$/i.test(load.path) && load.width === options.width && load.height === options.height);
-    const loaded = new Set(pictures.map((load) => load.path.toLowerCase())).size;
-    const distinct = new Set(pictures.map((load) => load.hash)).size;
-    const fps = options.seconds > 0 ? Math.round((loaded / options.seconds) * 100) / 100 : 0;
-    return { loaded, distinct, fps };
+    return {
+        loaded: new Set(pictures.map((load) => load.path.toLowerCase())).size,
+        distinct: new Set(pictures.map((load) => load.hash)).size,
+    };
+}
+
+// What the page saw and for how many seconds: until enough different pictures arrived, or
+// the time is up.
+async function watch(page, options) {
+    const started = Date.now();
+    const end = started + options.seconds * 1000;
+    let seen;
+    for (;;) {
+        seen = await page.evaluate(() => window.__vantrelStream);
+        const enough = !options.keepWatching && countPictures(seen, options).distinct >= options.frames;
+        if (enough || Date.now() >= end) break;
+        await page.waitForTimeout(Math.min(50, end - Date.now()));
+    }
+    return { seen, seconds: (Date.now() - started) / 1000 };
 }
 
 async function run(options) {
     const browser = await chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args: ['--no-sandbox'] });
     try {
         const page = await browser.newPage();
-        if (options.bareHttp) await routeThroughBareSockets(page);
         await page.addInitScript(watchCameraPicture);
         await page.goto(options.baseUrl, { waitUntil: 'load' });
         await checkTitlePicture(page);
 
         await page.check('input[name="Streaming"]');
-        await page.waitForTimeout(options.seconds * 1000);
-        const seen = await page.evaluate(() => window.__vantrelStream);
+        const { seen, seconds } = await watch(page, options);
         const streaming = await page.isChecked('input[name="Streaming"]');
         if (options.screenshot) await page.screenshot({ path: options.screenshot });
 
-        const result = summarise(seen, options);
+        const result = countPictures(seen, options);
+        result.fps = Math.round((result.loaded / seconds) * 100) / 100;
         if (!streaming || seen.errors)
             console.error(`stream.mjs: streaming ${streaming ? 'on' : 'off'}, ${seen.errors} picture(s) failed`);
         return result;

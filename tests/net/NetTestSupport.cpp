@@ -43,7 +43,7 @@ bool RawPeer::Connect(quint16 port, bool smallReceiveBuffer)
     // Let the server accept: its queue of waiting connections is short.
     PumpEvents(1);
     int error = 0;
-    const bool settled = PumpUntil([&] {
+    const bool settled = TransferUntil([&] {
         socklen_t length = sizeof error;
         sockaddr_in peer{};
         socklen_t peerLength = sizeof peer;
@@ -56,7 +56,7 @@ bool RawPeer::Connect(quint16 port, bool smallReceiveBuffer)
 bool RawPeer::Send(const QByteArray &data)
 {
     qint64 offset = 0;
-    return PumpUntil(
+    return TransferUntil(
         [&] {
             while (offset < data.size()) {
                 const ssize_t sent = ::send(handle_, data.constData() + offset, data.size() - offset, MSG_NOSIGNAL);
@@ -87,14 +87,14 @@ bool RawPeer::ReceiveSome(QByteArray &into)
 QByteArray RawPeer::ReceiveUntilClosed(int timeoutMs)
 {
     QByteArray received;
-    PumpUntil([&] { return ReceiveSome(received); }, timeoutMs);
+    TransferUntil([&] { return ReceiveSome(received); }, timeoutMs);
     return received;
 }
 
 QByteArray RawPeer::ReceiveAtLeast(qint64 count, int timeoutMs)
 {
     QByteArray received;
-    PumpUntil([&] { return ReceiveSome(received) || received.size() >= count; }, timeoutMs);
+    TransferUntil([&] { return ReceiveSome(received) || received.size() >= count; }, timeoutMs);
     return received;
 }
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QStringList>
+#include <QtCore/qtestsupport_core.h>
 
 // Starts a non-blocking connect to 127.0.0.1; the handle, or -1 when it failed at once. A small
 // receive buffer makes a server's sends fill the connection soon.
@@ -74,8 +75,16 @@ void PumpEvents(int ms);
 // Pumps until the condition holds or the time runs out; returns the condition.
 template <typename Condition> bool PumpUntil(Condition condition, int timeoutMs = 10000)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+// For a condition that moves the data itself (sends, reads): goes round again as soon as the
+// loop has handled what came, where qWaitFor naps 10 ms between rounds and makes megabytes
+// through a small buffer, or thousands of connects, crawl.
+template <typename Transfer> bool TransferUntil(Transfer transfer, int timeoutMs = 10000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!transfer()) {
         if (deadline.hasExpired())
             return false;
         PumpEvents(1);
@@ -85,5 +94,5 @@ template <typename Condition> bool PumpUntil(Condition condition, int timeoutMs 
 
 // Loop iterations allowed in one PumpEvents(QuietWindowMs) while nothing should happen:
 // a handful for the timer and stray events, where a spinning loop makes thousands.
-constexpr int QuietWindowMs = 500;
+constexpr int QuietWindowMs = 100;
 constexpr int QuietLoopLimit = 50;

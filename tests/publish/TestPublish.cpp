@@ -8,6 +8,7 @@
 #include "snapshot/TFormSnapshotSettings.h"
 #include "tests/app/ProgramFixture.h"
 #include "tests/support/BlackBox.h"
+#include "tests/support/UnknownHosts.h"
 #include "tests/support/VantrelTestMain.h"
 
 #include <QSpinBox>
@@ -309,7 +310,7 @@ void TestPublish::unansweredRequestWaitsUntilClosed()
     program.openWith(u"http://1.2.3.4:8282/"_s);
     FormPublish->Button_Publish->click();
     QTRY_VERIFY(directory.requestComplete());
-    QTest::qWait(200);
+    QTest::qWait(100);
     QVERIFY(FormPublish->isVisible());
     QVERIFY(!FormPublish->Button_Close->isEnabled());
     QVERIFY(FormPublish->ClientSocket->Active());
@@ -323,6 +324,7 @@ void TestPublish::unansweredRequestWaitsUntilClosed()
 
 void TestPublish::unknownHostClosesTheWindowWithoutLogging()
 {
+    UnknownHosts unknownHosts;
     PublishProgram program(80, u"no-such-host.invalid"_s);
     program.openWith(u"http://1.2.3.4:8282/"_s);
     const qsizetype linesBefore = FormMain->LogLines().size();
@@ -360,7 +362,7 @@ void TestPublish::closingDuringTheRequestCancelsIt()
         FormPublish->close();
     QVERIFY(FormMain->isEnabled());
     FormMain->Button_SnapshotOptionsClick();
-    QTest::qWait(500);
+    QTest::qWait(100);
     QCOMPARE(connections, 0);
     QCOMPARE(FormMain->LogLines().size(), lines);
     QVERIFY(program.messages.messages.isEmpty());

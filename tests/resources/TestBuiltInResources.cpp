@@ -1,5 +1,6 @@
 #include "base/AppInfo.h"
 #include "resources/BuiltInResources.h"
+#include "tests/support/FileBytes.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -13,8 +14,7 @@ namespace {
 
 QByteArray sourceFile(const QString &fileName)
 {
-    QFile file(QStringLiteral(VANTREL_RESOURCES_DIR "/") + fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return FileBytes(QStringLiteral(VANTREL_RESOURCES_DIR "/") + fileName);
 }
 
 QByteArray readResource(const QString &name)

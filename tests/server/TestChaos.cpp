@@ -155,7 +155,7 @@ void TestChaos::randomClientsCannotHurtTheServer()
         ticking = false;
     });
     ticker.start(1);
-    PumpUntil([&] { return end.hasExpired(); }, seconds * 1000 + 60000);
+    TransferUntil([&] { return end.hasExpired(); }, seconds * 1000 + 60000);
     ticker.stop();
     for (const std::unique_ptr<ChaosClient> &client : clients) {
         client->Finish();

@@ -65,7 +65,7 @@ struct StreamViewer {
     }
     bool receiveUpTo(const QByteArray &jpeg)
     {
-        return PumpUntil([&] {
+        return TransferUntil([&] {
             readSome();
             return bytes.endsWith(jpeg + Delimiter);
         });
@@ -145,7 +145,7 @@ void TestMjpegStream::everyNewFrameGoesOnceToEveryViewer()
         stillsSent += still.size();
     }
     QVERIFY(first.receiveUpTo(frames.last()) && second.receiveUpTo(frames.last()));
-    PumpEvents(50);
+    PumpEvents(100);
     first.readSome();
     QCOMPARE(parsed(first.bytes), streamOf(frames));
     QCOMPARE(parsed(second.bytes), parsed(first.bytes));
@@ -183,7 +183,7 @@ void TestMjpegStream::slowViewerSkipsFramesAndIsClosedWhenItTakesNothing()
     // Now it takes nothing at all: it is closed, the fast one goes on.
     FormMain->Stream->IdleLimit = std::chrono::milliseconds(300);
     int n = 30;
-    QVERIFY(PumpUntil(
+    QVERIFY(TransferUntil(
         [&] {
             fast.readSome();
             if (FormMain->Stream->ViewerCount() == 1)
@@ -211,6 +211,7 @@ void TestMjpegStream::streamsOutliveOfflineAndMissingFramesButNotTheServer()
 {
     QFETCH(QString, state);
     StreamedProgram program;
+    FormMain->QuietStreamLimit = std::chrono::milliseconds(100);
     StreamViewer viewer;
     QVERIFY(viewer.open("GET /stream.mjpg HTTP/1.1\r\n\r\n"_ba));
     QList<QByteArray> expected{EncodeJpeg(program.capture->frame.image, 75).value()};
@@ -233,10 +234,8 @@ void TestMjpegStream::streamsOutliveOfflineAndMissingFramesButNotTheServer()
     } else {
         program.capture->frame = CapturedFrame{};
         program.capture->frameArrived();
-        QVERIFY(PumpUntil([] {
-            return FormMain->LogLines().constLast().contains(
-                u"No new frames for the stream; it waits for scripted source"_s);
-        }));
+        QTRY_VERIFY(
+            FormMain->LogLines().constLast().contains(u"No new frames for the stream; it waits for scripted source"_s));
     }
     expected.append(program.show(4));
     QVERIFY(viewer.receiveUpTo(expected.last()));

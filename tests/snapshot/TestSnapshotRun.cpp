@@ -1,6 +1,7 @@
 // The snapshot run through the program: name, motion gate, local save, auto capture.
 #include "capture/JpegImage.h"
 #include "tests/snapshot/SnapshotFixture.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/VantrelTestMain.h"
 
 #include <QFile>
@@ -13,12 +14,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString Stamp = u"12-07-26 14:05:09: "_s;
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The 320 by 240 grey frame with its first `count` sample points brightened by 150.
 QImage greyWithChanges(int count)
@@ -83,11 +78,11 @@ void TestSnapshotRun::savedBytesAreTheFramesJpegAndReplaceTheFile()
     FormSnapshotSettings->Edit_ManualFilename->setText(u"cam"_s);
     const QString path = program.snapFolder() + u"/cam.jpg"_s;
     FormMain->Button_SnapshotClick();
-    QCOMPARE(contentOf(path), FormMain->FrameJpeg->data());
+    QCOMPARE(FileBytes(path), FormMain->FrameJpeg->data());
 
     program.show(greyWithChanges(500));
     FormMain->Button_SnapshotClick();
-    QCOMPARE(contentOf(path), FormMain->FrameJpeg->data());
+    QCOMPARE(FileBytes(path), FormMain->FrameJpeg->data());
     QCOMPARE(program.snapFiles(), QStringList{u"cam.jpg"_s});
 }
 

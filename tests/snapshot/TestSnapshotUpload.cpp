@@ -3,9 +3,10 @@
 #include "tests/net/ftp/FtpTestServers.h"
 #include "tests/snapshot/SnapshotFixture.h"
 #include "tests/support/BlackBox.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/UnknownHosts.h"
 #include "tests/support/VantrelTestMain.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -19,12 +20,6 @@ const QString AttemptFailed = u"FTP: Failed connection attemp"_s;
 const QString NoReply = u"Connection closed before the server replied"_s;
 const QString Reset = u"10054:Connection reset by peer"_s;
 const QString TimedOut = u"Socket readln aborted: the server did not answer within 0.5 s"_s;
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The snapshot program with local save and FTP upload on, sending to 127.0.0.1:port.
 struct UploadingProgram : SnapshotProgram {
@@ -108,9 +103,9 @@ void TestSnapshotUpload::everySnapshotArrivesIntactWhileAutoCaptureRuns()
     const QStringList names = program.snapFiles();
     QCOMPARE(names.size(), 3);
     for (const QString &name : names) {
-        const QByteArray local = contentOf(program.snapFolder() + u'/' + name);
+        const QByteArray local = FileBytes(program.snapFolder() + u'/' + name);
         QVERIFY(local.startsWith("\xff\xd8"));
-        QCOMPARE(contentOf(server.Folder() + u'/' + name), local);
+        QCOMPARE(FileBytes(server.Folder() + u'/' + name), local);
     }
 }
 
@@ -143,7 +138,7 @@ void TestSnapshotUpload::dialogueAndRemotePath()
                                   stored + "\r\nQUIT\r\n");
     const QStringList local = program.snapFiles();
     QCOMPARE(local.size(), 1);
-    QCOMPARE(server.received, contentOf(program.snapFolder() + u'/' + local.constFirst()));
+    QCOMPARE(server.received, FileBytes(program.snapFolder() + u'/' + local.constFirst()));
 }
 
 void TestSnapshotUpload::failedUploadsAreLoggedAndStopAutoCapture_data()
@@ -177,6 +172,7 @@ void TestSnapshotUpload::failedUploadsAreLoggedAndStopAutoCapture()
     QFETCH(QString, account);
     QFETCH(bool, scriptedReset);
     QFETCH(QStringList, expected);
+    UnknownHosts unknownHosts;
     PyFtpServer pyftpdlib;
     ScriptedFtpServer scripted;
     loggingInServer(scripted)->Data = ScriptedFtpServer::DataMode::ResetOnFirstData;
@@ -253,7 +249,7 @@ void TestSnapshotUpload::brokenControlConnectionIsReportedOnce()
     QCOMPARE(program.linesAfterLocalSave(), expected);
     QVERIFY(!FormMain->AutoCapture->isChecked());
     QCOMPARE(program.snapFiles().size(), 1);
-    QTest::qWait(50);
+    QTRY_COMPARE(server.closedConnections, 1);
     QVERIFY2(!server.dialogue.contains("QUIT"), server.dialogue.constData());
 }
 
@@ -268,7 +264,7 @@ void TestSnapshotUpload::nothingToUploadIsRefused()
     QVERIFY2(program.messages.texts().constLast().endsWith(u"no picture has been captured yet"_s),
              qPrintable(program.messages.texts().join(u'\n')));
     QVERIFY(FormMain->LogLines().filter(u"FTP"_s).isEmpty());
-    QTest::qWait(50);
+    QTest::qWait(100);
     QCOMPARE(server.connections, 0);
 }
 
@@ -291,7 +287,7 @@ void TestSnapshotUpload::uploadIsTheSnapshotTaken()
     FormMain->Button_Snapshot->click();
 
     QCOMPARE(program.linesAfterLocalSave(), QStringList{u"FTP Snapshot saved"_s});
-    QCOMPARE(server.received, contentOf(program.snapFolder() + u'/' + program.snapFiles().value(0)));
+    QCOMPARE(server.received, FileBytes(program.snapFolder() + u'/' + program.snapFiles().value(0)));
 }
 
 // A tick while the button's run waits for the server's name: the busy session refuses the

@@ -1,6 +1,7 @@
 #include "base/seams/Exception.h"
 #include "base/settings/IniFile.h"
 #include "base/settings/SettingsPath.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/FolderClosedToWriting.h"
 
 #include <QCoreApplication>
@@ -20,14 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<unreadable>");
-    return file.readAll();
-}
 
 bool putFile(const QString &path, const QByteArray &content)
 {
@@ -298,7 +291,7 @@ void TestIniFile::commentLinesAreNotKeys()
     QCOMPARE(ini->ReadString(u"S"_s, u"# j"_s, u"d"_s), u"d"_s);
 
     ini->WriteInteger(u"S"_s, u"#k"_s, 4);
-    QCOMPARE(fileBytes(path()), "[S]\n;k=1\n  #k=2\n# j = 3\n#k=4\n\n"_ba);
+    QCOMPARE(FileBytes(path()), "[S]\n;k=1\n  #k=2\n# j = 3\n#k=4\n\n"_ba);
 }
 
 void TestIniFile::namesIgnoreCase()
@@ -309,7 +302,7 @@ void TestIniFile::namesIgnoreCase()
     QCOMPARE(ini->ReadInteger(u"äRGER"_s, u"mode"_s, 0), 1);
 
     ini->WriteInteger(u"LOCAL"_s, u"port"_s, 81);
-    QCOMPARE(fileBytes(path()), "[Local]\nPort=81\n[\xc3\x84rger]\nMode=1\n"_ba);
+    QCOMPARE(FileBytes(path()), "[Local]\nPort=81\n[\xc3\x84rger]\nMode=1\n"_ba);
     QCOMPARE(ini->ReadInteger(u"Local"_s, u"Port"_s, 0), 81);
 }
 
@@ -321,10 +314,10 @@ void TestIniFile::firstDuplicateWins()
     QCOMPARE(ini->ReadInteger(u"A"_s, u"j"_s, 0), 0); // only the first [A] counts
 
     ini->WriteInteger(u"A"_s, u"K"_s, 9);
-    QCOMPARE(fileBytes(path()), "[A]\nk=9\nK=2\n[B]\nk=5\n[a]\nk=3\nj=4\n"_ba);
+    QCOMPARE(FileBytes(path()), "[A]\nk=9\nK=2\n[B]\nk=5\n[a]\nk=3\nj=4\n"_ba);
 
     ini->WriteInteger(u"A"_s, u"j"_s, 7);
-    QCOMPARE(fileBytes(path()), "[A]\nk=9\nK=2\nj=7\n[B]\nk=5\n[a]\nk=3\nj=4\n"_ba);
+    QCOMPARE(FileBytes(path()), "[A]\nk=9\nK=2\nj=7\n[B]\nk=5\n[a]\nk=3\nj=4\n"_ba);
     QCOMPARE(ini->ReadInteger(u"a"_s, u"J"_s, 0), 7);
     QCOMPARE(IniFile(path()).ReadInteger(u"A"_s, u"j"_s, 0), 7);
 }
@@ -345,7 +338,7 @@ void TestIniFile::crlfFileKeepsUnknownLines()
     ini->WriteInteger(u"Server"_s, u"ssl"_s, 1);
     ini->WriteString(u"Server"_s, u"Name"_s, u"cam"_s);
     ini->WriteString(u"Fresh"_s, u"k"_s, u"v"_s);
-    QCOMPARE(fileBytes(path()), "; Vantrel settings\r\n"
+    QCOMPARE(FileBytes(path()), "; Vantrel settings\r\n"
                                 "[Server]\r\n"
                                 "Port=81\r\n"
                                 "Ssl=1\n"
@@ -370,7 +363,7 @@ void TestIniFile::lfFileKeepsUnknownLines()
     ini->WriteInteger(u"Server"_s, u"Port"_s, 81);
     ini->WriteInteger(u"Server"_s, u"Ssl"_s, 1);
     ini->WriteInteger(u"Web"_s, u"On"_s, 0);
-    QCOMPARE(fileBytes(path()), "[Server]\n"
+    QCOMPARE(FileBytes(path()), "[Server]\n"
                                 "Port=81\r\n"
                                 "#Port=1\n"
                                 "garbage \x01\x02\n"
@@ -386,7 +379,7 @@ void TestIniFile::newKeyGoesAfterLastLineOfSection()
     ini->WriteInteger(u"A"_s, u"n"_s, 2);
     ini->WriteInteger(u"B"_s, u"o"_s, 3);
     ini->WriteInteger(u"C"_s, u"p"_s, 4);
-    QCOMPARE(fileBytes(path()), "[A]\nk=1\nn=2\n\n \t\n[B]\n; note\no=3\n\n[C]\np=4\n"_ba);
+    QCOMPARE(FileBytes(path()), "[A]\nk=1\nn=2\n\n \t\n[B]\n; note\no=3\n\n[C]\np=4\n"_ba);
 }
 
 void TestIniFile::fileWithoutFinalLineEnd()
@@ -394,14 +387,14 @@ void TestIniFile::fileWithoutFinalLineEnd()
     auto ini = iniWith("[A]\nk=1");
     QVERIFY(ini);
     ini->WriteInteger(u"A"_s, u"k"_s, 5);
-    QCOMPARE(fileBytes(path()), "[A]\nk=5"_ba);
+    QCOMPARE(FileBytes(path()), "[A]\nk=5"_ba);
     ini->WriteInteger(u"A"_s, u"n"_s, 2);
-    QCOMPARE(fileBytes(path()), "[A]\nk=5\nn=2\n"_ba);
+    QCOMPARE(FileBytes(path()), "[A]\nk=5\nn=2\n"_ba);
 
     ini = iniWith("[A]\r\nk=1");
     QVERIFY(ini);
     ini->WriteInteger(u"B"_s, u"x"_s, 1);
-    QCOMPARE(fileBytes(path()), "[A]\r\nk=1\r\n[B]\r\nx=1\r\n"_ba);
+    QCOMPARE(FileBytes(path()), "[A]\r\nk=1\r\n[B]\r\nx=1\r\n"_ba);
 }
 
 void TestIniFile::newFileKeepsWriteOrder()
@@ -413,7 +406,7 @@ void TestIniFile::newFileKeepsWriteOrder()
     ini.WriteInteger(u"B"_s, u"z"_s, 3);
     ini.WriteInteger(u"A"_s, u"w"_s, 4);
     ini.WriteInteger(u"b"_s, u"X"_s, 5);
-    QCOMPARE(fileBytes(path()), "[B]\nx=5\nz=3\n[A]\ny=2\nw=4\n"_ba);
+    QCOMPARE(FileBytes(path()), "[B]\nx=5\nz=3\n[A]\ny=2\nw=4\n"_ba);
 }
 
 void TestIniFile::hugeLineAndBinaryGarbage()
@@ -434,7 +427,7 @@ void TestIniFile::hugeLineAndBinaryGarbage()
     QCOMPARE(ini->ReadString(u"A"_s, u"missing"_s, u"d"_s), u"d"_s);
 
     ini->WriteInteger(u"A"_s, u"new"_s, 4);
-    QVERIFY(fileBytes(path()) == head + "new=4\n"_ba + tail);
+    QVERIFY(FileBytes(path()) == head + "new=4\n"_ba + tail);
     QCOMPARE(IniFile(path()).ReadInteger(u"A"_s, u"new"_s, 0), 4);
 }
 
@@ -505,7 +498,7 @@ void TestIniFile::lineBreaksInValuesBecomeBlanks()
     IniFile ini(path());
     ini.WriteString(u"S"_s, u"k"_s, u"a\r\nb\nc"_s);
     ini.WriteString(u"S"_s, u"j"_s, u"x\n"_s);
-    QCOMPARE(fileBytes(path()), "[S]\nk=a  b c\nj=\"x \"\n"_ba);
+    QCOMPARE(FileBytes(path()), "[S]\nk=a  b c\nj=\"x \"\n"_ba);
     QCOMPARE(IniFile(path()).ReadString(u"S"_s, u"k"_s, {}), u"a  b c"_s);
     QCOMPARE(IniFile(path()).ReadString(u"S"_s, u"j"_s, {}), u"x "_s);
 }
@@ -518,7 +511,7 @@ void TestIniFile::integersAndBoolsWritten()
     ini.WriteInteger(u"S"_s, u"max"_s, INT_MAX);
     ini.WriteBool(u"S"_s, u"yes"_s, true);
     ini.WriteBool(u"S"_s, u"no"_s, false);
-    QCOMPARE(fileBytes(path()), "[S]\nneg=-42\nmin=-2147483648\nmax=2147483647\nyes=1\nno=0\n"_ba);
+    QCOMPARE(FileBytes(path()), "[S]\nneg=-42\nmin=-2147483648\nmax=2147483647\nyes=1\nno=0\n"_ba);
 
     const IniFile reread(path());
     QCOMPARE(reread.ReadInteger(u"S"_s, u"min"_s, 0), INT_MIN);
@@ -568,7 +561,7 @@ void TestIniFile::existingModeIsKept()
         IniFile(path()).WriteInteger(u"S"_s, u"k"_s, 2);
     }
     QCOMPARE(modeOf(path()), mode);
-    QCOMPARE(fileBytes(path()), "[S]\nk=2\n"_ba);
+    QCOMPARE(FileBytes(path()), "[S]\nk=2\n"_ba);
 }
 
 void TestIniFile::readOnlyFileRefusesWrite_data()
@@ -591,18 +584,18 @@ void TestIniFile::readOnlyFileRefusesWrite()
     IniFile ini(path());
     const auto message = refusal([&] { ini.WriteInteger(u"S"_s, u"k"_s, 2); });
     QCOMPARE(message, std::optional<QString>(u"Unable to write to "_s + path()));
-    QCOMPARE(fileBytes(path()), original);
+    QCOMPARE(FileBytes(path()), original);
     QCOMPARE(modeOf(path()), mode);
     QCOMPARE(entriesOf(dir_->path()), QStringList{u"settings.ini"_s});
     QCOMPARE(ini.ReadInteger(u"S"_s, u"k"_s, 0), 1);
 
     QVERIFY(refusal([&] { ini.WriteInteger(u"T"_s, u"n"_s, 2); }));
-    QCOMPARE(fileBytes(path()), original);
+    QCOMPARE(FileBytes(path()), original);
 
     // Once writable again, the refused changes do not come back.
     QCOMPARE(::chmod(nativePath.constData(), 0600), 0);
     ini.WriteInteger(u"S"_s, u"m"_s, 3);
-    QCOMPARE(fileBytes(path()), "[S]\r\nk=1\r\nm=3\r\n"_ba);
+    QCOMPARE(FileBytes(path()), "[S]\r\nk=1\r\nm=3\r\n"_ba);
 }
 
 void TestIniFile::missingFolderRefusesWrite()
@@ -625,7 +618,7 @@ void TestIniFile::closedFolderStillTakesItsWritableFile()
         IniFile ini(file);
         QCOMPARE(refusal([&] { ini.WriteInteger(u"S"_s, u"k"_s, 2); }), std::nullopt);
     }
-    QCOMPARE(fileBytes(file), "[S]\r\nk=2\r\n"_ba);
+    QCOMPARE(FileBytes(file), "[S]\r\nk=2\r\n"_ba);
     QCOMPARE(entriesOf(folder), QStringList{u"settings.ini"_s});
 }
 
@@ -685,7 +678,7 @@ void TestIniFile::writesThroughSymlink()
 
     IniFile(link).WriteInteger(u"S"_s, u"k"_s, 2);
     QVERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(fileBytes(real), "[S]\nk=2\n"_ba);
+    QCOMPARE(FileBytes(real), "[S]\nk=2\n"_ba);
     QCOMPARE(modeOf(real), 0640);
 
     // A link whose target does not exist yet gets the target created.
@@ -693,7 +686,7 @@ void TestIniFile::writesThroughSymlink()
     QVERIFY(QFile::link(u"target.ini"_s, dangling));
     IniFile(dangling).WriteInteger(u"S"_s, u"k"_s, 3);
     QVERIFY(QFileInfo(dangling).isSymLink());
-    QCOMPARE(fileBytes(path(u"target.ini"_s)), "[S]\nk=3\n"_ba);
+    QCOMPARE(FileBytes(path(u"target.ini"_s)), "[S]\nk=3\n"_ba);
     QCOMPARE(modeOf(path(u"target.ini"_s)), 0600);
 
     QCOMPARE(entriesOf(dir_->path()), (QStringList{u"dangling.ini"_s, u"link.ini"_s, u"real.ini"_s, u"target.ini"_s}));

@@ -43,6 +43,7 @@ void ScriptedFtpServer::Accept()
     control->setParent(this);
     controls_ << control;
     ++connections;
+    QObject::connect(control, &QTcpSocket::disconnected, this, [this] { ++closedConnections; });
     QObject::connect(control, &QTcpSocket::readyRead, this, [this, control] {
         pending_ += control->readAll();
         for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {

@@ -56,6 +56,7 @@ public:
     QByteArray received; // over the data connection
     quint16 dataPort = 0;
     int connections = 0;
+    int closedConnections = 0; // control connections that have ended, from either side
     bool commandBeforeGreetingEnded = false;
 
 private:

@@ -1,5 +1,6 @@
 #include "tests/net/ftp/FtpFixture.h"
 #include "tests/net/ftp/FtpTestServers.h"
+#include "tests/support/FileBytes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,12 +31,6 @@ QString WriteFile(const QTemporaryDir &folder, const QString &name, const QByteA
     file.open(QIODevice::WriteOnly);
     file.write(content);
     return path;
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -95,7 +90,7 @@ void TestFtpUpload::filesArriveIntact()
              (QStringList{QStringLiteral("connect"), QStringLiteral("success:14"), QStringLiteral("success:9")}));
     QCOMPARE(packetsSent, packets);
     QCOMPARE(fixture.ftp.BytesTotal(), size);
-    QTRY_COMPARE(ReadFile(QDir(server.Folder()).filePath(storedAs)), content);
+    QTRY_COMPARE(FileBytes(QDir(server.Folder()).filePath(storedAs)), content);
 }
 
 void TestFtpUpload::refusedStore_data()
