@@ -140,7 +140,7 @@ void TClientWinSocket::StartConnect(int Handle, quint16 Port)
 
 void TClientWinSocket::Connect(int)
 {
-    SetConnected(true);
+    MarkConnected();
     SetPeer(remoteAddress_);
     WatchConnection(true);
     Event(TSocketEvent::seConnect);

@@ -93,9 +93,24 @@ void TCustomWinSocket::CloseConnection() { Close(handle_); }
 void TCustomWinSocket::Close(int Handle)
 {
     CancelLookup();
-    if (Handle == PosixSocket::InvalidHandle || Handle != handle_ || closing_)
+    if (Handle == PosixSocket::InvalidHandle || Handle != handle_ || Closing())
         return;
-    closing_ = true;
+    switch (state_) {
+    case State::Listening:
+        Become(State::ClosingListener);
+        break;
+    case State::Connected:
+    case State::ClosingAfterSend:
+        Become(State::Closing);
+        break;
+    case State::PeerFinished:
+    case State::PeerFinishedClosingAfterSend:
+        Become(State::ClosingPeerFinished);
+        break;
+    default:
+        Become(State::ClosingUnconnected);
+        break;
+    }
     try {
         Event(TSocketEvent::seDisconnect);
     } catch (...) {
@@ -116,10 +131,9 @@ int TCustomWinSocket::Shutdown(int Handle)
     notifiers_.Detach();
     const int error = PosixSocket::Close(Handle);
     handle_ = PosixSocket::InvalidHandle;
-    connected_ = listening_ = connecting_ = closing_ = peerFinished_ = closeWhenStreamDone_ = false;
+    Become(State::Idle);
     peer_.clear();
     PendingStream.reset();
-    CloseAfterSend = false;
     return error;
 }
 
@@ -167,11 +181,22 @@ void TCustomWinSocket::EndDispatch()
 
 void TCustomWinSocket::AdoptHandle(int Handle) { handle_ = Handle; }
 
-void TCustomWinSocket::SetConnected(bool Connected) { connected_ = Connected; }
+void TCustomWinSocket::MarkConnected()
+{
+    switch (state_) {
+    case State::Bound:
+        return Become(State::Listening);
+    case State::ClosingUnconnected:
+        return Become(State::Closing);
+    default:
+        if (!Connected())
+            Become(State::Connected);
+    }
+}
 
 void TCustomWinSocket::SetPeer(quint32 Address) { peer_ = PosixSocket::DottedAddress(Address); }
 
-QString TCustomWinSocket::PeerAddress() const { return connected_ ? peer_ : QString(); }
+QString TCustomWinSocket::PeerAddress() const { return Connected() ? peer_ : QString(); }
 
 quint16 TCustomWinSocket::LocalPort() const
 {
@@ -179,3 +204,86 @@ quint16 TCustomWinSocket::LocalPort() const
 }
 
 void TCustomWinSocket::Touch() { lastActivity_ = NextActivityStamp(); }
+
+void TCustomWinSocket::Become(State Next)
+{
+    Q_ASSERT_X(Allowed(state_, Next), "TCustomWinSocket::Become", "move not in the lifecycle table");
+    state_ = Next;
+}
+
+bool TCustomWinSocket::Allowed(State From, State To)
+{
+    if (To == From || To == State::Idle)
+        return true;
+    switch (From) {
+    case State::Idle:
+        return To == State::Connecting || To == State::Bound || To == State::Connected ||
+               To == State::ClosingUnconnected;
+    case State::Connecting:
+    case State::Bound:
+        return To == State::ClosingUnconnected || (From == State::Bound && To == State::Listening);
+    case State::Listening:
+        return To == State::ClosingListener;
+    case State::Connected:
+        return To == State::ClosingAfterSend || To == State::PeerFinished ||
+               To == State::PeerFinishedClosingAfterSend || To == State::Closing;
+    case State::ClosingAfterSend:
+        return To == State::Connected || To == State::PeerFinishedClosingAfterSend || To == State::Closing;
+    case State::PeerFinished:
+        return To == State::PeerFinishedClosingAfterSend || To == State::ClosingPeerFinished;
+    case State::PeerFinishedClosingAfterSend:
+        return To == State::PeerFinished || To == State::ClosingPeerFinished;
+    case State::ClosingUnconnected:
+        return To == State::Closing;
+    case State::Closing:
+        return To == State::ClosingPeerFinished;
+    case State::ClosingListener:
+    case State::ClosingPeerFinished:
+        return false;
+    }
+    return false;
+}
+
+// A listener counts as connected once it listens; a connection stays connected through its
+// disconnect event, so that the handler can still read, write and see the peer.
+bool TCustomWinSocket::Connected() const
+{
+    switch (state_) {
+    case State::Idle:
+    case State::Connecting:
+    case State::Bound:
+    case State::ClosingUnconnected:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool TCustomWinSocket::Closing() const
+{
+    return state_ == State::ClosingUnconnected || state_ == State::ClosingListener || state_ == State::Closing ||
+           state_ == State::ClosingPeerFinished;
+}
+
+// An unconnected close with reading on is a listener's, whose Accept then takes nothing;
+// a connect attempt never reads before it is up.
+bool TCustomWinSocket::AcceptsConnections() const
+{
+    return state_ == State::Bound || state_ == State::Listening || state_ == State::ClosingUnconnected ||
+           state_ == State::ClosingListener;
+}
+
+bool TCustomWinSocket::AwaitsConnect() const
+{
+    return state_ == State::Connecting || state_ == State::ClosingUnconnected;
+}
+
+bool TCustomWinSocket::StillReading() const
+{
+    return state_ == State::Connected || state_ == State::ClosingAfterSend || state_ == State::Closing;
+}
+
+bool TCustomWinSocket::ClosesAfterSend() const
+{
+    return state_ == State::ClosingAfterSend || state_ == State::PeerFinishedClosingAfterSend;
+}

@@ -47,7 +47,7 @@ public:
     void CloseConnection();
 
     int SocketHandle() const { return handle_; }
-    bool Connected() const { return connected_; }
+    bool Connected() const;
     bool HasPendingStream() const { return PendingStream != nullptr; }
     // The local port, for example of a listener bound to port 0; 0 when closed.
     quint16 LocalPort() const;
@@ -56,7 +56,7 @@ public:
     // True while one of this endpoint's events is being handled.
     bool Dispatching() const { return dispatchDepth_ > 0; }
     // True during the disconnect event, while the connection is on its way out.
-    bool Closing() const { return closing_; }
+    bool Closing() const;
 
     void *Data = nullptr;
 
@@ -78,7 +78,8 @@ protected:
     void Error(TErrorEvent ErrorEvent, int &ErrorCode);
 
     void AdoptHandle(int Handle);
-    void SetConnected(bool Connected);
+    // The connect succeeded, or the listener is listening.
+    void MarkConnected();
     void SetPeer(quint32 Address);
     void WatchForAccept();
     void WatchConnection(bool TellWritable);
@@ -107,12 +108,50 @@ protected:
     };
 
 private:
+    // The connection's lifecycle. Bound: a listener in its listen event, before it listens.
+    // PeerFinished: nothing more will arrive, sending still works. ...ClosingAfterSend: the
+    // close follows the pending stream. The Closing states last through the disconnect event,
+    // each keeping what the handler may still ask (connected? listening? reading?); a close
+    // ends in Idle, as does a connect attempt once its outcome is known. Allowed moves:
+    //   Idle                         -> Connecting, Bound, Connected, ClosingUnconnected
+    //   Connecting                   -> ClosingUnconnected
+    //   Bound                        -> Listening, ClosingUnconnected
+    //   Listening                    -> ClosingListener
+    //   Connected                    -> ClosingAfterSend, PeerFinished, PeerFinishedClosingAfterSend, Closing
+    //   ClosingAfterSend             -> Connected (stream refused), PeerFinishedClosingAfterSend, Closing
+    //   PeerFinished                 -> PeerFinishedClosingAfterSend, ClosingPeerFinished
+    //   PeerFinishedClosingAfterSend -> PeerFinished (stream refused), ClosingPeerFinished
+    //   ClosingUnconnected           -> Closing (the connect completed during the event)
+    //   Closing                      -> ClosingPeerFinished
+    //   any                          -> Idle
+    enum class State {
+        Idle,
+        Connecting,
+        Bound,
+        Listening,
+        Connected,
+        ClosingAfterSend,
+        PeerFinished,
+        PeerFinishedClosingAfterSend,
+        ClosingUnconnected,
+        ClosingListener,
+        Closing,
+        ClosingPeerFinished,
+    };
+
     struct OutgoingStream {
         std::unique_ptr<QIODevice> device;
         std::array<char, PieceSize * PiecesPerSend> piece{};
         qint64 offset = 0;
         qint64 length = 0;
     };
+
+    void Become(State Next);
+    static bool Allowed(State From, State To);
+    bool AcceptsConnections() const;
+    bool AwaitsConnect() const;
+    bool StillReading() const;
+    bool ClosesAfterSend() const;
 
     void EndDispatch();
     void Readable();
@@ -128,16 +167,10 @@ private:
     void FailTransfer(int Handle, TErrorEvent ErrorEvent, int ErrorCode, const char *Api);
 
     int handle_ = PosixSocket::InvalidHandle;
-    bool connected_ = false;
+    State state_ = State::Idle;
     std::unique_ptr<OutgoingStream> PendingStream;
-    bool CloseAfterSend = false;
     SocketNotifiers notifiers_;
     QString peer_;
-    bool listening_ = false;
-    bool connecting_ = false;
-    bool closing_ = false;
-    bool peerFinished_ = false;
-    bool closeWhenStreamDone_ = false;
     bool readSinceNotification_ = false;
     int dispatchDepth_ = 0;
     bool releaseWanted_ = false;

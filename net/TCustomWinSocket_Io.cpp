@@ -6,7 +6,7 @@
 QByteArray TCustomWinSocket::ReadAvailableText()
 {
     const int handle = handle_;
-    if (!connected_ || handle == PosixSocket::InvalidHandle)
+    if (!Connected() || handle == PosixSocket::InvalidHandle)
         return {};
     QByteArray text(PosixSocket::BytesWaiting(handle), Qt::Uninitialized);
     int error = 0;
@@ -25,7 +25,7 @@ QByteArray TCustomWinSocket::ReadAvailableText()
 int TCustomWinSocket::WriteText(const QByteArray &Text)
 {
     const int handle = handle_;
-    if (!connected_ || handle == PosixSocket::InvalidHandle)
+    if (!Connected() || handle == PosixSocket::InvalidHandle)
         return 0;
     int error = 0;
     const qint64 sent = PosixSocket::Send(handle, Text.constData(), Text.size(), error);

@@ -7,7 +7,7 @@
 
 void TCustomWinSocket::WatchForAccept()
 {
-    listening_ = true;
+    Become(State::Bound);
     notifiers_.Attach(handle_);
     notifiers_.SetReadable(true);
 }
@@ -26,7 +26,7 @@ void TCustomWinSocket::WatchConnection(bool TellWritable)
 
 void TCustomWinSocket::WatchConnecting()
 {
-    connecting_ = true;
+    Become(State::Connecting);
     notifiers_.Attach(handle_);
     notifiers_.SetWritable(true);
 }
@@ -36,7 +36,7 @@ void TCustomWinSocket::Readable()
     const int handle = handle_;
     if (handle == PosixSocket::InvalidHandle)
         return;
-    if (listening_)
+    if (AcceptsConnections())
         return Notify(handle, TNotification::Accept, 0);
     if (PosixSocket::BytesWaiting(handle) > 0) {
         Touch();
@@ -56,18 +56,30 @@ void TCustomWinSocket::Readable()
 void TCustomWinSocket::PeerFinished(int Handle, int ErrorCode)
 {
     notifiers_.SetReadable(false);
-    peerFinished_ = true;
     // A peer that only shut down its sending side still gets the answer being sent.
-    if (ErrorCode == 0 && PendingStream) {
-        closeWhenStreamDone_ = true;
-        return;
+    const bool sendFirst = ErrorCode == 0 && PendingStream;
+    switch (state_) {
+    case State::Connected:
+    case State::PeerFinished:
+        Become(sendFirst ? State::PeerFinishedClosingAfterSend : State::PeerFinished);
+        break;
+    case State::ClosingAfterSend:
+        Become(State::PeerFinishedClosingAfterSend);
+        break;
+    case State::Closing:
+        Become(State::ClosingPeerFinished);
+        break;
+    default:
+        break;
     }
+    if (sendFirst)
+        return;
     Notify(Handle, TNotification::Close, ErrorCode);
 }
 
 void TCustomWinSocket::ResumeReading()
 {
-    if (handle_ != PosixSocket::InvalidHandle && !peerFinished_ && !listening_)
+    if (handle_ != PosixSocket::InvalidHandle && StillReading())
         notifiers_.SetReadable(true);
 }
 
@@ -77,14 +89,15 @@ void TCustomWinSocket::Writable()
     if (handle == PosixSocket::InvalidHandle)
         return;
     notifiers_.SetWritable(false);
-    if (connecting_)
+    if (AwaitsConnect())
         return ConnectOutcome(handle);
     Notify(handle, TNotification::Write, 0);
 }
 
 void TCustomWinSocket::ConnectOutcome(int Handle)
 {
-    connecting_ = false;
+    if (state_ == State::Connecting)
+        Become(State::Idle);
     const int error = PosixSocket::PendingError(Handle);
     if (error == 0)
         return Notify(Handle, TNotification::Connect, 0);

@@ -7,7 +7,7 @@
 bool TCustomWinSocket::WriteStream(std::unique_ptr<QIODevice> &Stream)
 {
     // A closed connection could never send or free it, so the caller keeps it.
-    if (PendingStream || !Stream || !connected_)
+    if (PendingStream || !Stream || !Connected())
         return false;
     if (!Stream->isOpen())
         Stream->open(QIODevice::ReadOnly);
@@ -21,12 +21,16 @@ bool TCustomWinSocket::WriteStream(std::unique_ptr<QIODevice> &&Stream) { return
 // Refused before anything is set, so a stream already pending keeps its own close.
 bool TCustomWinSocket::WriteStreamThenClose(std::unique_ptr<QIODevice> &Stream)
 {
-    if (PendingStream || !Stream || !connected_)
+    if (PendingStream || !Stream || !Connected())
         return false;
-    CloseAfterSend = true;
+    const State before = state_;
+    if (before == State::Connected)
+        Become(State::ClosingAfterSend);
+    else if (before == State::PeerFinished)
+        Become(State::PeerFinishedClosingAfterSend);
     if (WriteStream(Stream))
         return true;
-    CloseAfterSend = false;
+    Become(before);
     return false;
 }
 
@@ -40,7 +44,7 @@ bool TCustomWinSocket::WriteStreamThenClose(std::unique_ptr<QIODevice> &&Stream)
 bool TCustomWinSocket::SendPendingStream()
 {
     const int handle = handle_;
-    if (!PendingStream || handle == PosixSocket::InvalidHandle || !connected_)
+    if (!PendingStream || handle == PosixSocket::InvalidHandle || !Connected())
         return false;
     for (;;) {
         OutgoingStream &stream = *PendingStream;
@@ -96,7 +100,6 @@ void TCustomWinSocket::FailStream(int Handle, int ErrorCode)
 void TCustomWinSocket::FinishStream()
 {
     const std::unique_ptr<OutgoingStream> finished = std::move(PendingStream);
-    const bool close = std::exchange(CloseAfterSend, false) || closeWhenStreamDone_;
-    if (close)
+    if (ClosesAfterSend())
         Close(handle_);
 }

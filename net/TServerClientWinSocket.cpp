@@ -6,7 +6,7 @@ TServerClientWinSocket::TServerClientWinSocket(int Handle, quint32 PeerAddress, 
     : server_(ServerWinSocket)
 {
     AdoptHandle(Handle);
-    SetConnected(true);
+    MarkConnected();
     SetPeer(PeerAddress);
     server_->AddClient(this);
     OnSocketEvent = [server = server_](TCustomWinSocket *socket, TSocketEvent event) {

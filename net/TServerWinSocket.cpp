@@ -52,7 +52,7 @@ void TServerWinSocket::Listen(quint16 Port, int QueueSize)
         Event(TSocketEvent::seListen);
         if (const int listenError = PosixSocket::Listen(handle, std::min(QueueSize, MaxQueueSize)))
             throw ESocketError::Platform(listenError, "listen");
-        SetConnected(true);
+        MarkConnected();
     } catch (...) {
         Close(handle);
         throw;

@@ -46,9 +46,34 @@ void TPowersock::AdoptHandle(int handle)
     notifiers_.Attach(handle);
 }
 
+void TPowersock::Become(State next)
+{
+    Q_ASSERT_X(Allowed(state_, next), "TPowersock::Become", "move not in the lifecycle table");
+    state_ = next;
+}
+
+bool TPowersock::Allowed(State from, State to)
+{
+    if (from == to)
+        return true;
+    switch (from) {
+    case State::Idle:
+        return to == State::Connecting || to == State::Connected || to == State::Listening;
+    case State::Connecting:
+        return to == State::Connected || to == State::Failed || to == State::Idle;
+    case State::Failed:
+        return to == State::Idle || to == State::Listening;
+    case State::Listening:
+        return to == State::Connected || to == State::Idle;
+    case State::Connected:
+        return to == State::Idle;
+    }
+    return false;
+}
+
 void TPowersock::MarkConnected()
 {
-    connected_ = true;
+    Become(State::Connected);
     broken_ = false;
     // Watching reads while idle lets a peer's close end the session as it happens.
     notifiers_.SetReadable(true);
@@ -62,9 +87,8 @@ void TPowersock::Disconnect()
 
 void TPowersock::RequestCloseSocket()
 {
-    connected_ = false;
-    connecting_ = false;
-    listening_ = false;
+    if (state_ != State::Failed)
+        Become(State::Idle);
     notifiers_.Detach();
     const int error = handle_ >= 0 ? PosixSocket::Close(handle_) : 0;
     handle_ = -1;
@@ -153,7 +177,7 @@ void TPowersock::WaitReadable()
 {
     readReady_ = false;
     notifiers_.SetReadable(true);
-    WaitFor([this] { return readReady_ || !connected_; });
+    WaitFor([this] { return readReady_ || !Connected(); });
 }
 
 void TPowersock::WaitWritable()
@@ -161,7 +185,7 @@ void TPowersock::WaitWritable()
     writeReady_ = false;
     notifiers_.SetWritable(true);
     TimerOn();
-    WaitFor([this] { return writeReady_ || !connected_; });
+    WaitFor([this] { return writeReady_ || !Connected(); });
     TimerOff();
 }
 
@@ -177,7 +201,7 @@ void TPowersock::Readable()
 {
     notifiers_.SetReadable(false);
     readReady_ = true;
-    if (waits_.empty() && connected_)
+    if (waits_.empty() && Connected())
         CloseIfPeerGone();
     Wake();
 }
@@ -186,12 +210,12 @@ void TPowersock::Writable()
 {
     notifiers_.SetWritable(false);
     writeReady_ = true;
-    if (connecting_) {
-        connecting_ = false;
+    if (state_ == State::Connecting) {
         lastError_ = PosixSocket::PendingError(handle_);
-        lastEventOk_ = lastError_ == 0;
-        if (lastEventOk_)
+        if (lastError_ == 0)
             MarkConnected();
+        else
+            Become(State::Failed);
     }
     Wake();
 }

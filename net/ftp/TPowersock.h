@@ -46,7 +46,7 @@ public:
     void SetProxyPort(int port) { proxyPort_ = port; }
     int ProxyPort() const { return proxyPort_; }
 
-    bool Connected() const { return connected_; }
+    bool Connected() const { return state_ == State::Connected; }
     // Code and line of the last reply Transaction read; 0 when it had no digits.
     int ReplyNumber() const { return replyNumber_; }
     const QByteArray &LastReply() const { return lastReply_; }
@@ -118,6 +118,17 @@ protected:
     void ErrorManager(int error);
 
 private:
+    // The connection's lifecycle. Allowed moves:
+    //   Idle       -> Connecting, Connected (connected at once), Listening
+    //   Connecting -> Connected, Failed (the outcome), Idle (the wait gave up, or a close)
+    //   Failed     -> Idle (the next connect), Listening
+    //   Listening  -> Connected (accepted), Idle (a close)
+    //   Connected  -> Idle (a close)
+    // Failed outlives the close of the spent socket, so that a wait still running learns of it.
+    enum class State { Idle, Connecting, Failed, Listening, Connected };
+
+    void Become(State next);
+    static bool Allowed(State from, State to);
     void EnsureSocket();
     void AdoptHandle(int handle);
     void MarkConnected();
@@ -153,12 +164,9 @@ private:
     SocketNotifiers notifiers_;
     QTimer timer_;
     std::vector<QEventLoop *> waits_;
-    bool connected_ = false;
-    bool connecting_ = false;
-    bool listening_ = false;
+    State state_ = State::Idle;
     bool cancelled_ = false;
     bool timedOut_ = false;
-    bool lastEventOk_ = true;
     bool lookupDone_ = false;
     bool readReady_ = false;
     bool writeReady_ = false;

@@ -35,12 +35,13 @@ bool IsDottedAddress(const QString &name)
 void TPowersock::Connect()
 {
     cancelled_ = false;
-    if (connected_)
+    if (Connected())
         throw ESockError(QStringLiteral("Already connected"));
     remoteAddress_ = ResolveWithRetry();
     const int port = proxy_.isEmpty() ? port_ : proxyPort_;
     lookupDone_ = false;
-    lastEventOk_ = true;
+    if (state_ == State::Failed)
+        Become(State::Idle);
     EnsureSocket();
     StatusMessage(4, QStringLiteral("Connecting"));
     const int error = PosixSocket::Connect(handle_, remoteAddress_, static_cast<quint16>(port));
@@ -102,15 +103,16 @@ quint32 TPowersock::LookUp(const QString &name)
 
 void TPowersock::AwaitConnect()
 {
-    connecting_ = true;
+    Become(State::Connecting);
     writeReady_ = false;
     notifiers_.SetWritable(true);
     TimerOn();
-    WaitFor([this] { return connected_ || !lastEventOk_; });
+    WaitFor([this] { return state_ == State::Connected || state_ == State::Failed; });
     TimerOff();
-    connecting_ = false;
+    if (state_ == State::Connecting)
+        Become(State::Idle);
     notifiers_.SetWritable(false);
-    if (connected_)
+    if (Connected())
         return;
     if (OnConnectionFailed)
         OnConnectionFailed(this);

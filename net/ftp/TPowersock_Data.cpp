@@ -13,7 +13,7 @@ void TPowersock::Listen()
     EnsureSocket();
     ErrorManager(PosixSocket::BindAny(handle_, 0));
     ErrorManager(PosixSocket::Listen(handle_, 1));
-    listening_ = true;
+    Become(State::Listening);
     StatusMessage(4, QStringLiteral("Listening on port ") + QString::number(PosixSocket::LocalPort(handle_)));
 }
 
@@ -32,8 +32,7 @@ void TPowersock::Accept(quint32 allowedPeer)
             notifiers_.Detach();
             PosixSocket::Close(handle_);
             AdoptHandle(accepted.handle);
-            listening_ = false;
-            connected_ = true;
+            Become(State::Connected);
             return;
         }
         if (accepted.error != SocketErrors::WouldBlock) {

@@ -44,7 +44,7 @@ QByteArray TPowersock::Read(qint64 count)
     int error = 0;
     const qint64 received = wanted > 0 ? PosixSocket::Receive(handle_, data.data(), wanted, error) : 0;
     data.truncate(std::max<qint64>(received, 0));
-    if (connected_)
+    if (Connected())
         notifiers_.SetReadable(true);
     ErrorManager(error);
     return data;
@@ -75,7 +75,7 @@ QByteArray TPowersock::ReadLn()
         PosixSocket::Receive(handle_, ioBuffer_.data(), take, error);
         AppendCapped(line, ioBuffer_.constData(), take);
         if (feed) {
-            notifiers_.SetReadable(connected_);
+            notifiers_.SetReadable(Connected());
             return line;
         }
     }
