@@ -6,12 +6,14 @@
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
 #include "server/AddressPacing.h"
+#include "server/HeadGathering.h"
 #include "server/ViewerAccess.h"
 
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include <chrono>
 #include <memory>
@@ -206,6 +208,9 @@ private:
     // A new message box at most every few seconds per peer.
     AddressPacing messageBoxPacing_{MessageBoxSpacingSeconds};
     AddressPacing messageRefusalLog_{60};
+    HeadGathering heads_;
+    QTimer headDeadlines_;
+    void closeOverdueHeads();
     void sendCameraPicture(const Reply &reply, PictureConnection connection);
     void sendWindowPicture(const Reply &reply, char choice);
     void createStream();

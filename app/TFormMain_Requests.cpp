@@ -1,4 +1,5 @@
-// Every read event on a connection is one request: counted, recorded and answered here.
+// Every request is counted, recorded and answered here: one read event for a request without
+// an HTTP version, the whole head for one with it.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
 #include "base/seams/Seams.h"
@@ -33,10 +34,22 @@ std::unique_ptr<QIODevice> bufferOf(const QByteArray &bytes)
 
 void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
 {
-    const QByteArray text = Socket->ReadAvailableText();
+    const QByteArray received = Socket->ReadAvailableText();
     // What a viewer sends after asking for the stream (the rest of its head) asks for nothing.
     if (Stream->IsViewer(Socket))
         return;
+    QByteArray text;
+    switch (heads_.Add(Socket, received, text)) {
+    case HeadGathering::Outcome::Waiting:
+        if (!headDeadlines_.isActive())
+            headDeadlines_.start();
+        return;
+    case HeadGathering::Outcome::TooLong:
+        Socket->CloseConnection();
+        return;
+    case HeadGathering::Outcome::Ready:
+        break;
+    }
     // A refused request is no request served: not counted, not recorded, nothing sent that counts.
     if (refusedWithoutViewerPassword(Socket, text))
         return;
@@ -84,6 +97,17 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         SendResource(reply, QStringLiteral("HtmlIndex"));
         break;
     }
+}
+
+// A head that has not ended in time ends its connection.
+void TFormMain::closeOverdueHeads()
+{
+    for (QObject *connection : heads_.TakeOverdue()) {
+        if (auto *socket = qobject_cast<TCustomWinSocket *>(connection))
+            socket->CloseConnection();
+    }
+    if (heads_.IsEmpty())
+        headDeadlines_.stop();
 }
 
 bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text)

@@ -39,6 +39,8 @@ void TFormMain::connectServerHandlers()
     ConnectGuarded(CheckBox, &QCheckBox::toggled, this, &TFormMain::CheckBoxClick);
     ConnectGuarded(Button_CopyToClipboard, &QPushButton::clicked, this, &TFormMain::Button_CopyToClipboardClick);
     ConnectGuarded(Offline, &QCheckBox::toggled, this, &TFormMain::OfflineClick);
+    headDeadlines_.setInterval(1000);
+    ConnectGuarded(&headDeadlines_, &QTimer::timeout, this, &TFormMain::closeOverdueHeads);
 }
 
 void TFormMain::CheckBoxClick()
@@ -117,6 +119,7 @@ void TFormMain::ServerSocketClientConnect(QObject *, TCustomWinSocket *Socket)
 void TFormMain::ServerSocketClientDisconnect(QObject *, TCustomWinSocket *Socket)
 {
     Stream->RemoveViewer(Socket);
+    heads_.Forget(Socket);
     if (LogDisconnects->isChecked())
         AddToLog(QStringLiteral("Disconnected ") + Socket->PeerAddress());
 }

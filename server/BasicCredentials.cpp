@@ -1,5 +1,7 @@
 #include "server/BasicCredentials.h"
 
+#include "server/HeadGathering.h"
+
 #include <QList>
 
 namespace http {
@@ -9,7 +11,7 @@ namespace {
 // The value of the first header line with that name (compared without regard to case).
 std::optional<QByteArray> headerValue(const QByteArray &requestText, const QByteArray &name)
 {
-    const qsizetype headEnd = requestText.indexOf("\r\n\r\n");
+    const qsizetype headEnd = HeadEnd(requestText);
     const QList<QByteArray> lines = requestText.left(headEnd < 0 ? requestText.size() : headEnd).split('\n');
     for (qsizetype i = 1; i < lines.size(); ++i) { // the request line is no header
         const QByteArray &line = lines.at(i);

@@ -95,4 +95,4 @@ template <typename Transfer> bool TransferUntil(Transfer transfer, int timeoutMs
 // Loop iterations allowed in one PumpEvents(QuietWindowMs) while nothing should happen:
 // a handful for the timer and stray events, where a spinning loop makes thousands.
 constexpr int QuietWindowMs = 100;
-constexpr int QuietLoopLimit = 50;
+constexpr int QuietLoopLimit = 10;

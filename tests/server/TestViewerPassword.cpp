@@ -95,6 +95,21 @@ void TestViewerPassword::everyHttpRequestNeedsThePassword()
     QCOMPARE(kept.ReceiveAtLeast(picture.size()), picture);
     QVERIFY(kept.Send(get("/streampic")));
     QCOMPARE(kept.ReceiveUntilClosed(), http::UnauthorizedResponse());
+
+    // A head over several segments is taken whole; what follows its blank line is no header.
+    const QByteArray split = get("/pic1.jpg", Right);
+    RawPeer slow;
+    QVERIFY(slow.Connect(ServerPort()));
+    for (const QByteArray &piece : {split.left(30), split.mid(30, 20), split.mid(50)}) {
+        QVERIFY(slow.Send(piece));
+        QTest::qWait(200);
+    }
+    QVERIFY(slow.ReceiveUntilClosed().startsWith("HTTP/1.0 200 OK\r\n"));
+    QCOMPARE(Exchange("GET /pic1.jpg HTTP/1.1\n\nAuthorization: Basic " + Right + "\r\n\r\n"),
+             http::UnauthorizedResponse());
+    RawPeer endless;
+    QVERIFY(endless.Connect(ServerPort()) && endless.Send("GET / HTTP/1.1\r\nX: " + QByteArray(20000, 'x')));
+    QCOMPARE(endless.ReceiveUntilClosed(), QByteArray());
 }
 
 void TestViewerPassword::commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinute()

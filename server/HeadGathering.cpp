@@ -1,0 +1,71 @@
+#include "server/HeadGathering.h"
+
+#include "server/HttpFraming.h"
+
+HeadGathering::~HeadGathering()
+{
+    for (const Pending &pending : std::as_const(pending_))
+        disconnect(pending.watch);
+}
+
+void HeadGathering::Forget(QObject *connection)
+{
+    const auto found = pending_.constFind(connection);
+    if (found == pending_.constEnd())
+        return;
+    disconnect(found->watch);
+    pending_.erase(found);
+}
+
+HeadGathering::Outcome HeadGathering::Add(QObject *connection, const QByteArray &received, QByteArray &request)
+{
+    auto found = pending_.find(connection);
+    const bool gathering = found != pending_.end();
+    QByteArray text = gathering ? found->text + received : received;
+    if (http::HeadEnd(text) >= 0 || (!gathering && !http::NamesHttpVersion(text))) {
+        Forget(connection);
+        request = std::move(text);
+        return Outcome::Ready;
+    }
+    if (text.size() > MaxHeadBytes) {
+        Forget(connection);
+        return Outcome::TooLong;
+    }
+    if (gathering) {
+        found->text = std::move(text);
+        return Outcome::Waiting;
+    }
+    const auto watch = connect(connection, &QObject::destroyed, this, [this, connection] { Forget(connection); });
+    pending_.insert(connection, Pending{std::move(text), QDeadlineTimer(HeadTimeoutMs), watch});
+    return Outcome::Waiting;
+}
+
+QList<QObject *> HeadGathering::TakeOverdue()
+{
+    QList<QObject *> overdue;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->deadline.hasExpired()) {
+            overdue.append(it.key());
+            disconnect(it->watch);
+            it = pending_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return overdue;
+}
+
+namespace http {
+
+qsizetype HeadEnd(const QByteArray &text)
+{
+    for (qsizetype at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) {
+        if (at + 1 < text.size() && text.at(at + 1) == '\n')
+            return at + 2;
+        if (at + 2 < text.size() && text.at(at + 1) == '\r' && text.at(at + 2) == '\n')
+            return at + 3;
+    }
+    return -1;
+}
+
+} // namespace http
