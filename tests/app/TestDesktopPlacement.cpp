@@ -4,7 +4,6 @@
 #include "tests/support/BlackBox.h"
 #include "tests/support/XDesktop.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -158,8 +157,13 @@ private:
 
 void TestDesktopPlacement::initTestCase()
 {
-    if (!desktop_.start())
-        QSKIP(qPrintable(u"no X display with a window manager: "_s + desktop_.error()));
+    if (desktop_.start())
+        return;
+    const QString reason = u"no X display with a window manager: "_s + desktop_.error();
+    // CI has the tools installed, so there a missing one is a broken set-up, not a reason to pass.
+    if (desktop_.toolMissing() && qEnvironmentVariable("CI") != u"true"_s)
+        QSKIP(qPrintable(reason));
+    QFAIL(qPrintable(reason));
 }
 
 void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
@@ -237,12 +241,7 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     const auto gone = [&](const QString &title) { return desktop_.waitForWindow(title, 0) == 0; };
     const auto opensAbove = [&](const QString &title, quint64 owner) -> quint64 {
         const quint64 window = desktop_.waitForWindow(title);
-        for (QDeadlineTimer deadline(5000); !aboveOwnerAndPreview(window, owner);) {
-            if (deadline.hasExpired())
-                return 0;
-            QTest::qWait(100);
-        }
-        return window;
+        return QTest::qWaitFor([&] { return aboveOwnerAndPreview(window, owner); }, 5000) ? window : 0;
     };
 
     // Two messages from the network: the second box one step below and right of the first.
@@ -284,10 +283,11 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     desktop_.click(main, SnapshotSettingsButton);
     const quint64 snapshotSettings = opensAbove(u"Snapshot Settings"_s, main);
     QVERIFY(snapshotSettings);
-    // A click on the preview, on its picture or its title bar, does not bring it over the dialog.
+    // A click on the preview, on its picture or its title bar, does not bring it over the dialog. Nothing
+    // shows that the click has been dealt with, so the dialog is watched for a while after it.
     for (const QPoint point : {QPoint(100, 100), QPoint(100, -10)}) {
         desktop_.click(preview, point);
-        QTest::qWait(500);
+        QVERIFY(!QTest::qWaitFor([&] { return !aboveOwnerAndPreview(snapshotSettings, main); }, 500));
         QTRY_VERIFY(aboveOwnerAndPreview(snapshotSettings, main));
     }
 }

@@ -5,10 +5,13 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 
 constexpr int StartTimeoutMs = 15000;
-constexpr int PollMs = 100;
+constexpr int PollMs = 20;
 
 void end(QProcess &process)
 {
@@ -36,6 +39,12 @@ int numberAfter(const QByteArray &text, const QString &label)
     return pattern.match(QString::fromUtf8(text)).captured(1).toInt();
 }
 
+// The display and its window manager end with the test even when the test is killed.
+void endWithParent(QProcess &process)
+{
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
 } // namespace
 
 XDesktop::~XDesktop()
@@ -46,9 +55,11 @@ XDesktop::~XDesktop()
 
 bool XDesktop::start()
 {
+    toolMissing_ = false;
     for (const char *tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "xprop"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
             error_ = QStringLiteral("%1 is not installed (scripts/setup.sh installs it)").arg(QLatin1String(tool));
+            toolMissing_ = true;
             return false;
         }
     }
@@ -59,6 +70,7 @@ bool XDesktop::start()
                           QStringLiteral("0"),
                           QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()),
                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    endWithParent(server_);
     server_.start();
     QDeadlineTimer deadline(StartTimeoutMs);
     while (!server_.canReadLine() && !deadline.hasExpired() && server_.state() != QProcess::NotRunning)
@@ -75,6 +87,7 @@ bool XDesktop::start()
     windowManager_.setProcessEnvironment(environment);
     windowManager_.setProgram(QStringLiteral("openbox"));
     windowManager_.setArguments({QStringLiteral("--sm-disable")});
+    endWithParent(windowManager_);
     windowManager_.start();
     while (!run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                 .contains("window id")) {
@@ -158,16 +171,15 @@ void XDesktop::pressKeys(quint64 window, const QStringList &keys)
 {
     run(QStringLiteral("xdotool"),
         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
-    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")};
+    // Keys that arrive while a menu opens still reach it: the toolkit sends them to the open popup.
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("12")};
     run(QStringLiteral("xdotool"), arguments + keys);
 }
 
 void XDesktop::click(quint64 window, QPoint point)
 {
-    const QString id = QString::number(window);
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
     run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), id,
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), QString::number(window),
          QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 

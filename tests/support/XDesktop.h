@@ -22,6 +22,8 @@ public:
     // or the window manager did not come up.
     bool start();
     QString error() const { return error_; }
+    // Whether the last start failed for want of a tool rather than on the way up.
+    bool toolMissing() const { return toolMissing_; }
     QString display() const { return display_; }
 
     // The visible window whose title is exactly this, waiting for it to appear; 0 when none did.
@@ -32,7 +34,8 @@ public:
     QRect outerRect(quint64 window);
     // Gives the window the focus and presses the keys (xdotool's key names) one after the other.
     void pressKeys(quint64 window, const QStringList &keys);
-    // Gives the window the focus and clicks at the point of its client area.
+    // Clicks at the point of the window's client area, as a hand on the mouse would: through whatever
+    // the window manager does with a click, without giving the window the focus first.
     void click(quint64 window, QPoint point);
     // The windows the window manager manages, from the bottom of the stack to the top.
     QList<quint64> stackingOrder();
@@ -49,4 +52,5 @@ private:
     QProcess windowManager_;
     QString display_;
     QString error_;
+    bool toolMissing_ = false;
 };
