@@ -8,9 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+struct xcb_connection_t;
+
 // A real X display with a window manager (Xvfb and openbox), started for a
-// test and ended with it. Windows are found, measured and typed into with the
-// X tools (xdotool, xwininfo, xprop).
+// test and ended with it. Windows are found and measured over a connection of
+// its own, and typed into and clicked with xdotool.
 class XDesktop {
 public:
     XDesktop() = default;
@@ -46,8 +48,12 @@ public:
 
 private:
     QList<quint64> visibleWindows(const QString &title);
+    QByteArray property(quint64 window, const char *name);
+    QList<quint64> windowsIn(quint64 window, const char *name);
     QByteArray run(const QString &tool, const QStringList &arguments);
 
+    xcb_connection_t *connection_ = nullptr;
+    quint32 root_ = 0;
     QProcess server_;
     QProcess windowManager_;
     QString display_;
