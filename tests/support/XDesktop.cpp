@@ -183,6 +183,8 @@ quint64 XDesktop::otherWindow(const QString &title, quint64 window)
     return 0;
 }
 
+bool XDesktop::framed(quint64 window) { return property(window, "_NET_FRAME_EXTENTS").size() == 4 * 4; }
+
 QRect XDesktop::outerRect(quint64 window)
 {
     const auto id = static_cast<xcb_window_t>(window);

@@ -32,6 +32,8 @@ public:
     quint64 waitForWindow(const QString &title, int timeoutMs = 15000);
     // A visible window with this title other than the one given; 0 when there is none.
     quint64 otherWindow(const QString &title, quint64 window);
+    // Whether the window manager has put its frame around the window (and said how wide it is).
+    bool framed(quint64 window);
     // The window's outer rectangle: its client area and the frame the window manager reports.
     QRect outerRect(quint64 window);
     // Gives the window the focus and presses the keys (xdotool's key names) one after the other.
