@@ -124,7 +124,13 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    QString log() { return program_.standardError(); }
+    // The program's standard error, or why there is none.
+    QString log()
+    {
+        QProcess &process = program_.process();
+        return program_.standardError() +
+               QStringLiteral("[%1, %2]").arg(process.errorString()).arg(desktop_.waitForWindow(MainTitle, 0));
+    }
 
     // What went wrong when the preview is not its size: the size reported, the
     // size on screen, and the end of the log (the start is always the same).
