@@ -59,7 +59,7 @@ public:
         connect(&recheck_, &QTimer::timeout, this, [this] {
             if (++rechecks_ >= UnframedRechecks)
                 recheck_.stop();
-            follow();
+            follow(true);
         });
     }
 
@@ -119,8 +119,10 @@ private:
     }
 
     // The client size is worked out from the outer size asked for, never from
-    // a size the window system may not have confirmed yet.
-    void follow()
+    // a size the window system may not have confirmed yet. A stale size the
+    // window manager reports is made good only between its reports: the place
+    // that comes with it may be as stale, and would go along with the resize.
+    void follow(bool reassert = false)
     {
         if (!window_->isVisible()) {
             recheck_.stop();
@@ -135,6 +137,7 @@ private:
         if (frame != frame_) {
             frame_ = frame;
             settle();
+            reassert = true;
         }
         const QSize client = outer_ - frame_;
         if (!recheck_.isActive()) {
@@ -143,7 +146,8 @@ private:
         }
         if (window_->size() != client) {
             settled_.invalidate();
-            window_->resize(client);
+            if (reassert)
+                window_->resize(client);
         } else if (!settled_.isValid()) {
             settled_.start();
         } else if (settled_.hasExpired(SettleMs)) {
