@@ -21,6 +21,7 @@ CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatf
     captureWindow_ =
         platform_->createCaptureWindow(parentWindow, QStringLiteral("My Capture Window"), QRect(0, 0, 300, 200));
     EnumerateDrivers();
+    platform_->setFrameListener([this] { frameArrived(); });
     platform_->setDriverListener([this](const DriverChange &change) { driverChanged(change); });
 }
 
@@ -69,9 +70,10 @@ void CaptureDevice::FitWindows(bool resizeParent)
     const std::optional<CaptureImageSize> size = platform_->status();
     if (!size)
         return;
+    fitted_ = QSize(size->width, size->height);
     if (resizeParent && parentWindow_)
-        windowplacement::ResizeOuter(parentWindow_, QSize(size->width + 15, size->height + 30));
-    captureWindow_->resize(size->width, size->height);
+        windowplacement::ResizeOuter(parentWindow_, fitted_ + QSize(15, 30));
+    captureWindow_->resize(fitted_);
 }
 
 void CaptureDevice::ShowFormatDialog()
@@ -124,9 +126,20 @@ QString CaptureDevice::FrameSource()
     return platform_->frameSource();
 }
 
-void CaptureDevice::SetFrameListener(std::function<void()> listener)
+void CaptureDevice::SetFrameListener(std::function<void()> listener) { frameListener_ = std::move(listener); }
+
+// A source may tell its image size only with a frame that comes after the
+// connection; the windows are fitted to it then. A size fitted once is left
+// to the person until the image size changes again.
+void CaptureDevice::frameArrived()
 {
-    platform_->setFrameListener(std::move(listener));
+    if (frameListener_)
+        frameListener_();
+    if (!captureWindowAlive())
+        return;
+    const std::optional<CaptureImageSize> size = platform_->status();
+    if (size && QSize(size->width, size->height) != fitted_)
+        FitWindows(true);
 }
 
 void CaptureDevice::SetCameraListener(std::function<void(const QString &, bool)> listener)

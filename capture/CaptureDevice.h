@@ -56,6 +56,7 @@ public:
 private:
     bool captureWindowAlive() const { return !captureWindow_.isNull(); }
     void driverChanged(const DriverChange &change);
+    void frameArrived();
     void dropLostDriversBut(int index);
 
     QPointer<QWidget> parentWindow_;
@@ -66,4 +67,6 @@ private:
     QList<DriverEntry> driverNames_;
     QSet<int> lostDrivers_; // listed, though their camera is gone
     std::function<void(const QString &, bool)> cameraListener_;
+    std::function<void()> frameListener_;
+    QSize fitted_; // the image size the windows were last fitted to
 };

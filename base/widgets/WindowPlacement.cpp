@@ -1,8 +1,10 @@
 #include "base/widgets/WindowPlacement.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QMargins>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -44,8 +46,10 @@ template <typename Helper> Helper *helperOf(const QWidget *window)
 
 // Keeps a window's outer size when the window manager frames it: the client
 // area gives up what the frame takes. The window system sends no event of its
-// own when only the frame changes, so for a while after the window appears
-// the frame is looked at again now and then.
+// own when only the frame changes, so until the window has kept its size in a
+// known frame for a while the frame is looked at again now and then. Until
+// then a size the window manager reports is taken for one it had before it saw
+// the size asked for; after that it is the person's own.
 class FrameFollower : public QObject {
 public:
     explicit FrameFollower(QWidget *window) : QObject(window), window_(window)
@@ -53,9 +57,9 @@ public:
         window->installEventFilter(this);
         recheck_.setInterval(RecheckMs);
         connect(&recheck_, &QTimer::timeout, this, [this] {
-            if (++rechecks_ >= Rechecks)
+            if (++rechecks_ >= UnframedRechecks)
                 recheck_.stop();
-            follow();
+            follow(true);
         });
     }
 
@@ -69,45 +73,94 @@ public:
     {
         outer_ = outer;
         frame_ = frameSize(window_);
+        settle();
         window_->resize(outer - frame_);
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        const QEvent::Type type = event->type();
-        if (watched == window_ && (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show))
+        if (watched != window_)
+            return false;
+        switch (event->type()) {
+        case QEvent::Show:
+            settle();
+            watchScreen();
+            [[fallthrough]];
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::WindowStateChange:
             follow();
-        if (watched == window_ && type == QEvent::Show) {
-            rechecks_ = 0;
-            recheck_.start();
+            break;
+        default:
+            break;
         }
         return false;
     }
 
 private:
     static constexpr int RecheckMs = 100;
-    static constexpr int Rechecks = 30;
+    static constexpr int UnframedRechecks = 300;
+    static constexpr int SettleMs = 1000;
 
-    // Only a change of frame resizes: the client size is worked out from the
-    // outer size asked for, never from a size the window system may not have
-    // confirmed yet.
-    void follow()
+    void settle()
     {
-        if (!window_->isVisible())
+        settled_.invalidate();
+        rechecks_ = 0;
+        recheck_.start();
+    }
+
+    void watchScreen()
+    {
+        if (QWindow *handle = window_->windowHandle(); handle && handle != watchedHandle_) {
+            connect(handle, &QWindow::screenChanged, this, [this] { follow(); });
+            watchedHandle_ = handle;
+        }
+    }
+
+    // The client size is worked out from the outer size asked for, never from
+    // a size the window system may not have confirmed yet. A stale size the
+    // window manager reports is made good only between its reports: the place
+    // that comes with it may be as stale, and would go along with the resize.
+    void follow(bool reassert = false)
+    {
+        if (!window_->isVisible()) {
+            recheck_.stop();
+            return;
+        }
+        if (!outer_.isValid() || (window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
             return;
         // An empty frame only means the window manager has not framed the window (yet, or any more).
         const QSize frame = frameSize(window_);
-        if (frame.isNull() || frame == frame_)
+        if (frame.isNull())
             return;
-        frame_ = frame;
-        window_->resize(outer_ - frame);
+        if (frame != frame_) {
+            frame_ = frame;
+            settle();
+            reassert = true;
+        }
+        const QSize client = outer_ - frame_;
+        if (!recheck_.isActive()) {
+            outer_ = window_->size() + frame_;
+            return;
+        }
+        if (window_->size() != client) {
+            settled_.invalidate();
+            if (reassert)
+                window_->resize(client);
+        } else if (!settled_.isValid()) {
+            settled_.start();
+        } else if (settled_.hasExpired(SettleMs)) {
+            recheck_.stop();
+        }
     }
 
     QWidget *window_;
     QSize outer_;
     QSize frame_;
     QTimer recheck_;
+    QElapsedTimer settled_;
+    QPointer<QWindow> watchedHandle_;
     int rechecks_ = 0;
 };
 

@@ -4,7 +4,6 @@
 #include "tests/support/BlackBox.h"
 #include "tests/support/XDesktop.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -89,7 +88,12 @@ public:
                (main_ = desktop_.waitForWindow(MainTitle)) != 0 && desktop_.waitForWindow(PreviewTitle) != 0;
     }
 
-    QRect rectOf(const QString &title) { return desktop_.outerRect(desktop_.waitForWindow(title)); }
+    // Measured once framed: a window the window manager has only just mapped has no frame yet.
+    QRect rectOf(const QString &title)
+    {
+        const quint64 window = desktop_.waitForWindow(title);
+        return QTest::qWaitFor([&] { return desktop_.framed(window); }, 5000) ? desktop_.outerRect(window) : QRect();
+    }
 
     QRect show(const Window &window)
     {
@@ -120,7 +124,13 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    QString log() { return program_.standardError(); }
+    // The program's standard error, or why there is none.
+    QString log()
+    {
+        QProcess &process = program_.process();
+        return program_.standardError() +
+               QStringLiteral("[%1, %2]").arg(process.errorString()).arg(desktop_.waitForWindow(MainTitle, 0));
+    }
 
     // What went wrong when the preview is not its size: the size reported, the
     // size on screen, and the end of the log (the start is always the same).
@@ -158,8 +168,13 @@ private:
 
 void TestDesktopPlacement::initTestCase()
 {
-    if (!desktop_.start())
-        QSKIP(qPrintable(u"no X display with a window manager: "_s + desktop_.error()));
+    if (desktop_.start())
+        return;
+    const QString reason = u"no X display with a window manager: "_s + desktop_.error();
+    // CI has the tools installed, so there a missing one is a broken set-up, not a reason to pass.
+    if (desktop_.toolMissing() && qEnvironmentVariable("CI") != u"true"_s)
+        QSKIP(qPrintable(reason));
+    QFAIL(qPrintable(reason));
 }
 
 void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
@@ -183,10 +198,14 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
             QVERIFY(run.hideAndShow());
             QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), first.value(MainTitle), 5000);
             for (const Window &window : StatisticsWindows)
-                first.insert(window.title, run.show(window));
-            QCOMPARE(first.value(StatisticsWindows[0].title), QRect(0, 470, 622, 194));
-            QCOMPARE(first.value(StatisticsWindows[1].title).topLeft(), QPoint(630, 470));
-            QCOMPARE(first.value(StatisticsWindows[2].title).topLeft(), QPoint(255, 190));
+                run.show(window);
+            // The statistics windows' own default places, and the chart's default outer size, which the chart
+            // takes on once it knows its frame.
+            QTRY_COMPARE(run.rectOf(StatisticsWindows[0].title), QRect(0, 470, 622, 194));
+            QTRY_COMPARE(run.rectOf(StatisticsWindows[1].title).topLeft(), QPoint(630, 470));
+            QTRY_COMPARE(run.rectOf(StatisticsWindows[2].title).topLeft(), QPoint(255, 190));
+            for (const Window &window : StatisticsWindows)
+                first.insert(window.title, run.rectOf(window.title));
             for (const QString &title : {StatisticsWindows[0].title, StatisticsWindows[1].title})
                 QVERIFY2(!first.value(title).intersects(QRect(0, 0, 335, 270)), qPrintable(title));
             for (const QRect &rect : first)
@@ -237,12 +256,7 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     const auto gone = [&](const QString &title) { return desktop_.waitForWindow(title, 0) == 0; };
     const auto opensAbove = [&](const QString &title, quint64 owner) -> quint64 {
         const quint64 window = desktop_.waitForWindow(title);
-        for (QDeadlineTimer deadline(5000); !aboveOwnerAndPreview(window, owner);) {
-            if (deadline.hasExpired())
-                return 0;
-            QTest::qWait(100);
-        }
-        return window;
+        return QTest::qWaitFor([&] { return aboveOwnerAndPreview(window, owner); }, 5000) ? window : 0;
     };
 
     // Two messages from the network: the second box one step below and right of the first.
@@ -284,10 +298,11 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     desktop_.click(main, SnapshotSettingsButton);
     const quint64 snapshotSettings = opensAbove(u"Snapshot Settings"_s, main);
     QVERIFY(snapshotSettings);
-    // A click on the preview, on its picture or its title bar, does not bring it over the dialog.
+    // A click on the preview, on its picture or its title bar, does not bring it over the dialog. Nothing
+    // shows that the click has been dealt with, so the dialog is watched for a while after it.
     for (const QPoint point : {QPoint(100, 100), QPoint(100, -10)}) {
         desktop_.click(preview, point);
-        QTest::qWait(500);
+        QVERIFY(!QTest::qWaitFor([&] { return !aboveOwnerAndPreview(snapshotSettings, main); }, 500));
         QTRY_VERIFY(aboveOwnerAndPreview(snapshotSettings, main));
     }
 }

@@ -1,14 +1,19 @@
 #include "tests/support/XDesktop.h"
 
 #include <QDeadlineTimer>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <sys/prctl.h>
+#include <xcb/xcb.h>
 
 namespace {
 
 constexpr int StartTimeoutMs = 15000;
-constexpr int PollMs = 100;
+constexpr int PollMs = 20;
 
 void end(QProcess &process)
 {
@@ -21,34 +26,33 @@ void end(QProcess &process)
     }
 }
 
-QList<quint64> windowIds(const QByteArray &xpropLine)
+// The display and its window manager end with the test even when the test is killed.
+void endWithParent(QProcess &process)
 {
-    QList<quint64> ids;
-    static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
-    for (QRegularExpressionMatchIterator it = id.globalMatch(QString::fromLatin1(xpropLine)); it.hasNext();)
-        ids << it.next().captured().toULongLong(nullptr, 16);
-    return ids;
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 
-int numberAfter(const QByteArray &text, const QString &label)
-{
-    const QRegularExpression pattern(QRegularExpression::escape(label) + QStringLiteral(":\\s*(-?\\d+)"));
-    return pattern.match(QString::fromUtf8(text)).captured(1).toInt();
-}
+template <typename Reply> using Owned = std::unique_ptr<Reply, decltype(&std::free)>;
+
+template <typename Reply> Owned<Reply> owned(Reply *reply) { return Owned<Reply>(reply, &std::free); }
 
 } // namespace
 
 XDesktop::~XDesktop()
 {
+    if (connection_)
+        xcb_disconnect(connection_);
     end(windowManager_);
     end(server_);
 }
 
 bool XDesktop::start()
 {
-    for (const char *tool : {"Xvfb", "openbox", "xdotool", "xwininfo", "xprop"}) {
+    toolMissing_ = false;
+    for (const char *tool : {"Xvfb", "openbox", "xdotool"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
             error_ = QStringLiteral("%1 is not installed (scripts/setup.sh installs it)").arg(QLatin1String(tool));
+            toolMissing_ = true;
             return false;
         }
     }
@@ -59,6 +63,7 @@ bool XDesktop::start()
                           QStringLiteral("0"),
                           QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()),
                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    endWithParent(server_);
     server_.start();
     QDeadlineTimer deadline(StartTimeoutMs);
     while (!server_.canReadLine() && !deadline.hasExpired() && server_.state() != QProcess::NotRunning)
@@ -69,21 +74,26 @@ bool XDesktop::start()
         return false;
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number);
+    connection_ = xcb_connect(display_.toLatin1().constData(), nullptr);
+    if (xcb_connection_has_error(connection_)) {
+        error_ = QStringLiteral("no connection to the display ") + display_;
+        return false;
+    }
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display_);
     windowManager_.setProcessEnvironment(environment);
     windowManager_.setProgram(QStringLiteral("openbox"));
     windowManager_.setArguments({QStringLiteral("--sm-disable")});
+    endWithParent(windowManager_);
     windowManager_.start();
-    while (!run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
-                .contains("window id")) {
-        if (deadline.hasExpired() || windowManager_.state() == QProcess::NotRunning) {
+    while (windowsIn(root_, "_NET_SUPPORTING_WM_CHECK").isEmpty()) {
+        if (deadline.hasExpired() || windowManager_.waitForFinished(PollMs)) {
             error_ =
                 QStringLiteral("openbox did not start: ") + QString::fromUtf8(windowManager_.readAllStandardError());
             return false;
         }
-        QThread::msleep(PollMs);
     }
     return true;
 }
@@ -102,19 +112,55 @@ QByteArray XDesktop::run(const QString &tool, const QStringList &arguments)
     return process.readAllStandardOutput();
 }
 
+QByteArray XDesktop::property(quint64 window, const char *name)
+{
+    const auto atom = owned(xcb_intern_atom_reply(
+        connection_, xcb_intern_atom(connection_, 1, static_cast<quint16>(qstrlen(name)), name), nullptr));
+    if (!atom || atom->atom == XCB_ATOM_NONE)
+        return {};
+    const auto reply = owned(xcb_get_property_reply(
+        connection_,
+        xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), atom->atom, XCB_ATOM_ANY, 0, 1 << 16),
+        nullptr));
+    if (!reply)
+        return {};
+    return {static_cast<const char *>(xcb_get_property_value(reply.get())), xcb_get_property_value_length(reply.get())};
+}
+
+QList<quint64> XDesktop::windowsIn(quint64 window, const char *name)
+{
+    const QByteArray value = property(window, name);
+    QList<quint64> windows;
+    for (qsizetype at = 0; at + 4 <= value.size(); at += 4)
+        windows << *reinterpret_cast<const quint32 *>(value.constData() + at);
+    return windows;
+}
+
 QList<quint64> XDesktop::visibleWindows(const QString &title)
 {
-    // xdotool reads a POSIX regular expression, which has fewer special characters than Qt's.
-    QString exactTitle = QStringLiteral("^");
-    for (const QChar c : title)
-        exactTitle += QStringLiteral(".[]()*+?{}|^$\\").contains(c) ? QStringLiteral("\\") + c : QString(c);
-    exactTitle += QLatin1Char('$');
+    // Every window on the display, in the order of the tree, as xdotool searches them.
     QList<quint64> windows;
-    const QByteArray found = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                                             QStringLiteral("--name"), exactTitle});
-    for (const QByteArray &line : found.split('\n'))
-        if (const quint64 window = line.trimmed().toULongLong())
-            windows << window;
+    QList<xcb_window_t> pending{root_};
+    while (!pending.isEmpty()) {
+        const xcb_window_t window = pending.takeFirst();
+        const auto attributes = owned(
+            xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, window), nullptr));
+        if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+            QByteArray name = property(window, "_NET_WM_NAME");
+            if (name.isEmpty())
+                name = property(window, "WM_NAME");
+            if (!name.isEmpty() && QString::fromUtf8(name) == title)
+                windows << window;
+        }
+        const auto tree = owned(xcb_query_tree_reply(connection_, xcb_query_tree(connection_, window), nullptr));
+        if (tree) {
+            const xcb_window_t *children = xcb_query_tree_children(tree.get());
+            pending = QList<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get())) + pending;
+        }
+    }
+    // Windows that went while the tree was walked leave errors behind.
+    while (xcb_generic_event_t *error = xcb_poll_for_event(connection_))
+        std::free(error);
     return windows;
 }
 
@@ -137,49 +183,42 @@ quint64 XDesktop::otherWindow(const QString &title, quint64 window)
     return 0;
 }
 
+bool XDesktop::framed(quint64 window) { return property(window, "_NET_FRAME_EXTENTS").size() == 4 * 4; }
+
 QRect XDesktop::outerRect(quint64 window)
 {
-    const QString id = QString::number(window);
-    const QByteArray info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
-    const QRect client(numberAfter(info, QStringLiteral("Absolute upper-left X")),
-                       numberAfter(info, QStringLiteral("Absolute upper-left Y")),
-                       numberAfter(info, QStringLiteral("Width")), numberAfter(info, QStringLiteral("Height")));
+    const auto id = static_cast<xcb_window_t>(window);
+    const auto geometry = owned(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, id), nullptr));
+    const auto place = owned(
+        xcb_translate_coordinates_reply(connection_, xcb_translate_coordinates(connection_, id, root_, 0, 0), nullptr));
+    if (!geometry || !place)
+        return {};
+    const QRect client(place->dst_x, place->dst_y, geometry->width, geometry->height);
     // left, right, top, bottom
-    const QByteArray extents =
-        run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
-    const QList<QByteArray> frame = extents.mid(extents.indexOf('=') + 1).split(',');
-    if (frame.size() != 4)
+    const QByteArray extents = property(window, "_NET_FRAME_EXTENTS");
+    if (extents.size() != 4 * 4)
         return client;
-    return client.adjusted(-frame[0].trimmed().toInt(), -frame[2].trimmed().toInt(), frame[1].trimmed().toInt(),
-                           frame[3].trimmed().toInt());
+    const auto *frame = reinterpret_cast<const quint32 *>(extents.constData());
+    return client.adjusted(-static_cast<int>(frame[0]), -static_cast<int>(frame[2]), static_cast<int>(frame[1]),
+                           static_cast<int>(frame[3]));
 }
 
 void XDesktop::pressKeys(quint64 window, const QStringList &keys)
 {
     run(QStringLiteral("xdotool"),
         {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
-    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("150")};
+    // Keys that arrive while a menu opens still reach it: the toolkit sends them to the open popup.
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("12")};
     run(QStringLiteral("xdotool"), arguments + keys);
 }
 
 void XDesktop::click(quint64 window, QPoint point)
 {
-    const QString id = QString::number(window);
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), id});
     run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), id,
+        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), QString::number(window),
          QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
 }
 
-QList<quint64> XDesktop::stackingOrder()
-{
-    return windowIds(
-        run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}));
-}
+QList<quint64> XDesktop::stackingOrder() { return windowsIn(root_, "_NET_CLIENT_LIST_STACKING"); }
 
-quint64 XDesktop::ownerOf(quint64 window)
-{
-    const QList<quint64> owner = windowIds(run(
-        QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_TRANSIENT_FOR")}));
-    return owner.isEmpty() ? 0 : owner.constFirst();
-}
+quint64 XDesktop::ownerOf(quint64 window) { return windowsIn(window, "WM_TRANSIENT_FOR").value(0); }

@@ -8,9 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+struct xcb_connection_t;
+
 // A real X display with a window manager (Xvfb and openbox), started for a
-// test and ended with it. Windows are found, measured and typed into with the
-// X tools (xdotool, xwininfo, xprop).
+// test and ended with it. Windows are found and measured over a connection of
+// its own, and typed into and clicked with xdotool.
 class XDesktop {
 public:
     XDesktop() = default;
@@ -22,17 +24,22 @@ public:
     // or the window manager did not come up.
     bool start();
     QString error() const { return error_; }
+    // Whether the last start failed for want of a tool rather than on the way up.
+    bool toolMissing() const { return toolMissing_; }
     QString display() const { return display_; }
 
     // The visible window whose title is exactly this, waiting for it to appear; 0 when none did.
     quint64 waitForWindow(const QString &title, int timeoutMs = 15000);
     // A visible window with this title other than the one given; 0 when there is none.
     quint64 otherWindow(const QString &title, quint64 window);
+    // Whether the window manager has put its frame around the window (and said how wide it is).
+    bool framed(quint64 window);
     // The window's outer rectangle: its client area and the frame the window manager reports.
     QRect outerRect(quint64 window);
     // Gives the window the focus and presses the keys (xdotool's key names) one after the other.
     void pressKeys(quint64 window, const QStringList &keys);
-    // Gives the window the focus and clicks at the point of its client area.
+    // Clicks at the point of the window's client area, as a hand on the mouse would: through whatever
+    // the window manager does with a click, without giving the window the focus first.
     void click(quint64 window, QPoint point);
     // The windows the window manager manages, from the bottom of the stack to the top.
     QList<quint64> stackingOrder();
@@ -43,10 +50,15 @@ public:
 
 private:
     QList<quint64> visibleWindows(const QString &title);
+    QByteArray property(quint64 window, const char *name);
+    QList<quint64> windowsIn(quint64 window, const char *name);
     QByteArray run(const QString &tool, const QStringList &arguments);
 
+    xcb_connection_t *connection_ = nullptr;
+    quint32 root_ = 0;
     QProcess server_;
     QProcess windowManager_;
     QString display_;
     QString error_;
+    bool toolMissing_ = false;
 };

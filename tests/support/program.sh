@@ -44,6 +44,6 @@ while time.monotonic() < deadline:
         if urllib.request.urlopen(sys.argv[1], timeout=5).read().startswith(b"\xff\xd8"):
             sys.exit(0)
     except OSError:
-        time.sleep(0.2)
+        time.sleep(0.05)
 sys.exit(1)' "http://127.0.0.1:$1/pic.jpg" || fail "no picture on port $1: $(cat "$test_folder/program.log")"
 }
