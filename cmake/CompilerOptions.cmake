@@ -9,6 +9,14 @@ target_compile_definitions(vantrel_options INTERFACE
   QT_NO_FOREACH
   $<$<CONFIG:Debug>:_GLIBCXX_ASSERTIONS>)
 
+# gold links the many test programs in about half the time of the default linker: it is most
+# of the wait after a one-file change.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=gold VANTREL_HAS_GOLD)
+if(VANTREL_HAS_GOLD)
+  target_link_options(vantrel_options INTERFACE -fuse-ld=gold)
+endif()
+
 if(VANTREL_WERROR)
   target_compile_options(vantrel_options INTERFACE -Werror)
 endif()
