@@ -99,7 +99,9 @@ void TNMFTP::Transaction(const QString &command)
 void TNMFTP::Exchange(const QString &command)
 {
     TPowersock::Transaction(command);
-    ReadExtraLines(LastReply());
+    // "230-" and then a close must not pass for a login: a reply cut off is no reply.
+    if (!LastReply().isEmpty() && ReadExtraLines(LastReply()).isEmpty())
+        ForgetReply();
 }
 
 QByteArray TNMFTP::ReadExtraLines(const QByteArray &reply)

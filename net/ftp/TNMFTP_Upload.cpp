@@ -98,7 +98,8 @@ bool TNMFTP::ReadCompletion()
     if (reply.isEmpty())
         throw ESockError(QStringLiteral("Connection closed before the transfer was confirmed"));
     StatusMessage(1, QString::fromLatin1(reply).trimmed());
-    ReadExtraLines(reply);
+    if (ReadExtraLines(reply).isEmpty())
+        throw ESockError(QStringLiteral("Connection closed before the transfer was confirmed"));
     if (!FtpReply::Within(FtpReply::Code(reply), 400, 599))
         return true;
     Refuse(cmdUpload, reply);

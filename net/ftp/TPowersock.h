@@ -108,6 +108,12 @@ public:
     std::function<void(QObject *Sender)> OnPacketSent;
 
 protected:
+    // The last reply was cut off by a close: there was none.
+    void ForgetReply()
+    {
+        lastReply_.clear();
+        replyNumber_ = 0;
+    }
     void ClearCancel() { cancelled_ = false; }
     // True once a socket error or an abandoned read or send ended an operation on this
     // connection since it was opened.

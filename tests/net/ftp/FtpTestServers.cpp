@@ -97,7 +97,9 @@ void ScriptedFtpServer::Reply(QTcpSocket *control, const QByteArray &reply)
         return control->disconnectFromHost();
     if (reply == Reset)
         return ResetConnection(control);
-    control->write(reply);
+    control->write(reply.endsWith(Close) ? reply.chopped(Close.size()) : reply);
+    if (reply.endsWith(Close))
+        control->disconnectFromHost();
 }
 
 void ScriptedFtpServer::Store(QTcpSocket *control)

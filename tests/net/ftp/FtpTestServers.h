@@ -30,7 +30,8 @@ private:
 
 // An FTP server that follows a script, for replies no real server gives. It records the
 // control bytes it receives, answers each command from Replies (default "200 OK"; an empty
-// reply holds the command unanswered, Close and Reset end the connection instead), and for
+// reply holds the command unanswered, Close and Reset end the connection instead, a reply
+// ending in Close is sent and then the connection closed), and for
 // STOR connects to the PORT address, takes the data and sends Completion.
 class ScriptedFtpServer : public QObject {
 public:

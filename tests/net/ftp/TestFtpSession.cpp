@@ -99,6 +99,8 @@ void TestFtpSession::oddReplies_data()
     QTest::newRow("over-long greeting is cut") << longLine << QByteArray() << false << cut << QByteArray("QUIT\r\n");
     QTest::newRow("binary USER reply") << QByteArray("220 Hi\r\n") << QByteArray("\x01\xff\x02junk\r\n") << false
                                        << QString() << QByteArray("USER vantrel\r\n");
+    QTest::newRow("230- cut by a close") << QByteArray("220 Hi\r\n") << "230-Welcome\r\n" + ScriptedFtpServer::Close
+                                         << false << TNMFTP::NoReplyText() << QByteArray("USER vantrel\r\n");
     QTest::newRow("greeting cut by a close")
         << QByteArray("220 Hal") << QByteArray() << true << TNMFTP::NoReplyText() << QByteArray();
 }
