@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds Vantrel. Usage: scripts/build.sh [release|debug|sanitize|bench]
+# Configures and builds Vantrel. Usage: scripts/build.sh [release|debug|sanitize|bench] [--unit-tests]
+# --unit-tests builds only what the unit suites need.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -31,4 +32,10 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 
 cmake -S "$here" -B "$dir" -G Ninja "${flags[@]}" "${launcher[@]}" -DVANTREL_WERROR="$werror" >/dev/null
-cmake --build "$dir" --parallel "$(nproc)"
+targets=()
+if [[ "${2:-}" == "--unit-tests" ]]; then
+  mapfile -t targets < <(ctest --test-dir "$dir" -N -L '^unit$' | sed -n 's/^ *Test *#[0-9]*: //p' |
+    sed -E 's/^FuzzReplay_(.*)$/fuzz_\1_replay/')
+  targets=(--target "${targets[@]}")
+fi
+cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}"
