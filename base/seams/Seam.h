@@ -19,6 +19,9 @@ public:
         return active(std::forward<Args>(args)...);
     }
 
+    // The function that a call makes now, as a copy that outlives a later install or reset.
+    Function active() const { return replacement_ ? replacement_ : production_; }
+
     void install(Function replacement) { replacement_ = std::move(replacement); }
     void reset() { replacement_ = nullptr; }
     bool isReplaced() const { return static_cast<bool>(replacement_); }
