@@ -33,9 +33,11 @@ QString remoteFolderPrefix(QString folder)
     return folder;
 }
 
+// A working copy that is already there may be rewritten in a folder that takes no new file.
 void writeUploadFile(const QString &path, const QByteArray &jpeg)
 {
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit())
         throw Exception(u"Cannot write the upload file %1: %2"_s.arg(path, file.errorString()));
 }
@@ -89,6 +91,9 @@ void TFormMain::NMFTPStart(const QByteArray &jpeg)
         NMFTP->SetPassive(settings.CheckBox_FTPPassive->isChecked());
         NMFTP->Connect();
     } catch (const std::exception &error) {
+        // Also for what no client event reports (a lookup that timed out, no remote folder,
+        // no working copy): a wrong setting must not fail again on every tick.
+        AutoCapture->setChecked(false);
         AddToLog(u"FTP: Failed connection attemp"_s + messageOf(error));
     }
 }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -16,21 +17,23 @@ namespace {
 
 [[noreturn]] void refuse(const QString &path, const QString &reason) { refuse(path + u": "_s + reason); }
 
+// Whatever lets this process write counts: the owner's, the group's or an ACL's write
+// permission, or a privileged user's. Asked as the file-system user the process acts as.
 bool writable(const QFileInfo &info)
 {
-    return (info.permissions() & QFileDevice::WriteOwner) &&
-           ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0;
+    return ::faccessat(AT_FDCWD, QFile::encodeName(info.absoluteFilePath()).constData(), W_OK, AT_EACCESS) == 0;
 }
 
 void checkName(const QString &name)
 {
-    if (name.contains(u'/') || name.contains(QChar(u'\0')))
-        refuse(u"the file name \"%1\" may not contain \"/\" or a NUL character"_s.arg(name));
+    if (name.contains(QChar(u'\0')))
+        refuse(u"the file name \"%1\" may not contain a NUL character"_s.arg(name));
 }
 
-void checkPlace(const QString &folder, const QString &path)
+// A manual name with a "/" names a file in a subfolder, which must exist like the folder.
+void checkPlace(const QString &path)
 {
-    const QFileInfo folderInfo(folder);
+    const QFileInfo folderInfo(QFileInfo(path).path());
     if (!folderInfo.exists())
         refuse(path, u"the folder does not exist"_s);
     if (!folderInfo.isDir())
@@ -51,7 +54,7 @@ QString SaveSnapshotFile(const QString &folderText, const QString &name, const Q
     checkName(name);
     const QString folder = snapshotname::WithFolderSeparator(folderText);
     const QString path = folder + name;
-    checkPlace(folder, path);
+    checkPlace(path);
     if (jpeg.isEmpty())
         refuse(path, u"no picture has been captured yet"_s);
 

@@ -8,9 +8,8 @@
 // file in the same folder, which then replaces the snapshot file, so a failed
 // write never leaves a shortened snapshot behind. Returns the path written.
 //
+// The name is used as typed: a "/" in it names a subfolder of the folder.
 // Throws Exception("Cannot save snapshot: ...") when the folder text is empty,
-// the name holds a "/" (a snapshot never leaves its folder) or a NUL, the
-// folder is missing or read-only, an existing snapshot file is read-only, or
-// the write fails. A folder or file whose owner-write bit is clear counts as
-// read-only even for a privileged user.
+// the name holds a NUL, the file's folder is missing or read-only for this
+// process, an existing snapshot file is read-only for it, or the write fails.
 QString SaveSnapshotFile(const QString &folderText, const QString &name, const QByteArray &jpeg);

@@ -4,6 +4,7 @@
 #include "tests/snapshot/SnapshotFixture.h"
 #include "tests/support/BlackBox.h"
 #include "tests/support/FileBytes.h"
+#include "tests/support/FolderClosedToWriting.h"
 #include "tests/support/UnknownHosts.h"
 #include "tests/support/VantrelTestMain.h"
 
@@ -82,6 +83,7 @@ private slots:
     void nothingToUploadIsRefused();
     void uploadIsTheSnapshotTaken();
     void tickDuringHostLookup();
+    void workingCopyIsRewrittenInAClosedFolder();
 };
 
 void TestSnapshotUpload::everySnapshotArrivesIntactWhileAutoCaptureRuns()
@@ -200,7 +202,9 @@ void TestSnapshotUpload::missingRemoteFolderIsReportedBeforeAnyUpload()
     ScriptedFtpServer server;
     UploadingProgram program(loggingInServer(server)->Port());
     FormSnapshotSettings->Edit_FTPRemoteDir->clear();
+    FormMain->AutoCapture->setChecked(true);
     FormMain->Button_Snapshot->click();
+    QVERIFY(!FormMain->AutoCapture->isChecked());
 
     const QStringList lines = program.linesAfterLocalSave();
     QCOMPARE(lines.size(), 1);
@@ -305,6 +309,24 @@ void TestSnapshotUpload::tickDuringHostLookup()
     QCOMPARE(program.linesAfterLocalSave(),
              (QStringList{u"FTP Error (%1)"_s.arg(busy), AttemptFailed + busy, u"FTP Snapshot saved"_s}));
     QCOMPARE(server.connections, 1);
+}
+
+// The program's folder takes no new file, but the working copy already there is rewritten.
+void TestSnapshotUpload::workingCopyIsRewrittenInAClosedFolder()
+{
+    if (::geteuid() != 0)
+        QSKIP("Closing the suites' shared folder to an ordinary user would disturb the suites beside this one.");
+    ScriptedFtpServer server;
+    UploadingProgram program(loggingInServer(server)->Port());
+    FormSnapshotSettings->CheckBox_Local->setChecked(false);
+    FormMain->Button_Snapshot->click();
+    {
+        const FolderClosedToWriting closed(QCoreApplication::applicationDirPath(), TFormMain::FtpUploadFile());
+        program.show(noise(64, 48));
+        FormMain->Button_Snapshot->click();
+    }
+    QCOMPARE(FormMain->LogLines().filter(u"FTP Snapshot saved"_s).size(), 2);
+    QVERIFY(server.received.endsWith(FileBytes(TFormMain::FtpUploadFile())));
 }
 
 VANTREL_TEST_MAIN(TestSnapshotUpload)
