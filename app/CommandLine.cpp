@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/DisplayChoice.h"
 #include "app/SettingsLocation.h"
 #include "base/AppInfo.h"
 
@@ -7,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -14,6 +16,8 @@ namespace {
 
 // Wrong options end the program with this code, as with most command-line tools.
 constexpr int UsageErrorExitCode = 2;
+// No display to open the windows on, as X11 programs end then.
+constexpr int NoDisplayExitCode = 1;
 
 const QCommandLineOption HelpOption({u"h"_s, u"help"_s}, u"Shows this help and ends."_s);
 const QCommandLineOption VersionOption({u"v"_s, u"version"_s}, u"Shows the version and ends."_s);
@@ -22,15 +26,19 @@ const QCommandLineOption SettingsOption(u"settings"_s,
                                         "settings file."_s,
                                         u"file"_s);
 
-// Qt's own options (https://doc.qt.io/qt-6/qguiapplication.html#QGuiApplication) are left for
-// the application object, which takes them out itself: a session manager restores a
-// session with -session, and users choose a style or platform with -style and -platform.
+const QCommandLineOption PlatformOption(u"platform"_s, QString(), u"value"_s);
+const QCommandLineOption DisplayOption(u"display"_s, QString(), u"value"_s);
+
+// Qt's own options (https://doc.qt.io/qt-6/qguiapplication.html#QGuiApplication), the X11
+// ones among them, are left for the application object, which takes them out itself: a
+// session manager restores a session with -session, and users choose a style or platform
+// with -style and -platform.
 QList<QCommandLineOption> qtOwnOptions()
 {
-    QList<QCommandLineOption> options;
+    QList<QCommandLineOption> options{PlatformOption, DisplayOption};
     for (const char *name :
-         {"platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry",
-          "qwindowicon", "qwindowtitle", "session", "style", "stylesheet", "display", "geometry"})
+         {"platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry", "qwindowicon",
+          "qwindowtitle", "session", "style", "stylesheet", "geometry", "name", "title", "icon", "visual"})
         options.append(QCommandLineOption(QString::fromLatin1(name), QString(), u"value"_s));
     for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
         options.append(QCommandLineOption(QString::fromLatin1(name)));
@@ -47,6 +55,23 @@ QStringList argumentList(int argc, char **argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
+}
+
+// The file name given with --settings, as its bytes: a name that is not valid text is used as it is.
+QByteArray settingsFileName(int argc, char **argv)
+{
+    QByteArray name;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        const QByteArray option = argument.startsWith("--") ? argument.sliced(1) : argument;
+        if (option == "-settings" && i + 1 < argc)
+            name = argv[++i];
+        else if (option.startsWith("-settings="))
+            name = option.sliced(10);
+    }
+    return QByteArray::fromStdString(std::filesystem::absolute(name.toStdString()).native());
 }
 
 // What is wrong with the options; empty when nothing is.
@@ -94,8 +119,13 @@ std::optional<int> HandleCommandLine(int argc, char **argv)
         print(stdout, AppVersion + u'\n');
         return 0;
     }
+    if (const std::optional<QString> problem =
+            ChooseDisplay(parser.value(PlatformOption), parser.value(DisplayOption))) {
+        print(stderr, u"%1: %2\n"_s.arg(programName, *problem));
+        return NoDisplayExitCode;
+    }
     if (parser.isSet(SettingsOption)) {
-        const QString settingsFile = QFileInfo(parser.value(SettingsOption)).absoluteFilePath();
+        const QByteArray settingsFile = settingsFileName(argc, argv);
         SettingsFileLocation.install([settingsFile] { return settingsFile; });
     }
     return std::nullopt;

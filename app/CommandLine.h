@@ -4,5 +4,6 @@
 
 // Reads the program's options before anything needs a display: --help and --version
 // print and end the program, --settings FILE makes FILE the settings file, anything
-// else ends it with a one-line error. Returns the exit code when the program ends here.
+// else ends it with a one-line error, and so does having no display to open the windows
+// on. Returns the exit code when the program ends here.
 std::optional<int> HandleCommandLine(int argc, char **argv);

@@ -1,6 +1,7 @@
 #include "app/ProgramEntry.h"
 
 #include "app/CommandLine.h"
+#include "app/DisplayChoice.h"
 #include "app/Globals.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
@@ -71,6 +72,7 @@ int RunProgram(int argc, char **argv)
     std::unique_ptr<VantrelApplication> application;
     try {
         application = std::make_unique<VantrelApplication>(argc, argv);
+        ForgetChosenDisplay();
         QApplication::setApplicationName(AppTitle);
         QApplication::setWindowIcon(ProgramIcon());
         // Closing the main window ends the program, not closing the last window.

@@ -12,10 +12,9 @@
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <optional>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -121,7 +120,10 @@ void TFormMain::connectSettingsHandlers()
 
 void TFormMain::LoadSettings()
 {
-    const IniFile ini(SettingsFileLocation());
+    const IniFile ini(SettingsFileForReading());
+    if (!ini.Unreadable().isEmpty())
+        AddToLog(u"Settings file %1 could not be read (%2): defaults used, and saving will not replace it"_s.arg(
+            ini.Path(), ini.Unreadable()));
     SpinEdit->setValue(ini.ReadInteger(SectionMain, QStringLiteral("Port"), 8282));
     JPEGQuality->setValue(ini.ReadInteger(SectionMain, QStringLiteral("JPEGQuality"), 75));
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
@@ -138,10 +140,8 @@ void TFormMain::LoadSettings()
 
 void TFormMain::SaveSettings()
 {
-    const QString path = SettingsFileLocation();
-    // A folder is made only for something to write, never by a load.
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    IniFile ini(path);
+    // Every key is set in memory first, and the file is written once.
+    IniFile ini(SettingsFileForWriting(), IniFile::Writes::Deferred);
     ini.WriteInteger(SectionMain, QStringLiteral("Port"), SpinEdit->value());
     ini.WriteInteger(SectionMain, QStringLiteral("JPEGQuality"), JPEGQuality->value());
     ini.WriteInteger(SectionMain, QStringLiteral("AutoTime"), AutoTime->value());
@@ -152,6 +152,7 @@ void TFormMain::SaveSettings()
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
     savePublishWindow(ini);
     saveStatisticsWindows(ini);
+    ini.Save();
     AddToLog(QStringLiteral("Saved default settings"));
 }
 

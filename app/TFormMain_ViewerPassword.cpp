@@ -9,9 +9,6 @@
 #include "server/MjpegStream.h"
 #include "server/TFormViewerPassword.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <vector>
 
 namespace {
@@ -45,10 +42,9 @@ void TFormMain::ViewerPasswordChosen()
     AddToLog(viewerAccess_.Required()
                  ? QStringLiteral("Viewer password set: viewers must give the user name and password")
                  : QStringLiteral("Viewer password removed: everyone may watch"));
-    const QString path = SettingsFileLocation();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    IniFile ini(path);
+    IniFile ini(SettingsFileForWriting(), IniFile::Writes::Deferred);
     saveViewerPassword(ini);
+    ini.Save();
 }
 
 void TFormMain::loadViewerPassword(const IniFile &ini)

@@ -3,6 +3,7 @@
 #include "base/seams/Exception.h"
 
 #include <QByteArrayView>
+#include <QFile>
 #include <QStringView>
 
 #include <limits>
@@ -121,9 +122,11 @@ QByteArray contentOf(const QList<QByteArray> &lines)
 
 } // namespace
 
-IniFile::IniFile(std::unique_ptr<IniStorage> storage) : storage_(std::move(storage))
+IniFile::IniFile(std::unique_ptr<IniStorage> storage, Writes writes) : storage_(std::move(storage)), writes_(writes)
 {
-    const QByteArray content = storage_->read().value_or(QByteArray());
+    const IniContent read = storage_->read();
+    unreadable_ = read.unreadable;
+    const QByteArray content = read.bytes.value_or(QByteArray());
     // Each entry keeps its own line end, so untouched lines go back unchanged.
     qsizetype start = 0;
     while (start < content.size()) {
@@ -136,7 +139,7 @@ IniFile::IniFile(std::unique_ptr<IniStorage> storage) : storage_(std::move(stora
         lineEnd_ = QByteArrayLiteral("\r\n");
 }
 
-IniFile::IniFile(const QString &path) : IniFile(std::make_unique<FileIniStorage>(path)) {}
+IniFile::IniFile(const QString &path) : IniFile(std::make_unique<FileIniStorage>(QFile::encodeName(path))) {}
 
 IniFile::~IniFile() = default;
 
@@ -246,11 +249,26 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         lines.append(singleLine(key).toUtf8() + '=' + written + lineEnd_);
     }
 
-    // lines_ only changes once storage holds the new content, so after a
-    // refused write the object still describes what is on disk.
-    if (!storage_->write(contentOf(lines)))
-        throw Exception(u"Unable to write to %1"_s.arg(storage_->path()));
+    if (writes_ == Writes::Immediate)
+        store(lines);
     lines_ = std::move(lines);
+    changed_ = writes_ == Writes::Deferred;
+}
+
+void IniFile::Save()
+{
+    if (!changed_)
+        return;
+    store(lines_);
+    changed_ = false;
+}
+
+// A file that is there but could not be read is never replaced: what it holds, the
+// keys this program does not know included, would be lost.
+void IniFile::store(const QList<QByteArray> &lines)
+{
+    if (!unreadable_.isEmpty() || !storage_->write(contentOf(lines)))
+        throw Exception(u"Unable to write to %1"_s.arg(storage_->path()));
 }
 
 void IniFile::WriteInteger(const QString &section, const QString &key, int value)

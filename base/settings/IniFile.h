@@ -21,14 +21,24 @@
 // - a write replaces the value of an existing key in place, appends a new key
 //   at the end of its section and a new section at the end of the file; lines
 //   the program does not know are kept byte for byte;
-// - each write goes to storage at once; a refused write throws
-//   Exception("Unable to write to <path>") and leaves earlier writes in place.
+// - with immediate writes each write goes to storage at once; with deferred
+//   writes they change only the object until Save() stores the whole content
+//   in one write. A refused write throws Exception("Unable to write to <path>");
+//   the object then still holds what storage holds (deferred: what it would);
+// - a file that exists but could not be read reads as defaults and is never
+//   written over (every write is refused).
 // The content is read from storage once, when the object is made.
 class IniFile {
 public:
-    explicit IniFile(std::unique_ptr<IniStorage> storage);
+    enum class Writes { Immediate, Deferred };
+
+    explicit IniFile(std::unique_ptr<IniStorage> storage, Writes writes = Writes::Immediate);
     explicit IniFile(const QString &path);
     ~IniFile();
+
+    // Why the file could not be read although it exists; empty when it was read or is missing.
+    QString Unreadable() const { return unreadable_; }
+    QString Path() const { return storage_->path(); }
 
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
@@ -38,6 +48,9 @@ public:
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteBool(const QString &section, const QString &key, bool value);
 
+    // Stores deferred writes, when there are any, in one write.
+    void Save();
+
     static constexpr int MaxStringLength = 2047;
 
 private:
@@ -46,8 +59,12 @@ private:
     static Line parse(const QByteArray &raw);
     Location locate(const QString &section, const QString &key) const;
     std::optional<QString> value(const QString &section, const QString &key) const;
+    void store(const QList<QByteArray> &lines);
 
     std::unique_ptr<IniStorage> storage_;
+    Writes writes_;
+    QString unreadable_;
+    bool changed_ = false;
     QList<QByteArray> lines_;
     QByteArray lineEnd_ = "\n";
 };

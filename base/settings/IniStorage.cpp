@@ -1,30 +1,37 @@
 #include "base/settings/IniStorage.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
 
-using namespace Qt::StringLiterals;
-
 namespace {
+
+namespace fs = std::filesystem;
+
+QByteArray bytesOf(const fs::path &path) { return QByteArray::fromStdString(path.native()); }
 
 // The file a write really replaces: renaming over a symlink would swap the
 // link for a plain file and leave its target stale.
-QString writeTarget(const QString &path)
+QByteArray writeTarget(const QByteArray &nativePath)
 {
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    if (info.isSymLink())
-        return info.symLinkTarget();
-    return info.absoluteFilePath();
+    const fs::path path(nativePath.toStdString());
+    std::error_code error;
+    if (fs::exists(path, error))
+        return bytesOf(fs::canonical(path, error));
+    if (fs::is_symlink(fs::symlink_status(path, error))) {
+        const fs::path target = fs::read_symlink(path, error);
+        return bytesOf(target.is_absolute() ? target : fs::absolute(path, error).parent_path() / target);
+    }
+    return bytesOf(fs::absolute(path, error));
 }
 
 bool writeAll(int fd, const QByteArray &content)
@@ -45,13 +52,12 @@ bool writeAll(int fd, const QByteArray &content)
 }
 
 // Opens a new, empty file beside the target; its name is returned through tempPath.
-int createTemp(const QString &target, mode_t mode, QByteArray &tempPath)
+int createTemp(const QByteArray &target, mode_t mode, QByteArray &tempPath)
 {
-    const QFileInfo info(target);
-    const QString stem = info.absolutePath() + u"/."_s + info.fileName() + u".tmp-"_s;
+    const fs::path path(target.toStdString());
+    const QByteArray stem = bytesOf(path.parent_path()) + "/." + bytesOf(path.filename()) + ".tmp-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString suffix = QString::number(QRandomGenerator::global()->generate64(), 36);
-        tempPath = QFile::encodeName(stem + suffix);
+        tempPath = stem + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
         const int fd = ::open(tempPath.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
         if (fd >= 0) {
             // The mode given to open() is filtered by the umask; fchmod is not.
@@ -69,19 +75,24 @@ int createTemp(const QString &target, mode_t mode, QByteArray &tempPath)
 }
 
 // A folder that takes no new file still lets a writable file in it be
-// replaced, though not atomically.
+// replaced, though not atomically. The space comes first, so a full disk or a
+// size limit refuses before any of the old content is overwritten.
 bool writeInPlace(const QByteArray &nativeTarget, const QByteArray &content)
 {
-    const int fd = ::open(nativeTarget.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(nativeTarget.constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = writeAll(fd, content) && ::fdatasync(fd) == 0;
+    // A file system that cannot reserve space takes the write as it comes.
+    bool ok =
+        content.isEmpty() || ::fallocate(fd, 0, 0, static_cast<off_t>(content.size())) == 0 || errno == EOPNOTSUPP;
+    ok = ok && writeAll(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0;
+    ok = ok && ::fdatasync(fd) == 0;
     return ::close(fd) == 0 && ok;
 }
 
-void syncFolder(const QString &target)
+void syncFolder(const QByteArray &target)
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    const QByteArray folder = bytesOf(fs::path(target.toStdString()).parent_path());
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
@@ -91,23 +102,40 @@ void syncFolder(const QString &target)
 
 } // namespace
 
-FileIniStorage::FileIniStorage(QString path) : path_(std::move(path)) {}
+FileIniStorage::FileIniStorage(QByteArray nativePath) : nativePath_(std::move(nativePath)) {}
 
-std::optional<QByteArray> FileIniStorage::read()
+QString FileIniStorage::path() const { return QFile::decodeName(nativePath_); }
+
+IniContent FileIniStorage::read()
 {
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray content = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return content;
+    const auto unreadable = [](int error) {
+        return IniContent{std::nullopt, QString::fromLocal8Bit(::strerror(error))};
+    };
+    const int fd = ::open(nativePath_.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? IniContent{} : unreadable(errno);
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat info = {};
+    if (::fstat(fd, &info) != 0)
+        return unreadable(errno);
+    if (S_ISDIR(info.st_mode))
+        return unreadable(EISDIR);
+    QByteArray content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            return IniContent{content, {}};
+        if (got < 0 && errno != EINTR)
+            return unreadable(errno);
+        if (got > 0)
+            content.append(buffer, got);
+    }
 }
 
 bool FileIniStorage::write(const QByteArray &content)
 {
-    const QString target = writeTarget(path_);
-    const QByteArray nativeTarget = QFile::encodeName(target);
+    const QByteArray nativeTarget = writeTarget(nativePath_);
 
     mode_t mode = S_IRUSR | S_IWUSR;
     struct stat existing = {};
@@ -115,7 +143,7 @@ bool FileIniStorage::write(const QByteArray &content)
     if (exists) {
         // Checked by hand because root passes every access() test, and a
         // read-only settings file must stay unchanged for root too.
-        if (!(QFileInfo(target).permissions() & QFileDevice::WriteOwner))
+        if (!(existing.st_mode & S_IWUSR))
             return false;
         if (::access(nativeTarget.constData(), W_OK) != 0)
             return false;
@@ -125,7 +153,7 @@ bool FileIniStorage::write(const QByteArray &content)
     }
 
     QByteArray tempPath;
-    const int fd = createTemp(target, mode, tempPath);
+    const int fd = createTemp(nativeTarget, mode, tempPath);
     if (fd < 0)
         return exists && errno == EACCES && writeInPlace(nativeTarget, content);
 
@@ -136,6 +164,6 @@ bool FileIniStorage::write(const QByteArray &content)
         ::unlink(tempPath.constData());
         return false;
     }
-    syncFolder(target);
+    syncFolder(nativeTarget);
     return true;
 }

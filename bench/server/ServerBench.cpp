@@ -38,7 +38,7 @@ int main(int argc, char **argv)
         qFatal("cannot write the settings file");
     file.write(QStringLiteral("[FormMain]\nPort=%1\nJPEGQuality=75\nEnabled=1\n").arg(port).toLatin1());
     file.close();
-    const ScopedSeam<QString()> settingsSeam(SettingsFileLocation, [&] { return settings; });
+    const ScopedSeam<QByteArray()> settingsSeam(SettingsFileLocation, [&] { return QFile::encodeName(settings); });
 
     const ScopedSeam<std::unique_ptr<CapturePlatform>()> platformSeam(MakeCapturePlatform, [] {
         auto platform = std::make_unique<GstCapturePlatform>(ListCaptureSources());

@@ -24,7 +24,7 @@ public:
 
     explicit ProgramFixture(const QByteArray &settings = {}, CaptureKind kind = CaptureKind::Scripted)
         : clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))),
-          settingsSeam(SettingsFileLocation, [this] { return settingsPath(); }),
+          settingsSeam(SettingsFileLocation, [this] { return QFile::encodeName(settingsPath()); }),
           listeningSeam(listening::Port, [this](int) { return listenOn.value_or(0); })
     {
         if (kind == CaptureKind::Scripted) {
@@ -73,7 +73,7 @@ public:
     std::shared_ptr<ScriptedCapturePlatform::Script> capture = std::make_shared<ScriptedCapturePlatform::Script>();
 
 private:
-    ScopedSeam<QString()> settingsSeam;
+    ScopedSeam<QByteArray()> settingsSeam;
     ScopedSeam<int(int)> listeningSeam;
     std::optional<ScopedSeam<std::unique_ptr<CapturePlatform>()>> platformSeam;
 };

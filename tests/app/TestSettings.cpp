@@ -1,5 +1,6 @@
 // Loading the settings file into the main window's controls and saving them back.
 #include "tests/app/ProgramFixture.h"
+#include "tests/support/FolderClosedToWriting.h"
 #include "tests/support/VantrelTestMain.h"
 
 #include <QCheckBox>
@@ -131,6 +132,7 @@ private slots:
     void saveKeepsUnknownLines_data();
     void saveKeepsUnknownLines();
     void readOnlyFileShowsErrorAndStaysUnchanged();
+    void unreadableFileIsNotSavedOver();
     void saveMenuConfirmsAfterSaving();
     void loadDefaultsTakesEnabledFromFile_data();
     void loadDefaultsTakesEnabledFromFile();
@@ -511,6 +513,26 @@ void TestSettings::readOnlyFileShowsErrorAndStaysUnchanged()
     const QStringList leftovers =
         QDir(fixture.dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     QCOMPARE(leftovers, QStringList{u"vantrel.INI"_s});
+}
+
+void TestSettings::unreadableFileIsNotSavedOver()
+{
+    const QByteArray content("[FormMain]\nPort=1234\n[Mine]\nkept=1\n");
+    ProgramFixture fixture(content);
+    {
+        // Writable but not readable for the program, which then acts as another user.
+        const FolderClosedToWriting closed(fixture.dir.path(), fixture.settingsPath());
+        QCOMPARE(::chmod(QFile::encodeName(fixture.settingsPath()).constData(), 0200), 0);
+        fixture.start();
+        QTimer::singleShot(0, FormMain->Savesettingstofile1, &QAction::trigger);
+        QTRY_COMPARE(fixture.messages.messages.size(), 1);
+    }
+    QCOMPARE(FormMain->SpinEdit->value(), 8282);
+    QCOMPARE(countOf(FormMain->LogLines(), SavedLine), 0);
+    QVERIFY(!FormMain->LogLines().filter(u"vantrel.INI could not be read"_s).isEmpty());
+    QCOMPARE(fixture.messages.messages.first().text, u"Unable to write to "_s + fixture.settingsPath());
+    QCOMPARE(::chmod(QFile::encodeName(fixture.settingsPath()).constData(), 0600), 0);
+    QCOMPARE(fixture.readSettings(), content);
 }
 
 void TestSettings::saveMenuConfirmsAfterSaving()

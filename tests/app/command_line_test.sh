@@ -23,9 +23,19 @@ for wrong in --bogus --settings stray; do
   [[ "$(wc -l <<<"$error")" -eq 2 ]] || fail "$wrong: $error"
 done
 
-# --settings: the server starts from the file given, wherever it is. Qt's own options pass.
+# No display to open, unset or not served: one line and exit code 1, not Qt's abort.
+for display in "-u DISPLAY" "DISPLAY=:97"; do
+  error="$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM $display "$binary" 2>&1 >/dev/null)"
+  code=$?
+  [[ $code -eq 1 && "$error" == "vantrel: "*display* && "$(wc -l <<<"$error")" -eq 1 ]] || fail "$display: $code $error"
+done
+
+# --settings: the server starts from the file given, wherever it is and whatever bytes
+# name it. Qt's own options, its X11 ones too, pass.
 port="$(free_server_port)"
-server_settings "$port" >"$test_folder/elsewhere.ini"
-start_program "$binary" --settings "$test_folder/elsewhere.ini" -platform offscreen -style Fusion
+settings="$test_folder/$(printf 'else\xffwhere.ini')"
+server_settings "$port" >"$settings"
+start_program "$binary" --settings "$settings" -platform offscreen -style Fusion -name cam -title Cam -icon \
+  cam.png -visual TrueColor -display :0 -geometry 300x200
 expect_picture "$port"
 stop_program

@@ -16,6 +16,11 @@
 #include <memory>
 #include <optional>
 
+#include <QScopeGuard>
+
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -75,7 +80,7 @@ class ScriptedStorage : public IniStorage {
 public:
     explicit ScriptedStorage(std::shared_ptr<ScriptedState> state) : state_(std::move(state)) {}
 
-    std::optional<QByteArray> read() override { return state_->content; }
+    IniContent read() override { return {state_->content, {}}; }
     bool write(const QByteArray &content) override
     {
         if (++state_->writes == state_->failingWrite)
@@ -126,6 +131,8 @@ private slots:
     void readOnlyFileRefusesWrite();
     void missingFolderRefusesWrite();
     void closedFolderStillTakesItsWritableFile();
+    void refusedWriteInPlaceKeepsTheOldContent();
+    void deferredWritesStoreOnce();
     void folderInPlaceOfFileRefusesWrite();
     void refusedWriteLeavesObjectAsStored();
     void refusedReplaceKeepsOldValue();
@@ -620,6 +627,39 @@ void TestIniFile::closedFolderStillTakesItsWritableFile()
     }
     QCOMPARE(FileBytes(file), "[S]\r\nk=2\r\n"_ba);
     QCOMPARE(entriesOf(folder), QStringList{u"settings.ini"_s});
+}
+
+void TestIniFile::refusedWriteInPlaceKeepsTheOldContent()
+{
+    const QString folder = dir_->filePath(u"closed"_s);
+    const QString file = folder + u"/settings.ini"_s;
+    const QByteArray original = "[S]\r\nk=1\r\n";
+    QVERIFY(QDir().mkdir(folder) && putFile(file, original));
+    {
+        // The file may grow by a few bytes only, as on a full disk.
+        rlimit before = {};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_FSIZE, &before); });
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = {static_cast<rlim_t>(original.size()) + 4, before.rlim_max};
+        FolderClosedToWriting closed(folder, file);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QVERIFY(refusal([&] { IniFile(file).WriteString(u"S"_s, u"k"_s, QString(100, u'v')); }));
+    }
+    QCOMPARE(FileBytes(file), original);
+}
+
+void TestIniFile::deferredWritesStoreOnce()
+{
+    const auto state = std::make_shared<ScriptedState>();
+    IniFile ini(std::make_unique<ScriptedStorage>(state), IniFile::Writes::Deferred);
+    ini.WriteInteger(u"S"_s, u"a"_s, 1);
+    ini.WriteInteger(u"T"_s, u"b"_s, 2);
+    QCOMPARE(state->writes, 0);
+    ini.Save();
+    ini.Save();
+    QCOMPARE(state->writes, 1);
+    QCOMPARE(state->content, std::optional<QByteArray>("[S]\na=1\n[T]\nb=2\n"_ba));
 }
 
 void TestIniFile::folderInPlaceOfFileRefusesWrite()

@@ -12,7 +12,7 @@ namespace {
 class MemoryStorage : public IniStorage {
 public:
     explicit MemoryStorage(QByteArray &content) : content_(content) {}
-    std::optional<QByteArray> read() override { return content_; }
+    IniContent read() override { return {content_, {}}; }
     bool write(const QByteArray &content) override
     {
         content_ = content;
