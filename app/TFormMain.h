@@ -130,6 +130,8 @@ public:
     // FTP upload of a snapshot (TFormMain_Ftp.cpp)
     // Starts the FTP upload of the snapshot just taken (its JPEG bytes).
     void NMFTPStart(const QByteArray &jpeg);
+    // The account, server and mode from the snapshot settings window, for a new session.
+    void loadFtpSettings();
     void NMFTPConnect(QObject *Sender);
     void NMFTPSuccess(TCmdType Trans_Type);
     void NMFTPFailure(bool &Handled, TCmdType Trans_Type);

@@ -74,7 +74,8 @@ QString TFormMain::FtpUploadFile()
 void TFormMain::NMFTPStart(const QByteArray &jpeg)
 {
     // A run that starts during the session's waits gets no session of its own (the client
-    // refuses or ignores its Connect), so it must not swap the picture being uploaded.
+    // refuses or ignores its Connect), so it must not swap the picture being uploaded nor
+    // change the settings the session runs with.
     const bool ownSession = !NMFTP->InSession();
     if (ownSession)
         ftpSnapshot_ = jpeg;
@@ -83,12 +84,8 @@ void TFormMain::NMFTPStart(const QByteArray &jpeg)
             ftpSnapshot_.clear();
     });
     try {
-        const TFormSnapshotSettings &settings = *FormSnapshotSettings;
-        NMFTP->SetUserID(settings.Edit_FTPUsername->text());
-        NMFTP->SetPassword(settings.Edit_FTPPassword->text());
-        NMFTP->SetHost(settings.Edit_FTPRemoteAddress->text());
-        NMFTP->SetPort(settings.SpinEdit_FTPRemotePort->value());
-        NMFTP->SetPassive(settings.CheckBox_FTPPassive->isChecked());
+        if (ownSession)
+            loadFtpSettings();
         NMFTP->Connect();
     } catch (const std::exception &error) {
         // Also for what no client event reports (a lookup that timed out, no remote folder,
@@ -96,6 +93,16 @@ void TFormMain::NMFTPStart(const QByteArray &jpeg)
         AutoCapture->setChecked(false);
         AddToLog(u"FTP: Failed connection attemp"_s + messageOf(error));
     }
+}
+
+void TFormMain::loadFtpSettings()
+{
+    const TFormSnapshotSettings &settings = *FormSnapshotSettings;
+    NMFTP->SetUserID(settings.Edit_FTPUsername->text());
+    NMFTP->SetPassword(settings.Edit_FTPPassword->text());
+    NMFTP->SetHost(settings.Edit_FTPRemoteAddress->text());
+    NMFTP->SetPort(settings.SpinEdit_FTPRemotePort->value());
+    NMFTP->SetPassive(settings.CheckBox_FTPPassive->isChecked());
 }
 
 void TFormMain::NMFTPConnect(QObject *)
@@ -129,7 +136,11 @@ void TFormMain::NMFTPFailure(bool &, TCmdType)
 {
     AutoCapture->setChecked(false);
     AddToLog(u"FTP Failure!"_s);
-    NMFTP->Disconnect();
+    try {
+        NMFTP->Disconnect();
+    } catch (const std::exception &) {
+        // The session is closed either way; the failure that brought us here is the one to report.
+    }
 }
 
 void TFormMain::NMFTPError(QObject *, int, const QString &Errmsg)

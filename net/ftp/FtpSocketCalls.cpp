@@ -30,4 +30,10 @@ void SetLingerOff(int handle)
     ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &off, sizeof off);
 }
 
+void SetResetOnClose(int handle)
+{
+    const linger reset{1, 0};
+    ::setsockopt(handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
 } // namespace FtpSocketCalls

@@ -13,5 +13,7 @@ qint64 Peek(int handle, char *data, qint64 length, int &error);
 quint32 LocalAddress(int handle);
 // Closing then hands the unsent data to the system and ends the stream in order.
 void SetLingerOff(int handle);
+// Closing then resets the connection and drops the unsent data.
+void SetResetOnClose(int handle);
 
 } // namespace FtpSocketCalls

@@ -47,8 +47,18 @@ void TNMFTP::DoCommand(const QString &command)
     ClearCancel();
     CertifyConnect();
     StatusMessage(1, command);
-    DiscardWaitingInput();
-    Exchange(command);
+    try {
+        DiscardWaitingInput();
+        Exchange(command);
+    } catch (...) {
+        // A reply that never came whole fails the command as a refusal does.
+        bool handled = false;
+        if (OnFailure)
+            OnFailure(handled, kind);
+        if (handled)
+            return;
+        throw;
+    }
     if (!LastReply().isEmpty() && !FtpReply::Within(ReplyNumber(), 400, 599)) {
         if (OnSuccess)
             OnSuccess(kind);
@@ -98,6 +108,7 @@ void TNMFTP::Transaction(const QString &command)
 
 void TNMFTP::Exchange(const QString &command)
 {
+    const TimeLimit limit(*this);
     TPowersock::Transaction(command);
     // "230-" and then a close must not pass for a login: a reply cut off is no reply.
     if (!LastReply().isEmpty() && ReadExtraLines(LastReply()).isEmpty())
@@ -106,9 +117,17 @@ void TNMFTP::Exchange(const QString &command)
 
 QByteArray TNMFTP::ReadExtraLines(const QByteArray &reply)
 {
+    const TimeLimit limit(*this);
     QByteArray line = reply;
-    while (FtpReply::Continues(line)) {
+    qint64 bytes = line.size();
+    for (int lines = 1; FtpReply::Continues(line); ++lines) {
+        if (lines >= MaxReplyLines)
+            AbandonReply(QStringLiteral("the server's reply ran past %1 lines").arg(MaxReplyLines));
+        if (bytes > MaxReplyBytes)
+            AbandonReply(QStringLiteral("the server's reply ran past %1 bytes").arg(MaxReplyBytes));
+        Breathe();
         line = ReadLn();
+        bytes += line.size();
         if (!line.isEmpty())
             StatusMessage(1, QString::fromLatin1(line).trimmed());
     }

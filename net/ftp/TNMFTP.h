@@ -49,6 +49,8 @@ class TNMFTP : public TPowersock {
 
 public:
     static constexpr int DefaultVendor = 2411;
+    // The most lines one reply may have; a server that goes on fails the command.
+    static constexpr int MaxReplyLines = 1000;
 
     explicit TNMFTP(QObject *owner = nullptr);
 
@@ -72,7 +74,8 @@ public:
     qint64 BytesTotal() const { return bytesTotal_; }
 
     // Opens the control connection, logs in and fires OnConnect; nothing when connected.
-    // A login that fails, also by a time-out or a close, fires OnConnectionFailed.
+    // A login that fails, also by a time-out or a close, fires OnConnectionFailed. A session
+    // that a failure left out of step is closed, after OnConnect and before a new Connect.
     void Connect() override;
     // True from the start of Connect until it returns.
     bool InSession() const { return inSession_; }
@@ -82,13 +85,14 @@ public:
     // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; other values do nothing.
     void Mode(int type);
     // Sends one command; 400..599 is a failure (OnFailure, FTPException unless handled),
-    // anything else OnSuccess.
+    // anything else OnSuccess. A reply that never comes whole fails it the same way.
     void DoCommand(const QString &command);
     // Stores the local file as remoteName (its own file name when empty); the outcome
     // comes through OnSuccess(cmdUpload) or OnFailure and an exception.
     void Upload(const QString &localFile, const QString &remoteName);
 
-    // Reads the lines that follow a reply's first line; returns the reply's last line.
+    // Reads the lines that follow a reply's first line; returns the reply's last line. The
+    // whole reply has one deadline, at most MaxReplyLines lines and MaxReplyBytes bytes.
     QByteArray ReadExtraLines(const QByteArray &reply);
     // Sends the command and reads its whole reply; a connection that ends instead raises.
     void Transaction(const QString &command) override;
@@ -118,7 +122,11 @@ private:
     void Refuse(TCmdType kind, const QByteArray &reply);
 
     bool TransferFile(const QString &localFile, const QString &remoteName);
-    bool OpenDataConnection(TPowersock &data);
+    void SendData(TPowersock &data, const QString &localFile, bool passive);
+    void AbortTransfer(TPowersock &data);
+    // The first line of the next whole reply; empty when the connection ended first.
+    QByteArray ReadReply();
+    bool OpenDataConnection(TPowersock &data, bool passive);
     bool OpenActive(TPowersock &data);
     bool OpenPassive(TPowersock &data);
     bool Store(const QString &localFile, const QString &remoteName);

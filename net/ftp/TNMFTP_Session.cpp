@@ -10,6 +10,8 @@
 
 void TNMFTP::Connect()
 {
+    if (Connected() && Broken() && !inSession_)
+        TPowersock::Disconnect();
     if (Connected())
         return;
     if (inSession_)
@@ -26,6 +28,9 @@ void TNMFTP::Connect()
         QuitAfterFailure();
         throw;
     }
+    // A handler that caught a failure itself may leave a connection nobody can talk on.
+    if (Connected() && Broken())
+        TPowersock::Disconnect();
 }
 
 // A Connect from a handler that runs while this session still looks up its server or
@@ -51,8 +56,9 @@ void TNMFTP::LogIn()
         }
         SendLogin(userId_, password_);
     } catch (const EAbortError &) {
-        // A server that stops answering fails the login as surely as one that refuses it.
-        if (TimedOut() && OnConnectionFailed)
+        // A server that stops answering, or never ends its reply, fails the login as surely
+        // as one that refuses it; a cancel is nobody's failure.
+        if ((TimedOut() || !Cancelled()) && OnConnectionFailed)
             OnConnectionFailed(this);
         throw;
     }

@@ -146,6 +146,18 @@ void TPowersock::TimerOn()
 
 void TPowersock::TimerOff() { timer_.stop(); }
 
+TPowersock::TimeLimit::TimeLimit(TPowersock &socket) : socket_(socket)
+{
+    if (socket_.timeLimits_++ == 0)
+        socket_.TimerOn();
+}
+
+TPowersock::TimeLimit::~TimeLimit()
+{
+    if (--socket_.timeLimits_ == 0)
+        socket_.TimerOff();
+}
+
 void TPowersock::TimerFired()
 {
     timer_.stop();
@@ -182,11 +194,23 @@ void TPowersock::WaitReadable()
 
 void TPowersock::WaitWritable()
 {
+    const TimeLimit limit(*this);
     writeReady_ = false;
     notifiers_.SetWritable(true);
-    TimerOn();
     WaitFor([this] { return writeReady_ || !Connected(); });
-    TimerOff();
+}
+
+void TPowersock::Breathe()
+{
+    QEventLoop loop;
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    // Counts as a wait: a peer's close seen meanwhile is left to the read that follows.
+    waits_.push_back(&loop);
+    const int result = loop.exec();
+    waits_.erase(std::find(waits_.begin(), waits_.end(), &loop));
+    // As in WaitFor: once the program quits, the loop returns at once and the work ends.
+    if (result < 0)
+        cancelled_ = true;
 }
 
 // Quitting an outer loop while an inner one runs takes effect when the inner one ends,

@@ -28,6 +28,9 @@ public:
     static constexpr int DefaultTimeOutMs = 30000;
     // The longest reply line kept; the rest of an over-long line is read and dropped.
     static constexpr qsizetype MaxLineBytes = 65536;
+    // The most bytes one reply, or one line of it, may take (kept or dropped) before
+    // reading gives up on it.
+    static constexpr qint64 MaxReplyBytes = 1 << 20;
     static constexpr qint64 BlockBytes = 65536;
 
     explicit TPowersock(QObject *owner = nullptr);
@@ -61,6 +64,10 @@ public:
     // Ends the running wait; Abort is the same.
     void Cancel();
     void Abort() { Cancel(); }
+    // True when the last wait ended by Cancel or the time limit.
+    bool Cancelled() const { return cancelled_; }
+    // True when the last wait ended because TimeOut ms passed.
+    bool TimedOut() const { return timedOut_; }
 
     bool DataAvailable();
     // One receive of whatever is waiting, result dropped.
@@ -84,6 +91,8 @@ public:
     void SendFile(const QString &path);
     // Ends the stream in order (linger off) and closes.
     void CloseGracefully();
+    // Resets the connection (linger 0): the peer cannot take what it got for the whole.
+    void CloseAbortively();
     // The listening port as "high,low" in decimal, for PORT.
     QString GetPortString() const;
     // The dotted local address of the connected socket.
@@ -118,8 +127,26 @@ protected:
     // True once a socket error or an abandoned read or send ended an operation on this
     // connection since it was opened.
     bool Broken() const { return broken_; }
-    // True when the last wait ended because TimeOut ms passed.
-    bool TimedOut() const { return timedOut_; }
+    // The dialogue is out of step: what the peer sends next answers nothing we could ask.
+    void MarkBroken() { broken_ = true; }
+    // Gives up on the reply being read: "Socket readln aborted: " + why.
+    [[noreturn]] void AbandonReply(const QString &why);
+
+    // One time limit for everything waited for while it lives; limits taken inside it join
+    // it, so a command and every line of its reply share one deadline.
+    class TimeLimit {
+    public:
+        explicit TimeLimit(TPowersock &socket);
+        ~TimeLimit();
+        TimeLimit(const TimeLimit &) = delete;
+        TimeLimit &operator=(const TimeLimit &) = delete;
+
+    private:
+        TPowersock &socket_;
+    };
+    // One pass of the event loop, for reads that find their data waiting: timers, the time
+    // limit and a request to quit (which cancels) still get their turn.
+    void Breathe();
     // Fires OnError and raises ESockError for any error but "would block".
     void ErrorManager(int error);
 
@@ -167,6 +194,7 @@ private:
     int proxyPort_ = 0;
 
     int handle_ = -1;
+    int timeLimits_ = 0;
     SocketNotifiers notifiers_;
     QTimer timer_;
     std::vector<QEventLoop *> waits_;

@@ -91,9 +91,10 @@ quint32 TPowersock::LookUp(const QString &name)
         lookupDone_ = true;
         Wake();
     });
-    TimerOn();
-    WaitFor([this] { return lookupDone_; });
-    TimerOff();
+    {
+        const TimeLimit limit(*this);
+        WaitFor([this] { return lookupDone_; });
+    }
     if (!timedOut_ && !cancelled_)
         return lookedUpAddress_;
     ++lookupGeneration_;
@@ -106,9 +107,10 @@ void TPowersock::AwaitConnect()
     Become(State::Connecting);
     writeReady_ = false;
     notifiers_.SetWritable(true);
-    TimerOn();
-    WaitFor([this] { return state_ == State::Connected || state_ == State::Failed; });
-    TimerOff();
+    {
+        const TimeLimit limit(*this);
+        WaitFor([this] { return state_ == State::Connected || state_ == State::Failed; });
+    }
     if (state_ == State::Connecting)
         Become(State::Idle);
     notifiers_.SetWritable(false);

@@ -5,7 +5,6 @@
 #include "net/ftp/FtpExceptions.h"
 #include "net/ftp/FtpSocketCalls.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 void TPowersock::Listen()
@@ -19,7 +18,7 @@ void TPowersock::Listen()
 
 void TPowersock::Accept(quint32 allowedPeer)
 {
-    TimerOn();
+    const TimeLimit limit(*this);
     for (;;) {
         const PosixSocket::Accepted accepted = PosixSocket::Accept(handle_);
         if (accepted.handle != PosixSocket::InvalidHandle && allowedPeer != 0 && accepted.peerAddress != allowedPeer) {
@@ -28,7 +27,6 @@ void TPowersock::Accept(quint32 allowedPeer)
             continue;
         }
         if (accepted.handle != PosixSocket::InvalidHandle) {
-            TimerOff();
             notifiers_.Detach();
             PosixSocket::Close(handle_);
             AdoptHandle(accepted.handle);
@@ -36,14 +34,12 @@ void TPowersock::Accept(quint32 allowedPeer)
             return;
         }
         if (accepted.error != SocketErrors::WouldBlock) {
-            TimerOff();
             lastError_ = accepted.error;
             throw ESockError(QStringLiteral("Error creating Data Connection"));
         }
         readReady_ = false;
         notifiers_.SetReadable(true);
         if (!WaitFor([this] { return readReady_; })) {
-            TimerOff();
             if (timedOut_)
                 throw ESockError(QStringLiteral("Accepting Canceled: the server did not connect within %1 s")
                                      .arg(timeOutMs_ / 1000.0));
@@ -69,7 +65,7 @@ void TPowersock::SendFile(const QString &path)
         if (OnPacketSent)
             OnPacketSent(this);
         // A socket that never fills (loopback) would otherwise hold the GUI for the whole file.
-        QCoreApplication::processEvents();
+        Breathe();
     }
 }
 
@@ -77,6 +73,13 @@ void TPowersock::CloseGracefully()
 {
     if (handle_ >= 0)
         FtpSocketCalls::SetLingerOff(handle_);
+    RequestCloseSocket();
+}
+
+void TPowersock::CloseAbortively()
+{
+    if (handle_ >= 0)
+        FtpSocketCalls::SetResetOnClose(handle_);
     RequestCloseSocket();
 }
 

@@ -8,22 +8,6 @@
 
 #include <cstring>
 
-namespace {
-
-// Keeps the time limit running for the whole of one operation.
-class TimeLimit {
-public:
-    TimeLimit(std::function<void()> on, std::function<void()> off) : off_(std::move(off)) { on(); }
-    ~TimeLimit() { off_(); }
-    TimeLimit(const TimeLimit &) = delete;
-    TimeLimit &operator=(const TimeLimit &) = delete;
-
-private:
-    std::function<void()> off_;
-};
-
-} // namespace
-
 bool TPowersock::DataAvailable()
 {
     char byte = 0;
@@ -53,8 +37,9 @@ QByteArray TPowersock::Read(qint64 count)
 // Lines are taken by peeking, so exactly one line is consumed and later ones stay queued.
 QByteArray TPowersock::ReadLn()
 {
-    const TimeLimit limit([this] { TimerOn(); }, [this] { TimerOff(); });
+    const TimeLimit limit(*this);
     QByteArray line;
+    qint64 taken = 0;
     for (;;) {
         if (cancelled_)
             Abandon(QStringLiteral("Socket readln aborted"), QStringLiteral("the server did not answer"));
@@ -78,7 +63,17 @@ QByteArray TPowersock::ReadLn()
             notifiers_.SetReadable(Connected());
             return line;
         }
+        taken += take;
+        if (taken > MaxReplyBytes)
+            AbandonReply(QStringLiteral("the server's line ran past %1 bytes").arg(MaxReplyBytes));
+        Breathe();
     }
+}
+
+void TPowersock::AbandonReply(const QString &why)
+{
+    broken_ = true;
+    throw EAbortError(QStringLiteral("Socket readln aborted: ") + why);
 }
 
 // An over-long line keeps its first MaxLineBytes and still ends in CR LF.

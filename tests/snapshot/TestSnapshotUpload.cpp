@@ -234,6 +234,16 @@ void TestSnapshotUpload::brokenControlConnectionIsReportedOnce_data()
                                       << QStringList{NoConnection, AttemptFailed + TimedOut};
     QTest::newRow("time-out at STOR") << QByteArray("STOR") << QByteArray()
                                       << QStringList{failure, u"Failed on upload "_s + TimedOut};
+    QTest::newRow("time-out at TYPE") << QByteArray("TYPE") << QByteArray()
+                                      << QStringList{failure, u"Failed on upload "_s + TimedOut};
+    QTest::newRow("331- lines without end")
+        << QByteArray("USER") << QByteArray("331-More to come\r\n").repeated(5000)
+        << QStringList{NoConnection,
+                       AttemptFailed + u"Socket readln aborted: the server's reply ran past 1000 lines"_s};
+    // The wait for the data connection took the time the QUIT would have had.
+    QTest::newRow("data connection never opened")
+        << QByteArray("STOR") << QByteArray("150 Opening.\r\n")
+        << QStringList{failure, u"Failed on upload Accepting Canceled: the server did not connect within 0.5 s"_s};
 }
 
 // One report per failure, auto capture off, and no QUIT into a connection that is gone
@@ -272,7 +282,8 @@ void TestSnapshotUpload::nothingToUploadIsRefused()
     QCOMPARE(server.connections, 0);
 }
 
-// A browser's request during the login takes a new picture; the upload is still this run's.
+// A snapshot run during the login takes a new picture and finds the settings changed; the
+// upload is still this run's, in this run's mode.
 void TestSnapshotUpload::uploadIsTheSnapshotTaken()
 {
     ScriptedFtpServer server;
@@ -284,7 +295,9 @@ void TestSnapshotUpload::uploadIsTheSnapshotTaken()
             return;
         whilePassIsHeld.stop();
         program.show(noise(64, 48));
-        FormMain->GrabFrame();
+        program.clock.advanceSeconds(1);
+        FormSnapshotSettings->CheckBox_FTPPassive->setChecked(true);
+        FormMain->Button_SnapshotClick();
         server.Answer("230 Logged in.\r\n");
     });
     whilePassIsHeld.start(5);

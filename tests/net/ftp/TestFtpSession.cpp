@@ -89,35 +89,41 @@ void TestFtpSession::userAcceptedWithoutPassword()
 // Replies no server should send end the operation without a hang or unbounded memory.
 void TestFtpSession::oddReplies_data()
 {
-    QTest::addColumn<QByteArray>("greeting");
+    QTest::addColumn<QByteArrayList>("greeting"); // pieces, 20 ms apart
     QTest::addColumn<QByteArray>("userReply");
     QTest::addColumn<bool>("closeAfterGreeting");
     QTest::addColumn<QString>("raised");
     QTest::addColumn<QByteArray>("dialogue");
     const QByteArray longLine = "421" + QByteArray(300000, 'x') + "\r\n";
     QString cut = QString::fromLatin1(longLine.left(TPowersock::MaxLineBytes - 2)) + QStringLiteral("\r\n");
-    QTest::newRow("over-long greeting is cut") << longLine << QByteArray() << false << cut << QByteArray("QUIT\r\n");
-    QTest::newRow("binary USER reply") << QByteArray("220 Hi\r\n") << QByteArray("\x01\xff\x02junk\r\n") << false
-                                       << QString() << QByteArray("USER vantrel\r\n");
-    QTest::newRow("230- cut by a close") << QByteArray("220 Hi\r\n") << "230-Welcome\r\n" + ScriptedFtpServer::Close
-                                         << false << TNMFTP::NoReplyText() << QByteArray("USER vantrel\r\n");
+    const QByteArrayList hi{"220 Hi\r\n"};
+    QTest::newRow("over-long greeting is cut")
+        << QByteArrayList{longLine} << QByteArray() << false << cut << QByteArray("QUIT\r\n");
+    QTest::newRow("binary USER reply") << hi << QByteArray("\x01\xff\x02junk\r\n") << false << QString()
+                                       << QByteArray("USER vantrel\r\n");
+    QTest::newRow("230- cut by a close") << hi << "230-Welcome\r\n" + ScriptedFtpServer::Close << false
+                                         << TNMFTP::NoReplyText() << QByteArray("USER vantrel\r\n");
     QTest::newRow("greeting cut by a close")
-        << QByteArray("220 Hal") << QByteArray() << true << TNMFTP::NoReplyText() << QByteArray();
+        << QByteArrayList{"220 Hal"} << QByteArray() << true << TNMFTP::NoReplyText() << QByteArray();
+    // Each line in time, the whole reply not: one deadline for the reply.
+    QTest::newRow("greeting dripping past the time limit")
+        << (QByteArrayList(60, "220-Wait\r\n") << "220 Hi\r\n") << QByteArray("230 In.\r\n") << false
+        << QStringLiteral("Socket readln aborted: the server did not answer within 1 s") << QByteArray();
 }
 
 void TestFtpSession::oddReplies()
 {
-    QFETCH(QByteArray, greeting);
+    QFETCH(QByteArrayList, greeting);
     QFETCH(QByteArray, userReply);
     QFETCH(bool, closeAfterGreeting);
     QFETCH(QString, raised);
     QFETCH(QByteArray, dialogue);
     ScriptedFtpServer server;
-    server.Greeting = {greeting};
+    server.Greeting = greeting;
     server.CloseAfterGreeting = closeAfterGreeting;
     server.Replies["USER"] = userReply;
     FtpFixture fixture(server.Port());
-    fixture.ftp.SetTimeOut(5000);
+    fixture.ftp.SetTimeOut(1000);
     QCOMPARE(fixture.Run(), raised);
     QTRY_COMPARE(server.dialogue, dialogue);
 }

@@ -46,6 +46,7 @@ private slots:
     void failuresBeforeTheTransfer();
     void commandDialogueByteForByte();
     void dataConnectionNeverOpened();
+    void cancelledTransferLeavesNoFile();
     void resetDuringTransfer();
     void refusedCompletionIsNoSuccess();
     void quitEndsEveryWait_data();
@@ -173,7 +174,21 @@ void TestFtpUpload::dataConnectionNeverOpened()
     QCOMPARE(fixture.Run([&] { fixture.ftp.Upload(path, QStringLiteral("never.jpg")); }),
              QStringLiteral("Accepting Canceled: the server did not connect within 0.3 s"));
     QCOMPARE(fixture.events, (QStringList{QStringLiteral("connect"), QStringLiteral("failure:9")}));
-    QTRY_VERIFY(server.dialogue.endsWith("STOR never.jpg\r\nQUIT\r\n")); // the control connection was fine
+    // The wait took the time the end of the session would have had: ABOR, and no QUIT.
+    QTRY_VERIFY(server.dialogue.endsWith("STOR never.jpg\r\nABOR\r\n"));
+    QTRY_COMPARE(server.closedConnections, 1);
+}
+
+void TestFtpUpload::cancelledTransferLeavesNoFile()
+{
+    PyFtpServer server;
+    const QString path = WriteFile(local_, QStringLiteral("cut.jpg"), RandomBytes(1 << 20));
+    FtpFixture fixture(server.Port());
+    fixture.ftp.OnPacketSent = [](QObject *data) { static_cast<TPowersock *>(data)->Cancel(); };
+    QCOMPARE(fixture.Run([&] { fixture.ftp.Upload(path, QStringLiteral("cut.jpg")); }),
+             QStringLiteral("Socket send aborted"));
+    QCOMPARE(fixture.events, (QStringList{QStringLiteral("connect"), QStringLiteral("failure:9")}));
+    QVERIFY(QDir(server.Folder()).isEmpty()); // the server made the file at STOR, and dropped it at ABOR
 }
 
 void TestFtpUpload::resetDuringTransfer()

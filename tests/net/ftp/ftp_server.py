@@ -4,10 +4,12 @@
 Usage: ftp_server.py FOLDER [PORT]
 Accounts: "vantrel"/"secret" may write FOLDER; "refused"/"secret" gets 553 for every STOR;
 "pasv"/"secret" may write FOLDER but gets 500 for PORT, EPRT and EPSV, so only PASV works.
+An unfinished upload is deleted (as by vsftpd's delete_failed_uploads).
 Listens on PORT, or on a port the system picks; prints the port on the first line of
 standard output, then serves until killed.
 """
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -16,6 +18,9 @@ from pyftpdlib.servers import FTPServer
 
 
 class Handler(FTPHandler):
+    def on_incomplete_file_received(self, file):
+        os.remove(file)
+
     def ftp_STOR(self, file, mode="w"):
         if self.username == "refused":
             self.respond("553 Could not create file.")
