@@ -99,18 +99,17 @@ void GstCapturePlatform::showFormatDialog(QWidget *owner)
 {
     if (!session_)
         return;
+    // The dialog runs a nested loop in which cameras come and go and the list of sources
+    // changes: nothing of it is held across, the driver is looked up again afterwards.
     const int index = connected_;
-    const CaptureSource &source = sources_.at(index);
     QList<QSize> sizes;
-    for (const SourceSize &each : source.sizes())
+    for (const SourceSize &each : sources_.at(index).sizes())
         sizes.append(each.size);
     FormatChooser chooser(owner, sizes, session_->size());
-    if (chooser.exec() != QDialog::Accepted || chooser.chosenSize() == session_->size())
+    if (chooser.exec() != QDialog::Accepted || index != connected_ || !session_ || gone_.contains(index) ||
+        chooser.chosenSize() == session_->size())
         return;
-    // The nested loop may have changed the connection meanwhile.
-    if (index != connected_)
-        return;
-    const SourceSize before = chosenSizes_.value(index, source.preferredSize());
+    const SourceSize before = chosenSizes_.value(index, sources_.at(index).preferredSize());
     if (chooseSize(index, chooser.chosenSize()) && startSession(index))
         return;
     // The device would not run at that size: go back to the one that worked.

@@ -17,6 +17,7 @@ namespace {
 const QString Stamp = u"12-07-26 14:05:09: "_s;
 const QString Camera = u"Fake Camera"_s;
 const QString JpegCamera = u"Fake MJPEG Camera"_s;
+constexpr const char *UsbCameraPaths[] = {"/dev/video-fake2", "/dev/video-fake3"};
 
 // The media type the source element sends: "video/x-raw" or "image/jpeg".
 QString mediaOf(GstElement *source)
@@ -59,6 +60,14 @@ QStringList sourceItems()
 
 bool logged(const QString &line) { return FormMain->LogLines().contains(Stamp + line); }
 
+int loggedCount(const QString &start) { return static_cast<int>(FormMain->LogLines().filter(Stamp + start).size()); }
+
+void plugUsbCameras(bool plugIn)
+{
+    for (const char *path : UsbCameraPaths)
+        fakecamera::SetPlugged(path, plugIn);
+}
+
 } // namespace
 
 class TestCameraPaths : public QObject {
@@ -69,6 +78,7 @@ private slots:
     void sourceMenuListsTheCamerasThenThePattern();
     void unpluggedCameraIsReportedAndChoosingItAgainRecovers();
     void sourceMenuFollowsCamerasPluggedInAndRemoved();
+    void formatChooserOutlivesCamerasPluggedInMeanwhile();
     void formatChooserOffersTheCamerasSizes_data();
     void formatChooserOffersTheCamerasSizes();
     void grabComesThroughTheCamerasFormat_data();
@@ -174,6 +184,23 @@ void TestCameraPaths::sourceMenuFollowsCamerasPluggedInAndRemoved()
     first->trigger();
     QCOMPARE(sourceItems(), QStringList({u"Fake Camera:1"_s, u"pattern:0"_s}));
     QCOMPARE(program.messages.messages.size(), 1);
+}
+
+void TestCameraPaths::formatChooserOutlivesCamerasPluggedInMeanwhile()
+{
+    const auto unplug = qScopeGuard([] { plugUsbCameras(false); });
+    ProgramFixture program({}, ProgramFixture::CaptureKind::System);
+    program.start();
+    answerNextDialog([](QDialog *dialog) {
+        plugUsbCameras(true);
+        [[maybe_unused]] const bool plugged = QTest::qWaitFor([] { return loggedCount(u"Camera connected"_s) == 2; });
+        auto *list = dialog->findChild<QComboBox *>(u"SizeList"_s);
+        list->setCurrentIndex(list->findText(u"640 x 480"_s));
+        dialog->accept();
+    });
+    FormMain->Format1Click();
+    QCOMPARE(loggedCount(u"Camera connected"_s), 2);
+    QCOMPARE(Capture->SaveFrameToMemory().image.size(), QSize(640, 480));
 }
 
 void TestCameraPaths::formatChooserOffersTheCamerasSizes_data()
