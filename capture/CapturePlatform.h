@@ -67,7 +67,7 @@ public:
     virtual void setFrameListener(std::function<void()> listener) { (void)listener; }
 
     // Called on the GUI thread when a camera is plugged in or removed. A removed driver keeps
-    // its index, and a camera that comes back under its name takes that index again; a new
-    // one gets an index no driver had. A platform that cannot tell never calls it.
+    // its index, and a camera that comes back (the same device path or serial) takes that index and
+    // name again; a new one gets an index no driver had. A platform that cannot tell never calls it.
     virtual void setDriverListener(std::function<void(const DriverChange &)> listener) { (void)listener; }
 };

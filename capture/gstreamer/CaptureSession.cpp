@@ -161,6 +161,12 @@ bool CaptureSession::healthy()
     return !failed_;
 }
 
+bool CaptureSession::delivering(std::chrono::milliseconds limit)
+{
+    const std::chrono::steady_clock::time_point last{std::chrono::steady_clock::duration(lastArrival_.load())};
+    return healthy() && std::chrono::steady_clock::now() - last < limit;
+}
+
 void CaptureSession::pollBus()
 {
     if (failed_ || !pipeline_)
@@ -191,6 +197,7 @@ void CaptureSession::store(GstSample *sample)
         newest_.reset(sample);
         serial_ = nextFrameNumber();
     }
+    lastArrival_ = std::chrono::steady_clock::now().time_since_epoch().count();
     arrived_.notify_all();
     postNotice();
 }

@@ -40,6 +40,8 @@ public:
 
     // False once the pipeline reported an error or the end of its stream.
     bool healthy();
+    // Healthy, and a frame came within the limit.
+    bool delivering(std::chrono::milliseconds limit);
     QString failure() const { return failure_; }
 
     QSize size() const { return size_; }
@@ -70,6 +72,7 @@ private:
     std::condition_variable arrived_;
     gstref::Sample newest_;
     quint64 serial_ = 0;
+    std::atomic<std::chrono::steady_clock::rep> lastArrival_{0};
 
     CapturedFrame shared_;
 

@@ -45,9 +45,9 @@ bool GstCapturePlatform::connectDriver(int index)
     }
     if (index != connected_ || !session_)
         return startSession(index);
-    if (session_->healthy())
+    if (session_->delivering(stallLimit))
         return true;
-    // A failed source is only let go here, not restarted: this request may be
+    // A source that failed or stopped sending is only let go here, not restarted: this request may be
     // the reconnect before a switch to another driver or before the end, and a
     // source that does not answer must not hold the program. Asked for again,
     // it is started anew.
@@ -182,11 +182,13 @@ void GstCapturePlatform::cameraChanged(GstDevice *device, bool added)
     if (known >= 0)
         return;
     CaptureSource camera = CaptureSource::camera(device);
-    int index = indexOfGoneCamera(camera.name());
+    int index = indexOfGoneCamera(camera);
     if (index < 0) {
         index = static_cast<int>(sources_.size());
+        camera.setName(NameApartFrom(sources_, camera.name()));
         sources_.append(std::move(camera));
     } else {
+        camera.setName(sources_.at(index).name());
         sources_[index] = std::move(camera);
         gone_.remove(index);
         if (!chooseSize(index, chosenSizes_.value(index).size))
@@ -204,13 +206,18 @@ int GstCapturePlatform::indexOfCamera(GstDevice *device) const
     return -1;
 }
 
-int GstCapturePlatform::indexOfGoneCamera(const QString &name) const
+int GstCapturePlatform::indexOfGoneCamera(const CaptureSource &camera) const
 {
-    for (int index = 0; index < sources_.size(); ++index) {
-        if (gone_.contains(index) && sources_.at(index).name() == name)
-            return index;
+    int found = -1;
+    int surest = 0;
+    for (int index : gone_) {
+        const int sure = camera.sameCameraAs(sources_.at(index));
+        if (sure > surest || (sure == surest && sure > 0 && index < found)) {
+            found = index;
+            surest = sure;
+        }
     }
-    return -1;
+    return found;
 }
 
 void GstCapturePlatform::tellDriverChange(int index, bool present)

@@ -52,13 +52,16 @@ public:
 
     // How long a connect waits for the first frame.
     std::chrono::milliseconds connectWait{5000};
+    // A source that sent nothing for this long has stopped, even if it says nothing of it:
+    // asked for again, it is connected anew.
+    std::chrono::milliseconds stallLimit{3000};
 
 private:
     bool validIndex(int index) const { return index >= 0 && index < sources_.size(); }
     bool startSession(int index);
     void cameraChanged(GstDevice *device, bool added);
     int indexOfCamera(GstDevice *device) const;
-    int indexOfGoneCamera(const QString &name) const;
+    int indexOfGoneCamera(const CaptureSource &camera) const;
     void tellDriverChange(int index, bool present);
 
     QList<CaptureSource> sources_;

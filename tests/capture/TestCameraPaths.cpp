@@ -17,6 +17,7 @@ namespace {
 const QString Stamp = u"12-07-26 14:05:09: "_s;
 const QString Camera = u"Fake Camera"_s;
 const QString JpegCamera = u"Fake MJPEG Camera"_s;
+const QString UsbCamera = u"Fake USB Camera"_s;
 constexpr const char *UsbCameraPaths[] = {"/dev/video-fake2", "/dev/video-fake3"};
 
 // The media type the source element sends: "video/x-raw" or "image/jpeg".
@@ -79,6 +80,8 @@ private slots:
     void unpluggedCameraIsReportedAndChoosingItAgainRecovers();
     void sourceMenuFollowsCamerasPluggedInAndRemoved();
     void formatChooserOutlivesCamerasPluggedInMeanwhile();
+    void identicalCamerasAreToldApartAndComeBackToTheirOwnItems();
+    void choosingAStalledCameraAgainReconnectsIt();
     void formatChooserOffersTheCamerasSizes_data();
     void formatChooserOffersTheCamerasSizes();
     void grabComesThroughTheCamerasFormat_data();
@@ -203,6 +206,39 @@ void TestCameraPaths::formatChooserOutlivesCamerasPluggedInMeanwhile()
     QCOMPARE(Capture->SaveFrameToMemory().image.size(), QSize(640, 480));
 }
 
+void TestCameraPaths::identicalCamerasAreToldApartAndComeBackToTheirOwnItems()
+{
+    const auto unplug = qScopeGuard([] { plugUsbCameras(false); });
+    ProgramFixture program({}, ProgramFixture::CaptureKind::System);
+    program.start();
+    plugUsbCameras(true);
+    QTRY_COMPARE(loggedCount(u"Camera connected"_s), 2);
+    QCOMPARE(sourceItems(), QStringList({u"Fake Camera:1"_s, u"Fake MJPEG Camera:0"_s, u"Fake USB Camera:0"_s,
+                                         u"Fake USB Camera (2):0"_s, u"pattern:0"_s}));
+    QAction *second = FormMain->Source->actions().at(3);
+    second->trigger();
+    plugUsbCameras(false);
+    QTRY_COMPARE(loggedCount(u"Camera removed"_s), 2);
+    fakecamera::SetPlugged(UsbCameraPaths[1], true);
+    QTRY_COMPARE(loggedCount(u"Camera connected: Fake USB Camera (2)"_s), 2);
+    QCOMPARE(sourceItems(),
+             QStringList({u"Fake Camera:0"_s, u"Fake MJPEG Camera:0"_s, u"Fake USB Camera (2):1"_s, u"pattern:0"_s}));
+    QCOMPARE(FormMain->Source->actions().at(2), second);
+}
+
+void TestCameraPaths::choosingAStalledCameraAgainReconnectsIt()
+{
+    RealCapture capture;
+    capture.platform->stallLimit = std::chrono::milliseconds(0);
+    const int camera = capture.driverNamed(Camera);
+    capture.device->SelectDriver(camera);
+    fakecamera::HangAll();
+    const quint64 last = capture.device->SaveFrameToMemory().serial;
+    capture.device->SelectDriver(camera);
+    // More frames than could have been on their way when it stopped.
+    QTRY_VERIFY(capture.device->SaveFrameToMemory().serial > last + 3);
+}
+
 void TestCameraPaths::formatChooserOffersTheCamerasSizes_data()
 {
     QTest::addColumn<QString>("camera");
@@ -230,6 +266,8 @@ void TestCameraPaths::grabComesThroughTheCamerasFormat_data()
     QTest::newRow("YUY2 chosen") << Camera << QSize(640, 480) << u"video/x-raw"_s;
     QTest::newRow("MJPEG chosen") << Camera << QSize(1920, 1080) << u"image/jpeg"_s;
     QTest::newRow("MJPEG-only camera") << JpegCamera << QSize(640, 480) << u"image/jpeg"_s;
+    QTest::newRow("MJPEG where it comes faster") << UsbCamera << QSize(1280, 720) << u"image/jpeg"_s;
+    QTest::newRow("YUY2 at the same rate") << UsbCamera << QSize(320, 240) << u"video/x-raw"_s;
 }
 
 void TestCameraPaths::grabComesThroughTheCamerasFormat()
@@ -237,6 +275,8 @@ void TestCameraPaths::grabComesThroughTheCamerasFormat()
     QFETCH(QString, camera);
     QFETCH(QSize, size);
     QFETCH(QString, media);
+    const auto unplug = qScopeGuard([] { plugUsbCameras(false); });
+    plugUsbCameras(camera == UsbCamera);
     RealCapture capture;
     const int index = capture.driverNamed(camera);
     QVERIFY(capture.platform->chooseSize(index, size));
