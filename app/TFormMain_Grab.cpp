@@ -17,6 +17,9 @@ bool TFormMain::GrabFrame()
     const auto done = qScopeGuard([] { GrabInProgress = false; });
 
     const CapturedFrame frame = Capture ? Capture->SaveFrameToMemory() : CapturedFrame{};
+    // A source being connected is like a grab under way: its frame is still to come.
+    if (frame.state == CapturedFrame::State::Connecting)
+        return false;
     if (frame.state == CapturedFrame::State::Missing) {
         reportMissingFrame(Capture ? Capture->FrameSource() : QStringLiteral("a frame: there is no capture object"));
         return true;

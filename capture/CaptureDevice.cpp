@@ -23,6 +23,7 @@ CaptureDevice::CaptureDevice(QWidget *parentWindow, std::unique_ptr<CapturePlatf
     EnumerateDrivers();
     platform_->setFrameListener([this] { frameArrived(); });
     platform_->setDriverListener([this](const DriverChange &change) { driverChanged(change); });
+    platform_->setConnectListener([this](int index, bool connected) { connectEnded(index, connected); });
 }
 
 CaptureDevice::~CaptureDevice()
@@ -51,13 +52,39 @@ void CaptureDevice::SelectDriver(int index)
     if (!captureWindowAlive())
         return;
     chosenDriver_ = index;
+    connecting_ = -1;
     dropLostDriversBut(index);
     if (currentDriver_ != -1) {
         platform_->setPreview(false);
         platform_->connectDriver(currentDriver_);
     }
-    if (!platform_->connectDriver(index))
-        return;
+    switch (platform_->connectDriver(index)) {
+    case Connection::Connected:
+        finishConnect(index);
+        break;
+    case Connection::Pending:
+        connecting_ = index;
+        break;
+    case Connection::Refused:
+        break;
+    }
+}
+
+// A connect that failed leaves everything as it is: the preview off, the old driver current.
+// One the platform began itself (a new image size) fits the windows to its picture.
+void CaptureDevice::connectEnded(int index, bool connected)
+{
+    const bool chosen = index == connecting_;
+    if (chosen)
+        connecting_ = -1;
+    if (connected && chosen)
+        finishConnect(index);
+    else if (connected)
+        FitWindows(true);
+}
+
+void CaptureDevice::finishConnect(int index)
+{
     FitWindows(true);
     SetOverlay(false);
     currentDriver_ = index;

@@ -48,6 +48,8 @@ public:
 
     const QList<DriverEntry> &DriverNames() const { return driverNames_; }
     int CurrentDriver() const { return currentDriver_; }
+    // While a chosen driver is on its way; CurrentDriver() names it once its first frame came.
+    bool Connecting() const { return connecting_ != -1; }
     QWidget *CaptureWindow() const { return captureWindow_; }
 
     // Milliseconds between preview frames.
@@ -56,6 +58,8 @@ public:
 private:
     bool captureWindowAlive() const { return !captureWindow_.isNull(); }
     void driverChanged(const DriverChange &change);
+    void connectEnded(int index, bool connected);
+    void finishConnect(int index);
     void frameArrived();
     void dropLostDriversBut(int index);
 
@@ -64,6 +68,7 @@ private:
     QPointer<QWidget> captureWindow_;
     int currentDriver_ = -1;
     int chosenDriver_ = -1;
+    int connecting_ = -1; // the driver chosen last, while its connect is on its way
     QList<DriverEntry> driverNames_;
     QSet<int> lostDrivers_; // listed, though their camera is gone
     std::function<void(const QString &, bool)> cameraListener_;

@@ -22,6 +22,10 @@ struct DriverChange {
     bool present = true;
 };
 
+// What a connect request answers: connected now, refused, or on its way. A connect on its way
+// ends later, on the GUI thread, with a call of the connect listener.
+enum class Connection { Refused, Connected, Pending };
+
 struct CaptureImageSize {
     int width = 0;
     int height = 0;
@@ -40,7 +44,9 @@ public:
     // Name and version of driver index; nothing for the first index without a driver.
     virtual std::optional<DriverDescription> driverDescription(int index) = 0;
 
-    virtual bool connectDriver(int index) = 0;
+    // A connect never holds the GUI thread: a source that takes its time answers Pending. A later
+    // connect or disconnect request replaces one on its way, which then ends untold.
+    virtual Connection connectDriver(int index) = 0;
     virtual void disconnectDriver() = 0;
 
     virtual bool setPreview(bool on) = 0;
@@ -66,8 +72,11 @@ public:
     // two calls make one call). A platform that cannot tell never calls it.
     virtual void setFrameListener(std::function<void()> listener) { (void)listener; }
 
+    // Called on the GUI thread when a connect that answered Pending has ended.
+    virtual void setConnectListener(std::function<void(int index, bool connected)> listener) { (void)listener; }
+
     // Called on the GUI thread when a camera is plugged in or removed. A removed driver keeps
-    // its index, and a camera that comes back under its name takes that index again; a new
-    // one gets an index no driver had. A platform that cannot tell never calls it.
+    // its index, and a camera that comes back (the same device path or serial) takes that index and
+    // name again; a new one gets an index no driver had. A platform that cannot tell never calls it.
     virtual void setDriverListener(std::function<void(const DriverChange &)> listener) { (void)listener; }
 };

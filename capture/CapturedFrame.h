@@ -8,8 +8,9 @@
 // writes to it, which nobody in the program does.
 struct CapturedFrame {
     enum class State {
-        Missing, // the source gave nothing: not connected, stopped, or failed
-        Damaged, // a buffer came but its pixels could not be read
+        Missing,    // the source gave nothing: not connected, stopped, or failed
+        Connecting, // a source is being connected: its first frame is on its way
+        Damaged,    // a buffer came but its pixels could not be read
         Ready,
     };
 

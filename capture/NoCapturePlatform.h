@@ -8,7 +8,7 @@ class NoCapturePlatform : public CapturePlatform {
 public:
     QWidget *createCaptureWindow(QWidget *parent, const QString &title, const QRect &geometry) override;
     std::optional<DriverDescription> driverDescription(int) override { return std::nullopt; }
-    bool connectDriver(int) override { return false; }
+    Connection connectDriver(int) override { return Connection::Refused; }
     void disconnectDriver() override {}
     bool setPreview(bool) override { return false; }
     void setPreviewRate(int) override {}

@@ -73,15 +73,12 @@ CaptureSession::~CaptureSession()
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
 }
 
-std::unique_ptr<CaptureSession> CaptureSession::start(gstref::Element source, const SourceSize &format,
-                                                      std::chrono::milliseconds wait)
+std::unique_ptr<CaptureSession> CaptureSession::start(gstref::Element source, const SourceSize &format)
 {
     std::unique_ptr<CaptureSession> session(new CaptureSession);
     if (!source || !session->build(std::move(source), format))
         return nullptr;
     if (gst_element_set_state(session->pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        return nullptr;
-    if (!session->waitForFirstFrame(wait))
         return nullptr;
     return session;
 }
@@ -118,23 +115,6 @@ bool CaptureSession::build(gstref::Element source, const SourceSize &format)
     return gst_element_link_many(source_, sizeFilter, decoder, converter, sink, nullptr);
 }
 
-bool CaptureSession::waitForFirstFrame(std::chrono::milliseconds wait)
-{
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::unique_lock lock(mutex_);
-            if (arrived_.wait_for(lock, std::chrono::milliseconds(50), [this] { return serial_ > 0; }))
-                break;
-        }
-        pollBus();
-        if (failed_)
-            return false;
-    }
-    const CapturedFrame first = newestFrame();
-    return first.ready();
-}
-
 CapturedFrame CaptureSession::newestFrame()
 {
     pollBus();
@@ -159,6 +139,12 @@ bool CaptureSession::healthy()
 {
     pollBus();
     return !failed_;
+}
+
+bool CaptureSession::delivering(std::chrono::milliseconds limit)
+{
+    const std::chrono::steady_clock::time_point last{std::chrono::steady_clock::duration(lastArrival_.load())};
+    return healthy() && std::chrono::steady_clock::now() - last < limit;
 }
 
 void CaptureSession::pollBus()
@@ -191,7 +177,7 @@ void CaptureSession::store(GstSample *sample)
         newest_.reset(sample);
         serial_ = nextFrameNumber();
     }
-    arrived_.notify_all();
+    lastArrival_ = std::chrono::steady_clock::now().time_since_epoch().count();
     postNotice();
 }
 

@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -27,9 +26,8 @@ public:
     CaptureSession(const CaptureSession &) = delete;
     CaptureSession &operator=(const CaptureSession &) = delete;
 
-    // Builds and plays the pipeline; null unless the first frame arrives within the wait.
-    static std::unique_ptr<CaptureSession> start(gstref::Element source, const SourceSize &format,
-                                                 std::chrono::milliseconds wait);
+    // Builds the pipeline and sets it playing without waiting for it; null when it cannot start.
+    static std::unique_ptr<CaptureSession> start(gstref::Element source, const SourceSize &format);
 
     // The newest frame, sharing the pipeline's buffer. Missing once the pipeline failed.
     CapturedFrame newestFrame();
@@ -40,6 +38,8 @@ public:
 
     // False once the pipeline reported an error or the end of its stream.
     bool healthy();
+    // Healthy, and a frame came within the limit.
+    bool delivering(std::chrono::milliseconds limit);
     QString failure() const { return failure_; }
 
     QSize size() const { return size_; }
@@ -53,7 +53,6 @@ private:
     CaptureSession() = default;
 
     bool build(gstref::Element source, const SourceSize &format);
-    bool waitForFirstFrame(std::chrono::milliseconds wait);
     void pollBus();
     void store(GstSample *sample);
     void postNotice();
@@ -67,9 +66,9 @@ private:
     QSize size_;
 
     std::mutex mutex_;
-    std::condition_variable arrived_;
     gstref::Sample newest_;
     quint64 serial_ = 0;
+    std::atomic<std::chrono::steady_clock::rep> lastArrival_{0};
 
     CapturedFrame shared_;
 

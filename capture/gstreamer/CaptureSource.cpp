@@ -30,23 +30,54 @@ QString deviceVersion(GstDevice *device)
     return driver.trimmed().isEmpty() ? api : QStringLiteral("%1 (%2)").arg(driver.trimmed(), api);
 }
 
-QString deviceOrigin(GstDevice *device, const QString &name)
+QString deviceProperty(GstDevice *device, const char *key)
 {
     std::unique_ptr<GstStructure, decltype(&gst_structure_free)> properties(gst_device_get_properties(device),
                                                                             &gst_structure_free);
-    const QString path = propertyText(properties.get(), "device.path");
-    return path.isEmpty() ? name : path;
+    return propertyText(properties.get(), key);
 }
 
-void addSize(QList<SourceSize> &sizes, QSize size, bool jpeg)
+double rateOf(const GValue *value)
 {
-    if (size.isEmpty())
+    if (GST_VALUE_HOLDS_FRACTION(value)) {
+        const int denominator = gst_value_get_fraction_denominator(value);
+        return denominator > 0 ? static_cast<double>(gst_value_get_fraction_numerator(value)) / denominator : 0;
+    }
+    if (GST_VALUE_HOLDS_FRACTION_RANGE(value))
+        return rateOf(gst_value_get_fraction_range_max(value));
+    double highest = 0;
+    if (GST_VALUE_HOLDS_LIST(value)) {
+        for (guint i = 0; i < gst_value_list_get_size(value); ++i)
+            highest = std::max(highest, rateOf(gst_value_list_get_value(value, i)));
+    }
+    return highest;
+}
+
+// The most frames a second a format comes at; 0 where it does not say.
+double highestRate(const GstStructure *format)
+{
+    const GValue *rates = gst_structure_get_value(format, "framerate");
+    return rates ? rateOf(rates) : 0;
+}
+
+// Raw pixels cost no decoding: JPEG is taken only where it comes faster.
+bool better(const SourceSize &offered, const SourceSize &held)
+{
+    if (offered.framesPerSecond != held.framesPerSecond)
+        return offered.framesPerSecond > held.framesPerSecond;
+    return held.jpeg && !offered.jpeg;
+}
+
+void addSize(QList<SourceSize> &sizes, const SourceSize &offered)
+{
+    if (offered.size.isEmpty())
         return;
-    auto same = std::find_if(sizes.begin(), sizes.end(), [&](const SourceSize &each) { return each.size == size; });
+    auto same =
+        std::find_if(sizes.begin(), sizes.end(), [&](const SourceSize &each) { return each.size == offered.size; });
     if (same == sizes.end())
-        sizes.append({size, jpeg});
-    else if (!jpeg)
-        same->jpeg = false;
+        sizes.append(offered);
+    else if (better(offered, *same))
+        *same = offered;
 }
 
 void addSizesOf(QList<SourceSize> &sizes, const GstStructure *format)
@@ -54,10 +85,11 @@ void addSizesOf(QList<SourceSize> &sizes, const GstStructure *format)
     const bool jpeg = gst_structure_has_name(format, "image/jpeg");
     if (!jpeg && !gst_structure_has_name(format, "video/x-raw"))
         return;
+    const double rate = highestRate(format);
     int width = 0;
     int height = 0;
     if (gst_structure_get_int(format, "width", &width) && gst_structure_get_int(format, "height", &height)) {
-        addSize(sizes, {width, height}, jpeg);
+        addSize(sizes, {{width, height}, jpeg, rate});
         return;
     }
     // A range of sizes: offer the usual ones inside it.
@@ -66,7 +98,7 @@ void addSizesOf(QList<SourceSize> &sizes, const GstStructure *format)
                                                "height", G_TYPE_INT, usual.height(), nullptr));
         gstref::Caps offered(gst_caps_new_full(gst_structure_copy(format), nullptr));
         if (gst_caps_can_intersect(probe.get(), offered.get()))
-            addSize(sizes, usual, jpeg);
+            addSize(sizes, {usual, jpeg, rate});
     }
 }
 
@@ -91,7 +123,9 @@ CaptureSource CaptureSource::camera(GstDevice *device)
     gstref::String name(gst_device_get_display_name(device));
     source.name_ = QString::fromUtf8(name.get());
     source.version_ = deviceVersion(device);
-    source.origin_ = deviceOrigin(device, source.name_);
+    source.path_ = deviceProperty(device, "device.path");
+    source.serial_ = deviceProperty(device, "device.serial");
+    source.origin_ = source.path_.isEmpty() ? source.name_ : source.path_;
     source.sizes_ = sizesOfDevice(device);
     return source;
 }
@@ -106,6 +140,15 @@ CaptureSource CaptureSource::testPattern()
     for (QSize size : PatternSizes)
         source.sizes_.append({size, false});
     return source;
+}
+
+int CaptureSource::sameCameraAs(const CaptureSource &other) const
+{
+    if (isTestPattern() || other.isTestPattern())
+        return 0;
+    const bool sameSerial = !serial_.isEmpty() && serial_ == other.serial_;
+    const bool samePath = !path_.isEmpty() && path_ == other.path_;
+    return (sameSerial ? 2 : 0) + (samePath ? 1 : 0);
 }
 
 SourceSize CaptureSource::preferredSize() const
@@ -133,11 +176,26 @@ gstref::Element CaptureSource::makeElement(const QString &pattern) const
     return element;
 }
 
+QString NameApartFrom(const QList<CaptureSource> &listed, const QString &name)
+{
+    const auto taken = [&](const QString &candidate) {
+        return std::any_of(listed.begin(), listed.end(),
+                           [&](const CaptureSource &each) { return each.name() == candidate; });
+    };
+    QString apart = name;
+    for (int number = 2; taken(apart); ++number)
+        apart = QStringLiteral("%1 (%2)").arg(name).arg(number);
+    return apart;
+}
+
 QList<CaptureSource> CaptureSourcesOf(const QList<GstDevice *> &cameras)
 {
     QList<CaptureSource> sources;
-    for (GstDevice *camera : cameras)
-        sources.append(CaptureSource::camera(camera));
+    for (GstDevice *camera : cameras) {
+        CaptureSource source = CaptureSource::camera(camera);
+        source.setName(NameApartFrom(sources, source.name()));
+        sources.append(std::move(source));
+    }
     sources.append(CaptureSource::testPattern());
     return sources;
 }

@@ -12,7 +12,15 @@ bool GstCapturePlatform::initialise()
     return started;
 }
 
-GstCapturePlatform::GstCapturePlatform(QList<CaptureSource> sources) : sources_(std::move(sources)) {}
+namespace {
+// How often a connect on its way is looked at.
+constexpr int ConnectLookMs = 20;
+} // namespace
+
+GstCapturePlatform::GstCapturePlatform(QList<CaptureSource> sources) : sources_(std::move(sources))
+{
+    QObject::connect(&connectLooks_, &QTimer::timeout, &connectLooks_, [this] { lookAtConnect(); });
+}
 
 GstCapturePlatform::~GstCapturePlatform() = default;
 
@@ -34,43 +42,81 @@ std::optional<DriverDescription> GstCapturePlatform::driverDescription(int index
     return DriverDescription{source.name(), source.version()};
 }
 
-bool GstCapturePlatform::connectDriver(int index)
+Connection GstCapturePlatform::connectDriver(int index)
 {
     if (!validIndex(index))
-        return false;
+        return Connection::Refused;
+    cancelConnect();
     if (gone_.contains(index)) {
         if (index == connected_)
             disconnectDriver();
-        return false;
+        return Connection::Refused;
     }
-    if (index != connected_ || !session_)
-        return startSession(index);
-    if (session_->healthy())
-        return true;
-    // A failed source is only let go here, not restarted: this request may be
-    // the reconnect before a switch to another driver or before the end, and a
-    // source that does not answer must not hold the program. Asked for again,
-    // it is started anew.
-    disconnectDriver();
-    return false;
+    if (index == connected_ && session_ && session_->delivering(stallLimit))
+        return Connection::Connected;
+    // Nothing starts before the next turn of the event loop: this request may be the reconnect
+    // just before a switch to another driver or before the end, which then starts no pipeline.
+    beginConnect(index);
+    return Connection::Pending;
 }
 
-bool GstCapturePlatform::startSession(int index)
+void GstCapturePlatform::beginConnect(int index)
+{
+    pending_ = std::make_unique<PendingConnect>(
+        index, [this, index] { return startSession(index); }, connectWait);
+    connectLooks_.start(0);
+}
+
+void GstCapturePlatform::cancelConnect()
+{
+    connectLooks_.stop();
+    pending_.reset();
+    sizeBefore_.reset();
+}
+
+// The running session goes first: a camera runs in one pipeline at a time.
+std::unique_ptr<CaptureSession> GstCapturePlatform::startSession(int index)
 {
     session_.reset();
     connected_ = -1;
     const CaptureSource &source = sources_.at(index);
     const SourceSize format = chosenSizes_.value(index, source.preferredSize());
-    session_ = CaptureSession::start(source.makeElement(chosenPatterns_.value(index)), format, connectWait);
-    if (session_) {
+    std::unique_ptr<CaptureSession> session =
+        CaptureSession::start(source.makeElement(chosenPatterns_.value(index)), format);
+    if (session)
+        session->setFrameListener(frameListener_);
+    return session;
+}
+
+void GstCapturePlatform::lookAtConnect()
+{
+    connectLooks_.setInterval(ConnectLookMs);
+    const PendingConnect::State state = pending_ ? pending_->look() : PendingConnect::State::Failed;
+    if (state == PendingConnect::State::Waiting)
+        return;
+    connectLooks_.stop();
+    if (!pending_)
+        return;
+    const int index = pending_->index();
+    if (state == PendingConnect::State::Connected) {
+        session_ = pending_->takeSession();
         connected_ = index;
-        session_->setFrameListener(frameListener_);
     }
-    return session_ != nullptr;
+    pending_.reset();
+    const std::optional<SourceSize> before = std::exchange(sizeBefore_, std::nullopt);
+    if (state == PendingConnect::State::Failed && before) {
+        // The device would not run at the new size: back to the one that worked.
+        chosenSizes_.insert(index, *before);
+        beginConnect(index);
+        return;
+    }
+    if (connectListener_)
+        connectListener_(index, state == PendingConnect::State::Connected);
 }
 
 void GstCapturePlatform::disconnectDriver()
 {
+    cancelConnect();
     session_.reset();
     connected_ = -1;
 }
@@ -79,7 +125,7 @@ bool GstCapturePlatform::setPreview(bool on)
 {
     if (window_)
         window_->setPreview(on);
-    return session_ != nullptr;
+    return session_ != nullptr || pending_ != nullptr;
 }
 
 void GstCapturePlatform::setPreviewRate(int milliseconds)
@@ -99,23 +145,21 @@ void GstCapturePlatform::showFormatDialog(QWidget *owner)
 {
     if (!session_)
         return;
+    // The dialog runs a nested loop in which cameras come and go and the list of sources
+    // changes: nothing of it is held across, the driver is looked up again afterwards.
     const int index = connected_;
-    const CaptureSource &source = sources_.at(index);
     QList<QSize> sizes;
-    for (const SourceSize &each : source.sizes())
+    for (const SourceSize &each : sources_.at(index).sizes())
         sizes.append(each.size);
     FormatChooser chooser(owner, sizes, session_->size());
-    if (chooser.exec() != QDialog::Accepted || chooser.chosenSize() == session_->size())
+    if (chooser.exec() != QDialog::Accepted || index != connected_ || !session_ || gone_.contains(index) ||
+        chooser.chosenSize() == session_->size())
         return;
-    // The nested loop may have changed the connection meanwhile.
-    if (index != connected_)
+    const SourceSize before = chosenSizes_.value(index, sources_.at(index).preferredSize());
+    if (!chooseSize(index, chooser.chosenSize()))
         return;
-    const SourceSize before = chosenSizes_.value(index, source.preferredSize());
-    if (chooseSize(index, chooser.chosenSize()) && startSession(index))
-        return;
-    // The device would not run at that size: go back to the one that worked.
-    chosenSizes_.insert(index, before);
-    startSession(index);
+    beginConnect(index);
+    sizeBefore_ = before;
 }
 
 bool GstCapturePlatform::chooseSize(int index, QSize size)
@@ -142,13 +186,19 @@ void GstCapturePlatform::showSourceDialog(QWidget *owner)
         chosenPatterns_.insert(index, chooser.chosenPattern());
 }
 
-CapturedFrame GstCapturePlatform::currentFrame() { return session_ ? session_->newestFrame() : CapturedFrame{}; }
+CapturedFrame GstCapturePlatform::currentFrame()
+{
+    if (pending_)
+        return {CapturedFrame::State::Connecting, {}, 0};
+    return session_ ? session_->newestFrame() : CapturedFrame{};
+}
 
 QString GstCapturePlatform::frameSource()
 {
-    if (!validIndex(connected_))
+    const int index = pending_ ? pending_->index() : connected_;
+    if (!validIndex(index))
         return QStringLiteral("a frame: no capture driver is connected");
-    return QStringLiteral("a frame from ") + sources_.at(connected_).origin();
+    return QStringLiteral("a frame from ") + sources_.at(index).origin();
 }
 
 void GstCapturePlatform::setFrameListener(std::function<void()> listener)
@@ -161,6 +211,11 @@ void GstCapturePlatform::setFrameListener(std::function<void()> listener)
 void GstCapturePlatform::setDriverListener(std::function<void(const DriverChange &)> listener)
 {
     driverListener_ = std::move(listener);
+}
+
+void GstCapturePlatform::setConnectListener(std::function<void(int, bool)> listener)
+{
+    connectListener_ = std::move(listener);
 }
 
 void GstCapturePlatform::followCameras(std::unique_ptr<CameraWatch> watch)
@@ -183,11 +238,13 @@ void GstCapturePlatform::cameraChanged(GstDevice *device, bool added)
     if (known >= 0)
         return;
     CaptureSource camera = CaptureSource::camera(device);
-    int index = indexOfGoneCamera(camera.name());
+    int index = indexOfGoneCamera(camera);
     if (index < 0) {
         index = static_cast<int>(sources_.size());
+        camera.setName(NameApartFrom(sources_, camera.name()));
         sources_.append(std::move(camera));
     } else {
+        camera.setName(sources_.at(index).name());
         sources_[index] = std::move(camera);
         gone_.remove(index);
         if (!chooseSize(index, chosenSizes_.value(index).size))
@@ -205,13 +262,18 @@ int GstCapturePlatform::indexOfCamera(GstDevice *device) const
     return -1;
 }
 
-int GstCapturePlatform::indexOfGoneCamera(const QString &name) const
+int GstCapturePlatform::indexOfGoneCamera(const CaptureSource &camera) const
 {
-    for (int index = 0; index < sources_.size(); ++index) {
-        if (gone_.contains(index) && sources_.at(index).name() == name)
-            return index;
+    int found = -1;
+    int surest = 0;
+    for (int index : gone_) {
+        const int sure = camera.sameCameraAs(sources_.at(index));
+        if (sure > surest || (sure == surest && sure > 0 && index < found)) {
+            found = index;
+            surest = sure;
+        }
     }
-    return -1;
+    return found;
 }
 
 void GstCapturePlatform::tellDriverChange(int index, bool present)

@@ -4,6 +4,7 @@
 #include "app/ProgramEntry.h"
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
+#include "capture/CaptureDevice.h"
 #include "capture/CapturePlatformFactory.h"
 #include "server/ListeningPort.h"
 #include "tests/app/ScriptedCapturePlatform.h"
@@ -11,6 +12,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <optional>
 
@@ -45,6 +47,8 @@ public:
     {
         CreateProgramWindows();
         FormMain->show();
+        // The first driver's connect ends after the start-up, once its first frame came.
+        [[maybe_unused]] const bool connected = QTest::qWaitFor([] { return !Capture || !Capture->Connecting(); });
     }
 
     QString settingsPath() const { return dir.filePath(QStringLiteral("vantrel.INI")); }

@@ -39,11 +39,11 @@ public:
             return std::nullopt;
         return script_->drivers.at(index);
     }
-    bool connectDriver(int index) override
+    Connection connectDriver(int index) override
     {
         record(QStringLiteral("connect %1").arg(index));
         connected_ = index >= 0 && index < script_->drivers.size() && !script_->failingConnects.contains(index);
-        return connected_;
+        return connected_ ? Connection::Connected : Connection::Refused;
     }
     void disconnectDriver() override { record(QStringLiteral("disconnect")); }
     bool setPreview(bool on) override

@@ -26,6 +26,26 @@ struct RealCapture {
         pattern = static_cast<int>(device->DriverNames().size()) - 1;
     }
 
+    // Chooses the driver and waits until its connect has ended.
+    void select(int index)
+    {
+        device->SelectDriver(index);
+        settle();
+    }
+
+    void showFormatDialog()
+    {
+        device->ShowFormatDialog();
+        settle();
+    }
+
+    // Waits until no connect is on its way.
+    void settle() const
+    {
+        [[maybe_unused]] const bool settled =
+            QTest::qWaitFor([this] { return !device->Connecting() && !platform->connecting(); }, 10000);
+    }
+
     CaptureWindow *window() const { return static_cast<CaptureWindow *>(device->CaptureWindow()); }
 
     // The index of the driver whose description starts with the name; -1 if there is none.

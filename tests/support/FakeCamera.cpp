@@ -19,29 +19,36 @@ std::atomic<bool> camerasHang{false};
 struct CameraModel {
     const char *name;
     const char *path;
+    const char *serial; // as udev makes it up from vendor and model when the camera has no serial number
     const char *caps;
     bool pictureControls;
     bool pluggedAtStart;
 };
 
+// Large sizes come faster as JPEG than as raw pixels, as on most USB cameras.
+constexpr const char *UsbCameraCaps = "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1; "
+                                      "video/x-raw, format=YUY2, width=1280, height=720, framerate={ 10/1, 5/1 }; "
+                                      "image/jpeg, width=1280, height=720, framerate=[ 1/1, 30/1 ]";
+
 constexpr CameraModel Models[] = {
-    {"Fake Camera", "/dev/video-fake0",
+    {"Fake Camera", "/dev/video-fake0", "Fakes_Fake_Camera_0001",
      "video/x-raw, format=YUY2, width=640, height=480, framerate=30/1; "
      "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1; "
      "image/jpeg, width=1280, height=720, framerate=30/1; "
      "image/jpeg, width=1920, height=1080, framerate=30/1",
      true, true},
-    {"Fake MJPEG Camera", "/dev/video-fake1",
+    {"Fake MJPEG Camera", "/dev/video-fake1", "Fakes_Fake_MJPEG_Camera",
      "image/jpeg, width=640, height=480, framerate=30/1; image/jpeg, width=1280, height=720, framerate=30/1", false,
      true},
-    {"Fake USB Camera", "/dev/video-fake2", "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1", false,
-     false},
+    {"Fake USB Camera", "/dev/video-fake2", "Fakes_Fake_USB_Camera", UsbCameraCaps, false, false},
+    {"Fake USB Camera", "/dev/video-fake3", "Fakes_Fake_USB_Camera", UsbCameraCaps, false, false},
 };
 constexpr int ModelCount = sizeof(Models) / sizeof(Models[0]);
 
 // Which cameras are plugged in now, and the providers that follow them.
 std::mutex pluggedGuard;
-bool plugged[ModelCount] = {Models[0].pluggedAtStart, Models[1].pluggedAtStart, Models[2].pluggedAtStart};
+bool plugged[ModelCount] = {Models[0].pluggedAtStart, Models[1].pluggedAtStart, Models[2].pluggedAtStart,
+                            Models[3].pluggedAtStart};
 std::set<GstDeviceProvider *> following;
 
 // ---- The camera's element: videotestsrc ! [videobalance] ! raw ! [jpegenc] ! offered
@@ -89,7 +96,7 @@ GstElement *addElement(GstBin *bin, const char *factory)
 GstPadProbeReturn passFrame(GstPad *, GstPadProbeInfo *, gpointer data)
 {
     FakeCameraSrc *self = asCamera(data);
-    if (self->hangs || g_atomic_int_get(&self->unplugged))
+    if (g_atomic_int_get(&self->hangs) || g_atomic_int_get(&self->unplugged))
         return GST_PAD_PROBE_DROP;
     if (g_atomic_int_get(&self->framesLeft) < 0)
         return GST_PAD_PROBE_OK;
@@ -284,10 +291,10 @@ void fake_camera_device_class_init(FakeCameraDeviceClass *klass)
 GstDevice *makeDevice(const CameraModel &model)
 {
     GstCaps *caps = gst_caps_from_string(model.caps);
-    GstStructure *properties =
-        gst_structure_new("v4l2deviceprovider", "device.api", G_TYPE_STRING, "v4l2", "device.path", G_TYPE_STRING,
-                          model.path, "v4l2.device.driver", G_TYPE_STRING, "fakecam", "v4l2.device.card", G_TYPE_STRING,
-                          model.name, "v4l2.device.version", G_TYPE_UINT, 0x060101u, nullptr);
+    GstStructure *properties = gst_structure_new(
+        "v4l2deviceprovider", "device.api", G_TYPE_STRING, "v4l2", "device.path", G_TYPE_STRING, model.path,
+        "device.serial", G_TYPE_STRING, model.serial, "v4l2.device.driver", G_TYPE_STRING, "fakecam",
+        "v4l2.device.card", G_TYPE_STRING, model.name, "v4l2.device.version", G_TYPE_UINT, 0x060101u, nullptr);
     auto *device =
         G_TYPE_CHECK_INSTANCE_CAST(g_object_new(fake_camera_device_get_type(), "display-name", model.name, "caps", caps,
                                                 "device-class", "Video/Source", "properties", properties, nullptr),
@@ -361,10 +368,10 @@ void announce(GstDeviceProvider *provider, const CameraModel &model, bool plugIn
     }
     GList *devices = gst_device_provider_get_devices(provider);
     for (GList *each = devices; each; each = each->next) {
-        gchar *name = gst_device_get_display_name(GST_DEVICE(each->data));
-        if (g_str_equal(name, model.name))
+        GstStructure *properties = gst_device_get_properties(GST_DEVICE(each->data));
+        if (g_str_equal(gst_structure_get_string(properties, "device.path"), model.path))
             gst_device_provider_device_remove(provider, GST_DEVICE(each->data));
-        g_free(name);
+        gst_structure_free(properties);
     }
     g_list_free_full(devices, gst_object_unref);
 }
@@ -412,14 +419,21 @@ void UnplugAll(int afterFrames)
 
 void SetHung(bool hung) { camerasHang = hung; }
 
-void SetPlugged(const char *name, bool plugIn)
+void HangAll()
+{
+    std::lock_guard lock(aliveGuard);
+    for (FakeCameraSrc *each : alive)
+        g_atomic_int_set(&each->hangs, TRUE);
+}
+
+void SetPlugged(const char *nameOrPath, bool plugIn)
 {
     std::set<GstDeviceProvider *> providers;
     const CameraModel *model = nullptr;
     {
         std::lock_guard lock(pluggedGuard);
-        for (int i = 0; i < ModelCount; ++i) {
-            if (g_str_equal(Models[i].name, name)) {
+        for (int i = 0; i < ModelCount && !model; ++i) {
+            if (g_str_equal(Models[i].name, nameOrPath) || g_str_equal(Models[i].path, nameOrPath)) {
                 model = &Models[i];
                 plugged[i] = plugIn;
             }

@@ -8,7 +8,9 @@
 // - "Fake Camera" (/dev/video-fake0): YUY2 at 320x240 and 640x480, MJPEG at
 //   1280x720 and 1920x1080, with brightness, contrast, saturation and hue;
 // - "Fake MJPEG Camera" (/dev/video-fake1): MJPEG at 640x480 and 1280x720 only;
-// - "Fake USB Camera" (/dev/video-fake2): YUY2 at 320x240, not plugged in at first.
+// - two "Fake USB Camera"s (/dev/video-fake2 and -fake3, the same serial as two of a kind without serial
+//   numbers have): YUY2 at 320x240 at 30 fps and 1280x720 at 10, MJPEG at 1280x720 at 30; not
+//   plugged in at first.
 // A started device monitor hears of cameras plugged in and removed (SetPlugged).
 // Their elements give a moving picture, as JPEG when the pipeline asks for it.
 // Setting "unplug-after" on a running element to N lets N more frames through;
@@ -30,11 +32,14 @@ int ElementsAlive();
 // Sets "unplug-after" on every element of the fake cameras alive now.
 void UnplugAll(int afterFrames);
 
-// Plugs the named camera in or pulls it out: a running device monitor hears of it, and
-// the camera's running elements fail with a read error.
-void SetPlugged(const char *name, bool plugIn);
+// Plugs the camera of that name (the first of them) or device path in, or pulls it out: a
+// running device monitor hears of it, and the camera's running elements fail with a read error.
+void SetPlugged(const char *nameOrPath, bool plugIn);
 
 // While set, elements made from then on deliver nothing and report nothing: a camera that hangs.
 void SetHung(bool hung);
+
+// Every element of the fake cameras alive now stops delivering, without a word.
+void HangAll();
 
 } // namespace fakecamera
