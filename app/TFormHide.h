@@ -12,4 +12,10 @@ public:
     explicit TFormHide(QWidget *parent = nullptr);
 
     void Button1Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showMainWindow();
 };

@@ -77,9 +77,12 @@ void TFormMain::closeEvent(QCloseEvent *event)
 {
     QMainWindow::closeEvent(event);
     // The main window is the program: closing it ends the message loop even
-    // while the preview and other windows are still on screen.
+    // while the preview and other windows are still on screen. Not quit():
+    // that asks every window first, and one that refuses to close (snapshot
+    // settings with FTP information missing) would keep the program running
+    // with no window left to end it.
     if (event->isAccepted())
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
 }
 
 void TFormMain::FormShow()

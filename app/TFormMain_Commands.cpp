@@ -35,7 +35,7 @@ void TFormMain::MsgCommand(TCustomWinSocket *Socket, const QByteArray &text)
     } else {
         ++openMessageBoxes_;
         const auto closed = qScopeGuard([this] { --openMessageBoxes_; });
-        seams::ShowMessage(this, peer, command::MessageText(text));
+        seams::ShowPeerMessage(this, peer, command::MessageText(text));
     }
     // The peer may have gone, and the server may have let the connection go, while the box was open.
     if (connection)

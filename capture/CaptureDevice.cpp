@@ -98,8 +98,9 @@ void CaptureDevice::FitWindows(bool resizeParent)
     if (!size)
         return;
     fitted_ = QSize(size->width, size->height);
+    // The picture is never cut: a frame larger than 15 by 30 makes the window larger.
     if (resizeParent && parentWindow_)
-        windowplacement::ResizeOuter(parentWindow_, fitted_ + QSize(15, 30));
+        windowplacement::ResizeOuter(parentWindow_, fitted_ + QSize(15, 30), fitted_);
     captureWindow_->resize(fitted_);
 }
 

@@ -25,13 +25,28 @@ int runBox(QMessageBox &box)
 
 // Texts may come from the network ("MSG:"): shown as they are, never as rich text with
 // links or pictures.
+void setPlainText(QMessageBox &box, const QString &text)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+}
+
 void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok,
                     owner ? owner : QApplication::activeWindow());
-    box.setTextFormat(Qt::PlainText);
-    box.setText(text);
+    setPlainText(box, text);
     runBox(box);
+}
+
+// A box that another computer opened is its owner's dialog, above the program's own windows, but
+// not above every window of the desktop: the person can always get to other programs past it.
+void showPeerMessageBox(QWidget *owner, const QString &caption, const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok, owner);
+    setPlainText(box, text);
+    const BoxCascade cascade(&box);
+    box.exec();
 }
 
 bool askYesNo(QWidget *owner, const QString &caption, const QString &question)
@@ -64,6 +79,8 @@ std::optional<QString> runFolderDialog(QWidget *owner, const QString &caption, c
 } // namespace
 
 Seam<void(QWidget *, const QString &, const QString &)> ShowMessage{showMessageBox};
+
+Seam<void(QWidget *, const QString &, const QString &)> ShowPeerMessage{showPeerMessageBox};
 
 Seam<bool(QWidget *, const QString &, const QString &)> AskYesNo{askYesNo};
 

@@ -17,6 +17,10 @@ namespace seams {
 // A message box with only an OK button. Returns once the box is closed.
 extern Seam<void(QWidget *owner, const QString &caption, const QString &text)> ShowMessage;
 
+// The same box for a message another computer sent: it stays above the owner's
+// windows only, not above the windows of other programs.
+extern Seam<void(QWidget *owner, const QString &caption, const QString &text)> ShowPeerMessage;
+
 // A question with Yes and No buttons; true for Yes.
 extern Seam<bool(QWidget *owner, const QString &caption, const QString &question)> AskYesNo;
 

@@ -1,6 +1,7 @@
 #include "base/widgets/WindowPlacement.h"
 
-#include <QElapsedTimer>
+#include "base/widgets/FrameNotices.h"
+
 #include <QEvent>
 #include <QMargins>
 #include <QPointer>
@@ -44,22 +45,25 @@ template <typename Helper> Helper *helperOf(const QWidget *window)
     return nullptr;
 }
 
-// Keeps a window's outer size when the window manager frames it: the client
-// area gives up what the frame takes. The window system sends no event of its
-// own when only the frame changes, so until the window has kept its size in a
-// known frame for a while the frame is looked at again now and then. Until
-// then a size the window manager reports is taken for one it had before it saw
-// the size asked for; after that it is the person's own.
+// Keeps the size the program gives a window when the window manager frames it
+// or changes its frame: the outer size asked for, with the client area giving
+// up what the frame takes, but never below the least client size asked for
+// (then the outer size grows by the frame). The window manager's notices
+// (framenotices) set it to work: a new frame, and each size it gives the
+// window. Until it has given the size asked for, the sizes it reports are ones
+// it had before it saw the request; after that, another size is the person's
+// own, and a later frame leaves it alone.
 class FrameFollower : public QObject {
 public:
     explicit FrameFollower(QWidget *window) : QObject(window), window_(window)
     {
+        framenotices::Watch();
         window->installEventFilter(this);
-        recheck_.setInterval(RecheckMs);
-        connect(&recheck_, &QTimer::timeout, this, [this] {
-            if (++rechecks_ >= UnframedRechecks)
-                recheck_.stop();
-            follow(true);
+        reassert_.setSingleShot(true);
+        reassert_.setInterval(ReassertDelayMs);
+        connect(&reassert_, &QTimer::timeout, this, [this] {
+            if (followsProgram())
+                window_->resize(client());
         });
     }
 
@@ -69,12 +73,12 @@ public:
         return follower ? follower : new FrameFollower(window);
     }
 
-    void resizeTo(QSize outer)
+    void resizeTo(QSize outer, QSize leastClient)
     {
         outer_ = outer;
-        frame_ = frameSize(window_);
-        settle();
-        window_->resize(outer - frame_);
+        leastClient_ = leastClient;
+        personSized_ = false;
+        apply(frameSize(window_));
     }
 
 protected:
@@ -82,86 +86,80 @@ protected:
     {
         if (watched != window_)
             return false;
-        switch (event->type()) {
-        case QEvent::Show:
-            settle();
+        if (event->type() == framenotices::FrameChanged() || event->type() == QEvent::Show) {
             watchScreen();
-            [[fallthrough]];
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::WindowStateChange:
-            follow();
-            break;
-        default:
-            break;
+            frameMayHaveChanged();
+        } else if (event->type() == framenotices::Configured::type()) {
+            sizeGiven(static_cast<const framenotices::Configured *>(event)->size());
         }
         return false;
     }
 
 private:
-    static constexpr int RecheckMs = 100;
-    static constexpr int UnframedRechecks = 300;
-    static constexpr int SettleMs = 1000;
+    static constexpr int ReassertDelayMs = 50;
+    // A window manager that keeps giving another size has the last word.
+    static constexpr int MostReasserts = 5;
 
-    void settle()
+    QSize client() const { return (outer_ - frame_).expandedTo(leastClient_); }
+
+    bool followsProgram() const
     {
-        settled_.invalidate();
-        rechecks_ = 0;
-        recheck_.start();
+        return outer_.isValid() && !personSized_ && window_->isVisible() &&
+               !(window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen));
+    }
+
+    void apply(QSize frame)
+    {
+        frame_ = frame;
+        reasserts_ = 0;
+        // A size the window already has brings no answer from the window manager.
+        awaitingSize_ = window_->size() != client();
+        window_->resize(client());
     }
 
     void watchScreen()
     {
         if (QWindow *handle = window_->windowHandle(); handle && handle != watchedHandle_) {
-            connect(handle, &QWindow::screenChanged, this, [this] { follow(); });
+            connect(handle, &QWindow::screenChanged, this, [this] { frameMayHaveChanged(); });
             watchedHandle_ = handle;
         }
     }
 
-    // The client size is worked out from the outer size asked for, never from
-    // a size the window system may not have confirmed yet. A stale size the
-    // window manager reports is made good only between its reports: the place
-    // that comes with it may be as stale, and would go along with the resize.
-    void follow(bool reassert = false)
+    void frameMayHaveChanged()
     {
-        if (!window_->isVisible()) {
-            recheck_.stop();
-            return;
-        }
-        if (!outer_.isValid() || (window_->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-            return;
         // An empty frame only means the window manager has not framed the window (yet, or any more).
         const QSize frame = frameSize(window_);
-        if (frame.isNull())
+        if (frame.isNull() || frame == frame_)
             return;
-        if (frame != frame_) {
+        if (followsProgram())
+            apply(frame);
+        else
             frame_ = frame;
-            settle();
-            reassert = true;
-        }
-        const QSize client = outer_ - frame_;
-        if (!recheck_.isActive()) {
-            outer_ = window_->size() + frame_;
+    }
+
+    // A stale size is made good only between the window manager's reports: the place that comes
+    // with it may be as stale, and would go along with the resize.
+    void sizeGiven(QSize size)
+    {
+        if (!followsProgram())
             return;
-        }
-        if (window_->size() != client) {
-            settled_.invalidate();
-            if (reassert)
-                window_->resize(client);
-        } else if (!settled_.isValid()) {
-            settled_.start();
-        } else if (settled_.hasExpired(SettleMs)) {
-            recheck_.stop();
-        }
+        if (size == client())
+            awaitingSize_ = false;
+        else if (!awaitingSize_ || reasserts_++ >= MostReasserts)
+            personSized_ = true;
+        else
+            reassert_.start();
     }
 
     QWidget *window_;
     QSize outer_;
+    QSize leastClient_;
     QSize frame_;
-    QTimer recheck_;
-    QElapsedTimer settled_;
+    bool personSized_ = false;
+    bool awaitingSize_ = false;
+    int reasserts_ = 0;
+    QTimer reassert_;
     QPointer<QWindow> watchedHandle_;
-    int rechecks_ = 0;
 };
 
 bool placedByWindowManager(const QWidget *window)
@@ -221,7 +219,10 @@ private:
 
 QRect OuterRect(const QWidget *window) { return window->geometry().marginsAdded(frameMargins(window)); }
 
-void ResizeOuter(QWidget *window, QSize outer) { FrameFollower::of(window)->resizeTo(outer); }
+void ResizeOuter(QWidget *window, QSize outer, QSize leastClient)
+{
+    FrameFollower::of(window)->resizeTo(outer, leastClient);
+}
 
 void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
 {

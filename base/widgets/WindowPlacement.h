@@ -18,9 +18,11 @@ namespace windowplacement {
 QRect OuterRect(const QWidget *window);
 
 // Sizes the window so that its outer rectangle is the size given, now and
-// again when the window manager frames it (or changes its frame). Sizes the
-// person gives it later are left alone.
-void ResizeOuter(QWidget *window, QSize outer);
+// again when the window manager frames it (or changes its frame), but never
+// with a client area smaller than leastClient: a frame larger than the outer
+// size allows for makes the window larger. Sizes the person gives it later are
+// left alone, also when the frame changes after that.
+void ResizeOuter(QWidget *window, QSize outer, QSize leastClient = {});
 
 // Moves the window's outer top-left corner. A coordinate not given keeps the
 // place the window manager chose: for a window not yet on screen the given

@@ -3,6 +3,7 @@
 #include "base/widgets/DialogsOnTop.h"
 #include "base/widgets/WindowPlacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -30,7 +31,28 @@ void setSizeableOuter(QWidget *window, Qt::WindowFlags flags, int width, int hei
 {
     window->setWindowFlags(flags);
     windowplacement::ResizeOuter(window, QSize(width, height));
+    NeverMinimised(window);
 }
+
+// Takes a window out of the minimised state as soon as it gets there.
+class Unminimiser : public QObject {
+public:
+    explicit Unminimiser(QWidget *window) : QObject(window), window_(window) { window->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Restored once the change has gone through, not in the middle of it.
+        if (watched == window_ && event->type() == QEvent::WindowStateChange && window_->isMinimized())
+            QMetaObject::invokeMethod(
+                this, [this] { window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized); },
+                Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    QWidget *window_;
+};
 
 } // namespace
 
@@ -69,6 +91,8 @@ void SizeableWithoutButtons(QWidget *window, int width, int height)
 {
     setSizeable(window, Qt::Window | TitleOnly, width, height);
 }
+
+void NeverMinimised(QWidget *window) { new Unminimiser(window); }
 
 void UseCompactFont(QWidget *window)
 {

@@ -29,6 +29,11 @@ void ToolWindowWithCloseBox(QWidget *window, int width, int height);
 // Sizeable window without title-bar buttons.
 void SizeableWithoutButtons(QWidget *window, int width, int height);
 
+// A window that cannot be lost by minimising it: it has no taskbar entry to
+// bring it back by (tool windows), or it is the only way back to another
+// window. A window manager that minimises it anyway sees it restored at once.
+void NeverMinimised(QWidget *window);
+
 // The compact font the window layouts are drawn for: about 11 pixels high, a
 // face with the metrics of the classic desktop fonts where one is installed.
 void UseCompactFont(QWidget *window);

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -126,6 +127,8 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
+    bool ends(int timeoutMs) { return program_.process().waitForFinished(timeoutMs); }
+
     // The program's standard error, or why there is none.
     QString log()
     {
@@ -163,6 +166,7 @@ private slots:
     void initTestCase();
     void windowsComeBackWhereTheyWereSaved();
     void dialogsOpenAboveTheirOwnerAndThePreview();
+    void tallerTitleBarsKeepThePictureWhole();
 
 private:
     XDesktop desktop_;
@@ -238,12 +242,13 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
 }
 
 // Each dialog and message box belongs to the window it came from and opens
-// above it and above the always-on-top preview.
+// above it and, but for a message someone else sent, above the always-on-top
+// preview.
 void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
 {
     const quint16 port = FreeServerPort();
-    DesktopRun run(desktop_,
-                   "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n[FormPublish]\nHandle=cam1\n");
+    DesktopRun run(desktop_, "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) +
+                                 "\n[FormPublish]\nHandle=cam1\n[FormSnapshotSettings]\nFTP=1\n");
     QVERIFY2(run.start(), qPrintable(run.log()));
     const quint64 main = desktop_.waitForWindow(MainTitle);
     const quint64 preview = desktop_.waitForWindow(PreviewTitle);
@@ -261,17 +266,29 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
         return QTest::qWaitFor([&] { return aboveOwnerAndPreview(window, owner); }, 5000) ? window : 0;
     };
 
-    // Two messages from two peers: the second box one step below and right of the first.
+    // Two messages from two peers: the second box one step below and right of the first. A box someone else
+    // opened is above the main window, but not above the windows of every other program.
+    const auto peerBox = [&](const QString &peer) -> quint64 {
+        quint64 box = 0;
+        const bool aboveMainOnly = QTest::qWaitFor(
+            [&] {
+                const QList<quint64> stack = desktop_.stackingOrder();
+                box = desktop_.waitForWindow(peer, 0);
+                return box && desktop_.ownerOf(box) == main && stack.indexOf(box) > stack.indexOf(main) &&
+                       !desktop_.staysOnTop(box);
+            },
+            5000);
+        return aboveMainOnly ? box : 0;
+    };
     QTcpSocket firstSender;
     QTcpSocket secondSender;
     const QString peer = u"127.0.0.1"_s;
     QVERIFY(sendLine(firstSender, port, "MSG:first\n"));
-    const quint64 firstBox = opensAbove(peer, main);
+    const quint64 firstBox = peerBox(peer);
     QVERIFY(firstBox);
     QVERIFY(sendLine(secondSender, port, "MSG:second\n", u"127.0.0.2"_s));
-    quint64 secondBox = 0;
-    QTRY_VERIFY((secondBox = desktop_.waitForWindow(u"127.0.0.2"_s, 0)) != 0);
-    QTRY_VERIFY(aboveOwnerAndPreview(secondBox, main));
+    const quint64 secondBox = peerBox(u"127.0.0.2"_s);
+    QVERIFY(secondBox);
     QTRY_COMPARE(desktop_.outerRect(secondBox).topLeft(), desktop_.outerRect(firstBox).topLeft() + QPoint(24, 24));
     desktop_.pressKeys(secondBox, {u"Return"_s});
     desktop_.pressKeys(firstBox, {u"Return"_s});
@@ -307,6 +324,36 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
         QVERIFY(!QTest::qWaitFor([&] { return !aboveOwnerAndPreview(snapshotSettings, main); }, 500));
         QTRY_VERIFY(aboveOwnerAndPreview(snapshotSettings, main));
     }
+
+    // The dialog would refuse to close, FTP being on with no address; closing the preview ends the program all
+    // the same.
+    desktop_.close(preview);
+    QVERIFY2(run.ends(2000), qPrintable(run.log()));
+}
+
+// A title bar taller than the 30 pixels the preview's size allows for: the window grows by the difference and
+// the whole picture stays in view. The frame changes while the program runs (another title font): the
+// program's own sizes follow it, a size the person gave is kept.
+void TestDesktopPlacement::tallerTitleBarsKeepThePictureWhole()
+{
+    const quint16 port = FreeServerPort();
+    DesktopRun run(desktop_, "[FormMain]\nEnabled=1\nPort=" + QByteArray::number(port) + "\n");
+    QVERIFY2(run.start(), qPrintable(run.log()));
+    QTRY_VERIFY2_WITH_TIMEOUT(previewSizeLine(port) == "Preview Image Size: 335x270",
+                              qPrintable(run.previewTrouble(port)), 15000);
+    const Window &chart = StatisticsWindows[0];
+    QTRY_COMPARE(run.show(chart).size(), QSize(622, 194));
+    const quint64 chartWindow = desktop_.waitForWindow(chart.title);
+    desktop_.resize(chartWindow, QSize(560, 150));
+    QTRY_COMPARE(desktop_.clientRect(chartWindow).size(), QSize(560, 150));
+
+    const auto usualFont = qScopeGuard([this] { desktop_.setTitleFontSize(8); });
+    QVERIFY(desktop_.setTitleFontSize(22)); // a title bar of 42 pixels, and 5 below
+    QTRY_COMPARE_WITH_TIMEOUT(previewSizeLine(port), "Preview Image Size: 335x287"_ba, 5000);
+    const quint64 preview = desktop_.waitForWindow(PreviewTitle);
+    QCOMPARE(desktop_.clientRect(preview).size(), QSize(333, 240));
+    QVERIFY(QRect(QPoint(0, 0), XDesktop::ScreenSize).contains(desktop_.clientRect(preview)));
+    QCOMPARE(desktop_.clientRect(chartWindow).size(), QSize(560, 150));
 }
 
 QTEST_GUILESS_MAIN(TestDesktopPlacement)

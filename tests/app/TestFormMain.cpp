@@ -162,6 +162,11 @@ void TestFormMain::windowsAreCreatedInOrderWithTheirStyles()
     // The preview, and the windows that act as modal dialogs above it.
     const QStringList onTop{u"TFormPreview"_s, u"TFormPublish"_s, u"TFormManualIP"_s, u"TFormSnapshotSettings"_s};
     QCOMPARE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop.contains(className));
+    // Neither the windows without a taskbar entry nor the one way back to the main window can be minimised.
+    if (tool || className == u"TFormHide"_s) {
+        window->showMinimized();
+        QTRY_VERIFY(!window->isMinimized());
+    }
 }
 
 void TestFormMain::mainWindowControls_data()
@@ -255,7 +260,11 @@ void TestFormMain::hidingAndShowingInitialisesOnce()
         QVERIFY(!FormMain->isVisible());
         QVERIFY(FormHide->isVisible());
         QVERIFY(FormPreview->isVisible());
-        QTest::mouseClick(FormHide->Button1, Qt::LeftButton);
+        // The window manager may close the small window, which has no close box, all the same.
+        if (round % 2)
+            FormHide->close();
+        else
+            QTest::mouseClick(FormHide->Button1, Qt::LeftButton);
         QVERIFY(FormMain->isVisible());
         QVERIFY(!FormHide->isVisible());
     }

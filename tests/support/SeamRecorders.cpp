@@ -2,14 +2,20 @@
 
 MessageRecorder::MessageRecorder()
 {
-    seams::ShowMessage.install([this](QWidget *, const QString &caption, const QString &text) {
+    const auto record = [this](QWidget *, const QString &caption, const QString &text) {
         messages.append({caption, text});
         if (whileOpen)
             whileOpen(messages.constLast());
-    });
+    };
+    seams::ShowMessage.install(record);
+    seams::ShowPeerMessage.install(record);
 }
 
-MessageRecorder::~MessageRecorder() { seams::ShowMessage.reset(); }
+MessageRecorder::~MessageRecorder()
+{
+    seams::ShowMessage.reset();
+    seams::ShowPeerMessage.reset();
+}
 
 QStringList MessageRecorder::texts() const
 {

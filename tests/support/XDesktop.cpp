@@ -1,6 +1,8 @@
 #include "tests/support/XDesktop.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -85,7 +87,12 @@ bool XDesktop::start()
     environment.insert(QStringLiteral("DISPLAY"), display_);
     windowManager_.setProcessEnvironment(environment);
     windowManager_.setProgram(QStringLiteral("openbox"));
-    windowManager_.setArguments({QStringLiteral("--sm-disable")});
+    if (!writeWindowManagerSettings(8)) {
+        error_ = QStringLiteral("no openbox settings to start from in /etc/xdg/openbox");
+        return false;
+    }
+    windowManager_.setArguments({QStringLiteral("--sm-disable"), QStringLiteral("--config-file"),
+                                 settings_.filePath(QStringLiteral("rc.xml"))});
     endWithParent(windowManager_);
     windowManager_.start();
     while (windowsIn(root_, "_NET_SUPPORTING_WM_CHECK").isEmpty()) {
@@ -112,16 +119,21 @@ QByteArray XDesktop::run(const QString &tool, const QStringList &arguments)
     return process.readAllStandardOutput();
 }
 
+quint32 XDesktop::atom(const char *name)
+{
+    const auto reply = owned(xcb_intern_atom_reply(
+        connection_, xcb_intern_atom(connection_, 1, static_cast<quint16>(qstrlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
 QByteArray XDesktop::property(quint64 window, const char *name)
 {
-    const auto atom = owned(xcb_intern_atom_reply(
-        connection_, xcb_intern_atom(connection_, 1, static_cast<quint16>(qstrlen(name)), name), nullptr));
-    if (!atom || atom->atom == XCB_ATOM_NONE)
+    const xcb_atom_t named = atom(name);
+    if (named == XCB_ATOM_NONE)
         return {};
     const auto reply = owned(xcb_get_property_reply(
         connection_,
-        xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), atom->atom, XCB_ATOM_ANY, 0, 1 << 16),
-        nullptr));
+        xcb_get_property(connection_, 0, static_cast<xcb_window_t>(window), named, XCB_ATOM_ANY, 0, 1 << 16), nullptr));
     if (!reply)
         return {};
     return {static_cast<const char *>(xcb_get_property_value(reply.get())), xcb_get_property_value_length(reply.get())};
@@ -185,7 +197,7 @@ quint64 XDesktop::otherWindow(const QString &title, quint64 window)
 
 bool XDesktop::framed(quint64 window) { return property(window, "_NET_FRAME_EXTENTS").size() == 4 * 4; }
 
-QRect XDesktop::outerRect(quint64 window)
+QRect XDesktop::clientRect(quint64 window)
 {
     const auto id = static_cast<xcb_window_t>(window);
     const auto geometry = owned(xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, id), nullptr));
@@ -193,7 +205,14 @@ QRect XDesktop::outerRect(quint64 window)
         xcb_translate_coordinates_reply(connection_, xcb_translate_coordinates(connection_, id, root_, 0, 0), nullptr));
     if (!geometry || !place)
         return {};
-    const QRect client(place->dst_x, place->dst_y, geometry->width, geometry->height);
+    return {place->dst_x, place->dst_y, geometry->width, geometry->height};
+}
+
+QRect XDesktop::outerRect(quint64 window)
+{
+    const QRect client = clientRect(window);
+    if (client.isNull())
+        return {};
     // left, right, top, bottom
     const QByteArray extents = property(window, "_NET_FRAME_EXTENTS");
     if (extents.size() != 4 * 4)
@@ -222,3 +241,49 @@ void XDesktop::click(quint64 window, QPoint point)
 QList<quint64> XDesktop::stackingOrder() { return windowsIn(root_, "_NET_CLIENT_LIST_STACKING"); }
 
 quint64 XDesktop::ownerOf(quint64 window) { return windowsIn(window, "WM_TRANSIENT_FOR").value(0); }
+
+bool XDesktop::staysOnTop(quint64 window)
+{
+    return windowsIn(window, "_NET_WM_STATE").contains(atom("_NET_WM_STATE_ABOVE"));
+}
+
+// Debian's own openbox settings, with the title font of the size given.
+bool XDesktop::writeWindowManagerSettings(int titlePoints)
+{
+    QFile original(QStringLiteral("/etc/xdg/openbox/rc.xml"));
+    QFile settings(settings_.filePath(QStringLiteral("rc.xml")));
+    if (!original.open(QIODevice::ReadOnly) || !settings.open(QIODevice::WriteOnly))
+        return false;
+    QString text = QString::fromUtf8(original.readAll());
+    const QRegularExpression titleSize(
+        QStringLiteral("<font place=\"(?:Active|Inactive)Window\">[^<]*<name>[^<]*</name>\\s*<size>\\K\\d+"));
+    text.replace(titleSize, QString::number(titlePoints));
+    return settings.write(text.toUtf8()) > 0;
+}
+
+bool XDesktop::setTitleFontSize(int points)
+{
+    if (!writeWindowManagerSettings(points))
+        return false;
+    run(QStringLiteral("openbox"), {QStringLiteral("--reconfigure")});
+    return true;
+}
+
+void XDesktop::close(quint64 window)
+{
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window);
+    message.type = atom("_NET_CLOSE_WINDOW");
+    message.data.data32[1] = 2; // from a pager, which the window manager obeys at once
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char *>(&message));
+    xcb_flush(connection_);
+}
+
+void XDesktop::resize(quint64 window, QSize client)
+{
+    run(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), QString::number(window),
+                                    QString::number(client.width()), QString::number(client.height())});
+}

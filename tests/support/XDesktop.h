@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 struct xcb_connection_t;
 
@@ -34,8 +35,13 @@ public:
     quint64 otherWindow(const QString &title, quint64 window);
     // Whether the window manager has put its frame around the window (and said how wide it is).
     bool framed(quint64 window);
-    // The window's outer rectangle: its client area and the frame the window manager reports.
+    // The window's client area, and its outer rectangle: the client area and the frame the window manager reports.
+    QRect clientRect(quint64 window);
     QRect outerRect(quint64 window);
+    // Asks the window manager to close the window, as its title bar's menu does.
+    void close(quint64 window);
+    // Asks the window manager for another size of the window's client area, as a drag on its border does.
+    void resize(quint64 window, QSize client);
     // Gives the window the focus and presses the keys (xdotool's key names) one after the other.
     void pressKeys(quint64 window, const QStringList &keys);
     // Clicks at the point of the window's client area, as a hand on the mouse would: through whatever
@@ -45,12 +51,18 @@ public:
     QList<quint64> stackingOrder();
     // The window this one belongs to (its transient parent); 0 when none.
     quint64 ownerOf(quint64 window);
+    // Whether the window manager keeps the window above the windows of every other program.
+    bool staysOnTop(quint64 window);
+    // Gives every window's title the font of this size, in points, as a person choosing another theme would.
+    bool setTitleFontSize(int points);
 
     static constexpr QSize ScreenSize{1280, 1024};
 
 private:
     QList<quint64> visibleWindows(const QString &title);
+    quint32 atom(const char *name);
     QByteArray property(quint64 window, const char *name);
+    bool writeWindowManagerSettings(int titlePoints);
     QList<quint64> windowsIn(quint64 window, const char *name);
     QByteArray run(const QString &tool, const QStringList &arguments);
 
@@ -58,6 +70,7 @@ private:
     quint32 root_ = 0;
     QProcess server_;
     QProcess windowManager_;
+    QTemporaryDir settings_;
     QString display_;
     QString error_;
     bool toolMissing_ = false;
