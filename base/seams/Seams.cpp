@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QEventLoop>
 #include <QMessageBox>
 
 namespace seams {
@@ -41,12 +42,18 @@ void showMessageBox(QWidget *owner, const QString &caption, const QString &text)
 
 // A box that another computer opened is its owner's dialog, above the program's own windows, but
 // not above every window of the desktop: the person can always get to other programs past it.
+// Nor does it block the program's own windows: whatever a peer sends, the main window stays in
+// reach, to switch the server off.
 void showPeerMessageBox(QWidget *owner, const QString &caption, const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, caption, QString(), QMessageBox::Ok, owner);
     setPlainText(box, text);
     const BoxCascade cascade(&box);
-    box.exec();
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop untilClosed;
+    QObject::connect(&box, &QDialog::finished, &untilClosed, &QEventLoop::quit);
+    box.show();
+    untilClosed.exec();
 }
 
 bool askYesNo(QWidget *owner, const QString &caption, const QString &question)

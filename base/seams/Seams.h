@@ -18,7 +18,7 @@ namespace seams {
 extern Seam<void(QWidget *owner, const QString &caption, const QString &text)> ShowMessage;
 
 // The same box for a message another computer sent: it stays above the owner's
-// windows only, not above the windows of other programs.
+// windows only, not above the windows of other programs, and leaves them usable.
 extern Seam<void(QWidget *owner, const QString &caption, const QString &text)> ShowPeerMessage;
 
 // A question with Yes and No buttons; true for Yes.
