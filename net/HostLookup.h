@@ -12,7 +12,7 @@ namespace seams {
 // receiver's thread, as QHostInfo::lookupHost does; nothing is answered once the receiver
 // is gone. The system's resolver runs on a thread of the lookup's own that nothing waits
 // for, so a resolver that hangs never holds the program's end. Returns an id that is never
-// one of QHostInfo's own (QHostInfo::abortHostLookup leaves other lookups alone with it);
+// one of QHostInfo's own, so it is never passed to QHostInfo::abortHostLookup;
 // a caller that loses interest ignores the late answer.
 extern Seam<int(const QString &name, QObject *receiver, std::function<void(const QHostInfo &)> answered)> LookupHost;
 

@@ -84,7 +84,7 @@ quint32 TPowersock::LookUp(const QString &name)
     lookupDone_ = false;
     lookedUpAddress_ = 0;
     const quint64 generation = ++lookupGeneration_;
-    const int id = seams::LookupHost(name, this, [this, generation](const QHostInfo &info) {
+    seams::LookupHost(name, this, [this, generation](const QHostInfo &info) {
         if (generation != lookupGeneration_)
             return;
         lookedUpAddress_ = FirstIpv4Address(info);
@@ -97,8 +97,7 @@ quint32 TPowersock::LookUp(const QString &name)
     }
     if (!timedOut_ && !cancelled_)
         return lookedUpAddress_;
-    ++lookupGeneration_;
-    QHostInfo::abortHostLookup(id);
+    ++lookupGeneration_; // the late answer is dropped
     throw ESockError(timedOut_ ? QStringLiteral("Host Lookup Timed Out") : QStringLiteral("Host Lookup Canceled"));
 }
 
