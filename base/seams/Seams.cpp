@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace seams {
