@@ -215,6 +215,45 @@ private:
     std::function<void()> work_;
 };
 
+// Keeps a window out from under another one that may still grow: the preview takes its
+// size from the camera's first picture, which can come after the window was placed. It
+// lets go once the window is no longer where it put it (the person moved it).
+class KeepClear : public QObject {
+public:
+    KeepClear(QWidget *window, QWidget *other) : QObject(window), window_(window), other_(other)
+    {
+        other->installEventFilter(this);
+        keepClear();
+    }
+
+    static void cancel(QWidget *window) { delete helperOf<KeepClear>(window); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == other_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+            keepClear();
+        return false;
+    }
+
+private:
+    void keepClear()
+    {
+        if (!other_ || (placedAt_ && window_->pos() != *placedAt_)) {
+            deleteLater();
+            return;
+        }
+        const QRect taken = OuterRect(other_);
+        if (other_->isVisible() && OuterRect(window_).intersects(taken))
+            window_->move(taken.right() + 1, window_->y());
+        placedAt_ = window_->pos();
+    }
+
+    QWidget *window_;
+    QPointer<QWidget> other_;
+    std::optional<QPoint> placedAt_;
+};
+
 } // namespace
 
 QRect OuterRect(const QWidget *window) { return window->geometry().marginsAdded(frameMargins(window)); }
@@ -229,6 +268,7 @@ void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
     if (!left && !top)
         return;
     WhenPlaced::cancel(window);
+    KeepClear::cancel(window);
     const auto move = [window, left, top] { window->move(left.value_or(window->x()), top.value_or(window->y())); };
     // A window on its way to the screen takes its place once the window
     // manager has framed it; asked earlier, the place would be taken as that
@@ -241,15 +281,15 @@ void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
         new WhenPlaced(window, move);
 }
 
-void PlaceClearOf(QWidget *window, const QWidget *other)
+void PlaceClearOf(QWidget *window, QWidget *other)
 {
     if (placedByWindowManager(window))
         return;
     WhenPlaced::cancel(window);
-    new WhenPlaced(window, [window, other = QPointer<const QWidget>(other)] {
-        const QRect taken = other ? OuterRect(other) : QRect();
-        if (other && other->isVisible() && OuterRect(window).intersects(taken))
-            window->move(taken.right() + 1, window->y());
+    KeepClear::cancel(window);
+    new WhenPlaced(window, [window, other = QPointer<QWidget>(other)] {
+        if (other)
+            new KeepClear(window, other);
     });
 }
 

@@ -30,8 +30,9 @@ void ResizeOuter(QWidget *window, QSize outer, QSize leastClient = {});
 void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top);
 
 // Leaves a window that is not yet on screen where the window manager puts it,
-// unless that is under the other window: it then goes just right of it.
-void PlaceClearOf(QWidget *window, const QWidget *other);
+// unless that is under the other window: it then goes just right of it, also when
+// the other window grows later, until the window is moved elsewhere.
+void PlaceClearOf(QWidget *window, QWidget *other);
 
 // Hides the window; shown again, it comes back to the same place.
 void HideInPlace(QWidget *window);

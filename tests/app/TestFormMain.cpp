@@ -1,4 +1,5 @@
 #include "app/TFormHide.h"
+#include "base/widgets/WindowPlacement.h"
 #include "capture/CaptureDevice.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
@@ -44,6 +45,7 @@ private slots:
     void groupsHaveTheirPlaces();
     void menuTree();
     void hidingAndShowingInitialisesOnce();
+    void mainWindowStaysClearOfAGrowingPreview();
     void exitLogsAndClosesButCloseBoxDoesNot();
     void publishNeedsTheServer();
     void webPagesOpenThroughTheDesktop();
@@ -272,6 +274,29 @@ void TestFormMain::hidingAndShowingInitialisesOnce()
     QCOMPARE(countLines(Stamp + u"Initialization Successful"_s), 1);
     QCOMPARE(FormMain->Source->actions().size(), 1);
     QCOMPARE(program.capture->calls.count(u"create My Capture Window"_s), 1);
+}
+
+// The preview takes its size from the camera's first picture, which may come after the main
+// window was placed beside it; a main window the person has moved is left where it is.
+void TestFormMain::mainWindowStaysClearOfAGrowingPreview()
+{
+    QWidget preview;
+    QWidget main;
+    const auto clearOfPreview = [&] {
+        return windowplacement::OuterRect(&main).left() == windowplacement::OuterRect(&preview).right() + 1;
+    };
+    preview.setGeometry(0, 0, 100, 100);
+    preview.show();
+    main.resize(100, 100);
+    windowplacement::PlaceClearOf(&main, &preview);
+    main.show();
+    QTRY_VERIFY(clearOfPreview());
+    preview.resize(140, 100);
+    QTRY_VERIFY(clearOfPreview());
+    main.move(60, 300);
+    preview.resize(200, 400);
+    QTest::qWait(50);
+    QCOMPARE(main.pos(), QPoint(60, 300));
 }
 
 void TestFormMain::exitLogsAndClosesButCloseBoxDoesNot()
