@@ -210,6 +210,7 @@ private:
     // A new message box at most every few seconds per peer.
     AddressPacing messageBoxPacing_{MessageBoxSpacingSeconds};
     AddressPacing messageRefusalLog_{60};
+    AddressPacing messageOverflowLog_{60};
     HeadGathering heads_;
     QTimer headDeadlines_;
     void closeOverdueHeads();

@@ -21,10 +21,12 @@ void TFormMain::MsgCommand(TCustomWinSocket *Socket, const QByteArray &text)
     AddToLog(QStringLiteral("Received MSG from ") + peer);
     const QDateTime now = seams::Now();
     if (openMessageBoxes_ >= MaxOpenMessageBoxes) {
-        AddToLog(QStringLiteral("Message from %1 not shown (%2 messages are open already): %3")
-                     .arg(peer)
-                     .arg(openMessageBoxes_)
-                     .arg(command::MessageText(text)));
+        // Logged once a minute per peer: a flood would otherwise bury the log.
+        if (messageOverflowLog_.Allows(peer, now))
+            AddToLog(QStringLiteral("Message from %1 not shown (%2 messages are open already): %3")
+                         .arg(peer)
+                         .arg(openMessageBoxes_)
+                         .arg(command::MessageText(text)));
     } else if (!messageBoxPacing_.Allows(peer, now)) {
         // A peer sending message after message would keep the desktop covered in boxes.
         if (messageRefusalLog_.Allows(peer, now))
