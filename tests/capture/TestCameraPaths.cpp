@@ -1,6 +1,7 @@
 #include "capture/JpegImage.h"
 #include "tests/app/ProgramFixture.h"
 #include "tests/capture/RealCapture.h"
+#include "tests/server/ServerClient.h"
 #include "tests/support/FakeCamera.h"
 #include "tests/support/VantrelTestMain.h"
 
@@ -383,25 +384,29 @@ void TestCameraPaths::reconnectsLeaveNoSourceElementBehind()
 void TestCameraPaths::switchToAHangingCameraEndsWhenItsWaitRunsOut()
 {
     const auto plugBack = qScopeGuard([] { fakecamera::SetHung(false); });
-    RealCapture capture;
-    capture.platform->connectWait = std::chrono::milliseconds(300);
-    const int camera = capture.driverNamed(Camera);
-    capture.select(camera);
+    ProgramFixture program({}, ProgramFixture::CaptureKind::System);
+    program.start();
+    FormMain->CheckBox->setChecked(true);
+    QVERIFY(FormMain->GrabFrame());
     fakecamera::SetHung(true);
 
-    capture.device->SelectDriver(capture.driverNamed(JpegCamera));
-    QCOMPARE(capture.device->SaveFrameToMemory().state, CapturedFrame::State::Connecting);
-    QTRY_VERIFY(!capture.device->Connecting());
-    QCOMPARE(capture.device->CurrentDriver(), camera);
-    QCOMPARE(capture.device->SaveFrameToMemory().state, CapturedFrame::State::Missing);
+    Capture->SelectDriver(1); // Fake MJPEG Camera, after Fake Camera
+    QCOMPARE(Capture->SaveFrameToMemory().state, CapturedFrame::State::Connecting);
+    // The server goes on answering, with the last picture, while the switch waits its 5 s.
+    QCOMPARE(Exchange("GET /pic1.jpg\n"), FormMain->FrameJpeg->data());
+    QVERIFY(Capture->Connecting());
+    QTRY_VERIFY_WITH_TIMEOUT(!Capture->Connecting(), 10000);
+    QCOMPARE(Capture->CurrentDriver(), 0);
+    QCOMPARE(Capture->SaveFrameToMemory().state, CapturedFrame::State::Missing);
     QCOMPARE(fakecamera::ElementsAlive(), 0);
 
     // The old driver is not started again on the way to the next one.
-    capture.device->SelectDriver(capture.pattern);
+    const int pattern = static_cast<int>(Capture->DriverNames().size()) - 1;
+    Capture->SelectDriver(pattern);
     QCOMPARE(fakecamera::ElementsAlive(), 0);
-    capture.settle();
-    QCOMPARE(capture.device->CurrentDriver(), capture.pattern);
-    QVERIFY(capture.device->SaveFrameToMemory().ready());
+    QTRY_VERIFY(!Capture->Connecting());
+    QCOMPARE(Capture->CurrentDriver(), pattern);
+    QVERIFY(Capture->SaveFrameToMemory().ready());
 }
 
 VANTREL_TEST_MAIN(TestCameraPaths)
