@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -135,6 +136,22 @@ private:
             apply(frame);
         else
             frame_ = frame;
+        keepTitleBarOnScreen();
+    }
+
+    // A window manager may grow a frame outwards from the client area: a taller title bar
+    // would then start above the screen's edge, out of reach.
+    void keepTitleBarOnScreen()
+    {
+        const QScreen *screen = window_->screen();
+        QWindow *handle = window_->windowHandle();
+        if (!screen || !handle || !window_->isVisible())
+            return;
+        const QRect area = screen->availableGeometry();
+        const QRect outer = OuterRect(window_);
+        const QPoint shift(std::max(area.left() - outer.left(), 0), std::max(area.top() - outer.top(), 0));
+        if (!shift.isNull())
+            handle->setPosition(window_->geometry().topLeft() + shift);
     }
 
     // A stale size is made good only between the window manager's reports: the place that comes
