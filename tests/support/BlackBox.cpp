@@ -1,5 +1,8 @@
 #include "tests/support/BlackBox.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QRandomGenerator>
@@ -8,6 +11,15 @@
 namespace {
 const QString ExecutableName = QStringLiteral("vantrel");
 const QByteArray LogPrefix = QByteArrayLiteral("vantrel.log: ");
+
+// Ports browsers refuse to open pages on (Chromium's restricted list, within the range used).
+bool BrowsersRefuse(quint16 port)
+{
+    static constexpr quint16 refused[] = {2049, 3659, 4045, 4190, 5060, 5061, 6000, 6566,
+                                          6665, 6666, 6667, 6668, 6669, 6679, 6697};
+    return std::find(std::begin(refused), std::end(refused), port) != std::end(refused);
+}
+
 } // namespace
 
 BlackBoxVantrel::BlackBoxVantrel(const QByteArray &settingsIni)
@@ -110,7 +122,7 @@ quint16 FreeServerPort()
     for (int attempt = 0; attempt < 200; ++attempt) {
         const auto port = static_cast<quint16>(random.bounded(2000, 10000));
         QTcpServer probe;
-        if (probe.listen(QHostAddress::AnyIPv4, port))
+        if (!BrowsersRefuse(port) && probe.listen(QHostAddress::AnyIPv4, port))
             return port;
     }
     return 0;
