@@ -22,7 +22,6 @@ struct CameraModel {
     const char *serial; // as udev makes it up from vendor and model when the camera has no serial number
     const char *caps;
     bool pictureControls;
-    bool pluggedAtStart;
 };
 
 // Large sizes come faster as JPEG than as raw pixels, as on most USB cameras.
@@ -36,19 +35,17 @@ constexpr CameraModel Models[] = {
      "video/x-raw, format=YUY2, width=320, height=240, framerate=30/1; "
      "image/jpeg, width=1280, height=720, framerate=30/1; "
      "image/jpeg, width=1920, height=1080, framerate=30/1",
-     true, true},
-    {"Fake MJPEG Camera", "/dev/video-fake1", "Fakes_Fake_MJPEG_Camera",
-     "image/jpeg, width=640, height=480, framerate=30/1; image/jpeg, width=1280, height=720, framerate=30/1", false,
      true},
-    {"Fake USB Camera", "/dev/video-fake2", "Fakes_Fake_USB_Camera", UsbCameraCaps, false, false},
-    {"Fake USB Camera", "/dev/video-fake3", "Fakes_Fake_USB_Camera", UsbCameraCaps, false, false},
+    {"Fake MJPEG Camera", "/dev/video-fake1", "Fakes_Fake_MJPEG_Camera",
+     "image/jpeg, width=640, height=480, framerate=30/1; image/jpeg, width=1280, height=720, framerate=30/1", false},
+    {"Fake USB Camera", "/dev/video-fake2", "Fakes_Fake_USB_Camera", UsbCameraCaps, false},
+    {"Fake USB Camera", "/dev/video-fake3", "Fakes_Fake_USB_Camera", UsbCameraCaps, false},
 };
 constexpr int ModelCount = sizeof(Models) / sizeof(Models[0]);
 
-// Which cameras are plugged in now, and the providers that follow them.
+// Which cameras are plugged in now (the USB ones not at start), and the providers that follow them.
 std::mutex pluggedGuard;
-bool plugged[ModelCount] = {Models[0].pluggedAtStart, Models[1].pluggedAtStart, Models[2].pluggedAtStart,
-                            Models[3].pluggedAtStart};
+bool plugged[ModelCount] = {true, true, false, false};
 std::set<GstDeviceProvider *> following;
 
 // ---- The camera's element: videotestsrc ! [videobalance] ! raw ! [jpegenc] ! offered
@@ -73,11 +70,13 @@ struct FakeCameraSrcClass {
 void fake_camera_src_balance_init(GstColorBalanceInterface *iface);
 
 // GLib's type boilerplate casts our init functions C-style.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-G_DEFINE_TYPE_WITH_CODE(FakeCameraSrc, fake_camera_src, GST_TYPE_BIN,
-                        G_IMPLEMENT_INTERFACE(GST_TYPE_COLOR_BALANCE, fake_camera_src_balance_init))
-#pragma GCC diagnostic pop
+#define WITH_OLD_STYLE_CASTS(...)                                                                                      \
+    _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wold-style-cast\"")                              \
+        __VA_ARGS__ _Pragma("GCC diagnostic pop")
+
+WITH_OLD_STYLE_CASTS(G_DEFINE_TYPE_WITH_CODE(FakeCameraSrc, fake_camera_src, GST_TYPE_BIN,
+                                             G_IMPLEMENT_INTERFACE(GST_TYPE_COLOR_BALANCE,
+                                                                   fake_camera_src_balance_init)))
 
 FakeCameraSrc *asCamera(gpointer object)
 {
@@ -270,10 +269,7 @@ struct FakeCameraDeviceClass {
     GstDeviceClass parent_class;
 };
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-G_DEFINE_TYPE(FakeCameraDevice, fake_camera_device, GST_TYPE_DEVICE)
-#pragma GCC diagnostic pop
+WITH_OLD_STYLE_CASTS(G_DEFINE_TYPE(FakeCameraDevice, fake_camera_device, GST_TYPE_DEVICE))
 
 void fake_camera_device_init(FakeCameraDevice *) {}
 
@@ -315,10 +311,7 @@ struct FakeCameraProviderClass {
     GstDeviceProviderClass parent_class;
 };
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-G_DEFINE_TYPE(FakeCameraProvider, fake_camera_provider, GST_TYPE_DEVICE_PROVIDER)
-#pragma GCC diagnostic pop
+WITH_OLD_STYLE_CASTS(G_DEFINE_TYPE(FakeCameraProvider, fake_camera_provider, GST_TYPE_DEVICE_PROVIDER))
 
 void fake_camera_provider_init(FakeCameraProvider *) {}
 
