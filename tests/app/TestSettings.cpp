@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
@@ -42,17 +43,28 @@ mode_t modeOf(const QString &path)
 
 bool makeReadOnly(const QString &path) { return ::chmod(QFile::encodeName(path).constData(), 0444) == 0; }
 
-// Restores the process umask when the test ends, also on a failed check.
-class ScopedUmask {
-public:
-    explicit ScopedUmask(mode_t mask) : previous_(::umask(mask)) {}
-    ~ScopedUmask() { ::umask(previous_); }
-    ScopedUmask(const ScopedUmask &) = delete;
-    ScopedUmask &operator=(const ScopedUmask &) = delete;
+// Sets the main window's controls and moves it, waiting until it stands there.
+void setControls(int port, int quality, int autoTime, bool enabled, bool autoCapture, QPoint position)
+{
+    FormMain->SpinEdit->setValue(port);
+    FormMain->JPEGQuality->setValue(quality);
+    FormMain->AutoTime->setValue(autoTime);
+    FormMain->CheckBox->setChecked(enabled);
+    FormMain->AutoCapture->setChecked(autoCapture);
+    FormMain->move(position);
+    QTRY_COMPARE(FormMain->pos(), position);
+}
 
-private:
-    mode_t previous_;
-};
+// Checks the main window's controls, the quality box's caption included.
+void checkControls(int port, int quality, int autoTime, bool enabled, bool autoCapture)
+{
+    QCOMPARE(FormMain->SpinEdit->value(), port);
+    QCOMPARE(FormMain->JPEGQuality->value(), quality);
+    QCOMPARE(FormMain->GroupBoxJpeg->title(), jpegTitle(quality));
+    QCOMPARE(FormMain->AutoTime->value(), autoTime);
+    QCOMPARE(FormMain->CheckBox->isChecked(), enabled);
+    QCOMPARE(FormMain->AutoCapture->isChecked(), autoCapture);
+}
 
 // A literal's bytes, embedded NULs included.
 template <qsizetype N> QByteArray bytes(const char (&text)[N]) { return QByteArray(text, N - 1); }
@@ -143,12 +155,7 @@ void TestSettings::firstStartWithoutFileUsesDefaults()
     ProgramFixture fixture;
     fixture.start();
 
-    QCOMPARE(FormMain->SpinEdit->value(), 8282);
-    QCOMPARE(FormMain->JPEGQuality->value(), 75);
-    QCOMPARE(FormMain->GroupBoxJpeg->title(), jpegTitle(75));
-    QCOMPARE(FormMain->AutoTime->value(), 10);
-    QVERIFY(!FormMain->CheckBox->isChecked());
-    QVERIFY(!FormMain->AutoCapture->isChecked());
+    checkControls(8282, 75, 10, false, false);
     QCOMPARE(countOf(FormMain->LogLines(), LoadedLine), 1);
     QVERIFY(fixture.messages.messages.isEmpty());
 
@@ -226,12 +233,7 @@ void TestSettings::loadReadsAndClampsValues()
     ProgramFixture fixture(content);
     fixture.start();
 
-    QCOMPARE(FormMain->SpinEdit->value(), port);
-    QCOMPARE(FormMain->JPEGQuality->value(), quality);
-    QCOMPARE(FormMain->GroupBoxJpeg->title(), jpegTitle(quality));
-    QCOMPARE(FormMain->AutoTime->value(), autoTime);
-    QCOMPARE(FormMain->CheckBox->isChecked(), enabled);
-    QCOMPARE(FormMain->AutoCapture->isChecked(), autoCapture);
+    checkControls(port, quality, autoTime, enabled, autoCapture);
     QCOMPARE(countOf(FormMain->LogLines(), LoadedLine), 1);
     QCOMPARE(fixture.readSettings(), content);
     QVERIFY(fixture.messages.messages.isEmpty());
@@ -345,31 +347,14 @@ void TestSettings::saveThenLoadRestoresEveryValue()
     ProgramFixture fixture;
     fixture.start();
 
-    FormMain->SpinEdit->setValue(4321);
-    FormMain->JPEGQuality->setValue(33);
-    FormMain->AutoTime->setValue(77);
-    FormMain->CheckBox->setChecked(true);
-    FormMain->AutoCapture->setChecked(true);
-    FormMain->move(40, 30);
-    QTRY_COMPARE(FormMain->pos(), QPoint(40, 30));
+    setControls(4321, 33, 77, true, true, QPoint(40, 30));
     FormMain->SaveSettings();
     QCOMPARE(FormMain->LogLines().constLast(), SavedLine);
 
-    FormMain->SpinEdit->setValue(1);
-    FormMain->JPEGQuality->setValue(99);
-    FormMain->AutoTime->setValue(2);
-    FormMain->CheckBox->setChecked(false);
-    FormMain->AutoCapture->setChecked(false);
-    FormMain->move(100, 120);
-    QTRY_COMPARE(FormMain->pos(), QPoint(100, 120));
+    setControls(1, 99, 2, false, false, QPoint(100, 120));
     FormMain->LoadSettings();
 
-    QCOMPARE(FormMain->SpinEdit->value(), 4321);
-    QCOMPARE(FormMain->JPEGQuality->value(), 33);
-    QCOMPARE(FormMain->GroupBoxJpeg->title(), jpegTitle(33));
-    QCOMPARE(FormMain->AutoTime->value(), 77);
-    QVERIFY(FormMain->CheckBox->isChecked());
-    QVERIFY(FormMain->AutoCapture->isChecked());
+    checkControls(4321, 33, 77, true, true);
     QTRY_COMPARE(FormMain->pos(), QPoint(40, 30));
     QCOMPARE(FormMain->LogLines().constLast(), LoadedLine);
     QVERIFY(fixture.messages.messages.isEmpty());
@@ -389,13 +374,7 @@ void TestSettings::saveCreatesExactFile()
     QVERIFY(fixture.messages.messages.isEmpty());
 
     // A second save rewrites the same keys in place.
-    FormMain->SpinEdit->setValue(9999);
-    FormMain->JPEGQuality->setValue(0);
-    FormMain->AutoTime->setValue(1);
-    FormMain->CheckBox->setChecked(true);
-    FormMain->AutoCapture->setChecked(true);
-    FormMain->move(0, 0);
-    QTRY_COMPARE(FormMain->pos(), QPoint(0, 0));
+    setControls(9999, 0, 1, true, true, QPoint(0, 0));
     FormMain->SaveSettings();
     QCOMPARE(mainWindowPart(fixture.readSettings()), freshFile(9999, 0, 1, QPoint(0, 0), true, true));
 }
@@ -403,7 +382,7 @@ void TestSettings::saveCreatesExactFile()
 void TestSettings::newFileIsOwnerOnly()
 {
     // Even a permissive umask must not open the file to others: it holds the FTP password.
-    const ScopedUmask umask(0);
+    const auto restore = qScopeGuard([previous = ::umask(0)] { ::umask(previous); });
     ProgramFixture fixture;
     fixture.start();
 

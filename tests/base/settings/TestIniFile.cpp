@@ -15,6 +15,7 @@
 #include <climits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include <QScopeGuard>
 
@@ -56,17 +57,6 @@ template <typename Write> std::optional<QString> refusal(Write write)
     }
     return std::nullopt;
 }
-
-class UmaskScope {
-public:
-    explicit UmaskScope(mode_t mask) : previous_(::umask(mask)) {}
-    ~UmaskScope() { ::umask(previous_); }
-    UmaskScope(const UmaskScope &) = delete;
-    UmaskScope &operator=(const UmaskScope &) = delete;
-
-private:
-    mode_t previous_;
-};
 
 // Storage in memory whose writes fail from a chosen write on, to check what an
 // IniFile keeps after a refused write.
@@ -144,12 +134,20 @@ private slots:
 
 private:
     QString path(const QString &name = u"settings.ini"_s) const { return dir_->filePath(name); }
-    // An IniFile on a file in the temporary folder with the given content.
+    // An IniFile on a file in the temporary folder with the given content; a file that cannot be
+    // put there fails the test through the exception.
     std::unique_ptr<IniFile> iniWith(const QByteArray &content)
     {
-        if (!putFile(path(), content))
-            return nullptr;
-        return std::make_unique<IniFile>(path());
+        return putFile(path(), content) ? std::make_unique<IniFile>(path())
+                                        : throw std::runtime_error("cannot write settings.ini");
+    }
+    // A settings file with the given content in its own folder "closed".
+    QString fileInFolder(const QByteArray &content) const
+    {
+        const QString file = dir_->filePath(u"closed/settings.ini"_s);
+        return QDir().mkdir(dir_->filePath(u"closed"_s)) && putFile(file, content)
+                   ? file
+                   : throw std::runtime_error("cannot write closed/settings.ini");
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -210,7 +208,6 @@ void TestIniFile::readInteger()
     QFETCH(QByteArray, line);
     QFETCH(int, expected);
     const auto ini = iniWith("[Server]\n" + line + "\n[Next]\nPort=1\n");
-    QVERIFY(ini);
     QCOMPARE(ini->ReadInteger(u"Server"_s, u"Port"_s, 77), expected);
 }
 
@@ -237,7 +234,6 @@ void TestIniFile::readBool()
     QFETCH(bool, defaultValue);
     QFETCH(bool, expected);
     const auto ini = iniWith("[S]\n" + line + "\n");
-    QVERIFY(ini);
     QCOMPARE(ini->ReadBool(u"S"_s, u"On"_s, defaultValue), expected);
 }
 
@@ -276,7 +272,6 @@ void TestIniFile::readString()
     QFETCH(QByteArray, content);
     QFETCH(QString, expected);
     const auto ini = iniWith(content);
-    QVERIFY(ini);
     QCOMPARE(ini->ReadString(u"S"_s, u"Name"_s, u"<default>"_s), expected);
 }
 
@@ -292,7 +287,6 @@ void TestIniFile::missingFileReadsDefaults()
 void TestIniFile::commentLinesAreNotKeys()
 {
     const auto ini = iniWith("[S]\n;k=1\n  #k=2\n# j = 3\n\n");
-    QVERIFY(ini);
     QCOMPARE(ini->ReadString(u"S"_s, u";k"_s, u"d"_s), u"d"_s);
     QCOMPARE(ini->ReadString(u"S"_s, u"#k"_s, u"d"_s), u"d"_s);
     QCOMPARE(ini->ReadString(u"S"_s, u"# j"_s, u"d"_s), u"d"_s);
@@ -304,7 +298,6 @@ void TestIniFile::commentLinesAreNotKeys()
 void TestIniFile::namesIgnoreCase()
 {
     const auto ini = iniWith("[Local]\nPort=80\n[\xc3\x84rger]\nMode=1\n");
-    QVERIFY(ini);
     QCOMPARE(ini->ReadInteger(u"local"_s, u"PORT"_s, 0), 80);
     QCOMPARE(ini->ReadInteger(u"äRGER"_s, u"mode"_s, 0), 1);
 
@@ -316,7 +309,6 @@ void TestIniFile::namesIgnoreCase()
 void TestIniFile::firstDuplicateWins()
 {
     const auto ini = iniWith("[A]\nk=1\nK=2\n[B]\nk=5\n[a]\nk=3\nj=4\n");
-    QVERIFY(ini);
     QCOMPARE(ini->ReadInteger(u"A"_s, u"k"_s, 0), 1);
     QCOMPARE(ini->ReadInteger(u"A"_s, u"j"_s, 0), 0); // only the first [A] counts
 
@@ -340,7 +332,6 @@ void TestIniFile::crlfFileKeepsUnknownLines()
                              "\r\n"
                              "[Other]\r\n"
                              "x=\"1\"\r\n");
-    QVERIFY(ini);
     ini->WriteInteger(u"Server"_s, u"port"_s, 81);
     ini->WriteInteger(u"Server"_s, u"ssl"_s, 1);
     ini->WriteString(u"Server"_s, u"Name"_s, u"cam"_s);
@@ -366,7 +357,6 @@ void TestIniFile::lfFileKeepsUnknownLines()
                              "Port=80\r\n"
                              "#Port=1\n"
                              "garbage \x01\x02\n");
-    QVERIFY(ini);
     ini->WriteInteger(u"Server"_s, u"Port"_s, 81);
     ini->WriteInteger(u"Server"_s, u"Ssl"_s, 1);
     ini->WriteInteger(u"Web"_s, u"On"_s, 0);
@@ -382,7 +372,6 @@ void TestIniFile::lfFileKeepsUnknownLines()
 void TestIniFile::newKeyGoesAfterLastLineOfSection()
 {
     const auto ini = iniWith("[A]\nk=1\n\n \t\n[B]\n; note\n\n[C]");
-    QVERIFY(ini);
     ini->WriteInteger(u"A"_s, u"n"_s, 2);
     ini->WriteInteger(u"B"_s, u"o"_s, 3);
     ini->WriteInteger(u"C"_s, u"p"_s, 4);
@@ -392,14 +381,12 @@ void TestIniFile::newKeyGoesAfterLastLineOfSection()
 void TestIniFile::fileWithoutFinalLineEnd()
 {
     auto ini = iniWith("[A]\nk=1");
-    QVERIFY(ini);
     ini->WriteInteger(u"A"_s, u"k"_s, 5);
     QCOMPARE(FileBytes(path()), "[A]\nk=5"_ba);
     ini->WriteInteger(u"A"_s, u"n"_s, 2);
     QCOMPARE(FileBytes(path()), "[A]\nk=5\nn=2\n"_ba);
 
     ini = iniWith("[A]\r\nk=1");
-    QVERIFY(ini);
     ini->WriteInteger(u"B"_s, u"x"_s, 1);
     QCOMPARE(FileBytes(path()), "[A]\r\nk=1\r\n[B]\r\nx=1\r\n"_ba);
 }
@@ -425,7 +412,6 @@ void TestIniFile::hugeLineAndBinaryGarbage()
     for (int i = 0; i < 64 * 1024; ++i)
         tail += static_cast<char>(random.bounded(256));
     const auto ini = iniWith(head + tail);
-    QVERIFY(ini);
 
     QCOMPARE(ini->ReadInteger(u"A"_s, u"before"_s, 0), 1);
     QCOMPARE(ini->ReadInteger(u"A"_s, u"after"_s, 0), 2);
@@ -443,7 +429,6 @@ void TestIniFile::stringsAreCapped()
     const QByteArray longText(3000, 'a');
     const auto ini = iniWith("[S]\nlong=" + longText + "\nquoted=\"" + QByteArray(2100, 'b') +
                              "\"\nexact=" + QByteArray(IniFile::MaxStringLength, 'c') + "\n");
-    QVERIFY(ini);
     QCOMPARE(ini->ReadString(u"S"_s, u"long"_s, {}), QString(IniFile::MaxStringLength, u'a'));
     QCOMPARE(ini->ReadString(u"S"_s, u"quoted"_s, {}), QString(IniFile::MaxStringLength, u'b'));
     QCOMPARE(ini->ReadString(u"S"_s, u"exact"_s, {}), QString(IniFile::MaxStringLength, u'c'));
@@ -529,17 +514,15 @@ void TestIniFile::integersAndBoolsWritten()
 void TestIniFile::newFileIsOwnerOnly_data()
 {
     QTest::addColumn<int>("mask");
-    QTest::newRow("umask 000") << 0;
-    QTest::newRow("umask 022") << 022;
-    QTest::newRow("umask 077") << 077;
-    QTest::newRow("umask 777") << 0777;
+    for (const int mask : {0, 022, 077, 0777})
+        QTest::addRow("umask %03o", mask) << mask;
 }
 
 void TestIniFile::newFileIsOwnerOnly()
 {
     QFETCH(int, mask);
     {
-        const UmaskScope scope(static_cast<mode_t>(mask));
+        const auto restore = qScopeGuard([previous = ::umask(static_cast<mode_t>(mask))] { ::umask(previous); });
         IniFile(path()).WriteString(u"Ftp"_s, u"Password"_s, u"secret"_s);
     }
     QCOMPARE(modeOf(path()), 0600);
@@ -551,11 +534,8 @@ void TestIniFile::newFileIsOwnerOnly()
 void TestIniFile::existingModeIsKept_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::newRow("0644") << 0644;
-    QTest::newRow("0640") << 0640;
-    QTest::newRow("0604") << 0604;
-    QTest::newRow("0666") << 0666;
-    QTest::newRow("0755") << 0755;
+    for (const int mode : {0644, 0640, 0604, 0666, 0755})
+        QTest::addRow("%04o", mode) << mode;
 }
 
 void TestIniFile::existingModeIsKept()
@@ -564,7 +544,7 @@ void TestIniFile::existingModeIsKept()
     QVERIFY(putFile(path(), "[S]\nk=1\n"));
     QCOMPARE(::chmod(QFile::encodeName(path()).constData(), static_cast<mode_t>(mode)), 0);
     {
-        const UmaskScope scope(077);
+        const auto restore = qScopeGuard([previous = ::umask(077)] { ::umask(previous); });
         IniFile(path()).WriteInteger(u"S"_s, u"k"_s, 2);
     }
     QCOMPARE(modeOf(path()), mode);
@@ -574,9 +554,8 @@ void TestIniFile::existingModeIsKept()
 void TestIniFile::readOnlyFileRefusesWrite_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::newRow("0444") << 0444;
-    QTest::newRow("0400") << 0400;
-    QTest::newRow("0577") << 0577;
+    for (const int mode : {0444, 0400, 0577})
+        QTest::addRow("%04o", mode) << mode;
 }
 
 void TestIniFile::readOnlyFileRefusesWrite()
@@ -617,9 +596,8 @@ void TestIniFile::missingFolderRefusesWrite()
 
 void TestIniFile::closedFolderStillTakesItsWritableFile()
 {
-    const QString folder = dir_->filePath(u"closed"_s);
-    const QString file = folder + u"/settings.ini"_s;
-    QVERIFY(QDir().mkdir(folder) && putFile(file, "[S]\r\nk=1\r\n"_ba));
+    const QString file = fileInFolder("[S]\r\nk=1\r\n"_ba);
+    const QString folder = QFileInfo(file).path();
     {
         FolderClosedToWriting closed(folder, file);
         IniFile ini(file);
@@ -631,10 +609,8 @@ void TestIniFile::closedFolderStillTakesItsWritableFile()
 
 void TestIniFile::refusedWriteInPlaceKeepsTheOldContent()
 {
-    const QString folder = dir_->filePath(u"closed"_s);
-    const QString file = folder + u"/settings.ini"_s;
     const QByteArray original = "[S]\r\nk=1\r\n";
-    QVERIFY(QDir().mkdir(folder) && putFile(file, original));
+    const QString file = fileInFolder(original);
     {
         // The file may grow by a few bytes only, as on a full disk.
         rlimit before = {};
@@ -642,7 +618,7 @@ void TestIniFile::refusedWriteInPlaceKeepsTheOldContent()
         const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_FSIZE, &before); });
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit small = {static_cast<rlim_t>(original.size()) + 4, before.rlim_max};
-        FolderClosedToWriting closed(folder, file);
+        FolderClosedToWriting closed(QFileInfo(file).path(), file);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         QVERIFY(refusal([&] { IniFile(file).WriteString(u"S"_s, u"k"_s, QString(100, u'v')); }));
     }
