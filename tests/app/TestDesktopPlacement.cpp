@@ -252,50 +252,37 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     QVERIFY2(run.start(), qPrintable(run.log()));
     const quint64 main = desktop_.waitForWindow(MainTitle);
     const quint64 preview = desktop_.waitForWindow(PreviewTitle);
-    // Above its owner and the preview, and fully on the screen.
-    const auto aboveOwnerAndPreview = [&](quint64 window, quint64 owner) {
+    // Above its owner and fully on the screen; above the preview too, or else not above the windows of every
+    // other program.
+    const auto aboveOwnerAndPreview = [&](quint64 window, quint64 owner, bool abovePreview = true) {
         const QList<quint64> stack = desktop_.stackingOrder();
-        return window && desktop_.ownerOf(window) == owner && stack.indexOf(window) > stack.indexOf(preview) &&
-               stack.indexOf(window) > stack.indexOf(owner) &&
+        return window && desktop_.ownerOf(window) == owner && stack.indexOf(window) > stack.indexOf(owner) &&
+               (abovePreview ? stack.indexOf(window) > stack.indexOf(preview) : !desktop_.staysOnTop(window)) &&
                QRect(QPoint(0, 0), XDesktop::ScreenSize).contains(desktop_.outerRect(window));
     };
     // The window manager may take a moment to stack and frame a window it has just mapped.
     const auto gone = [&](const QString &title) { return desktop_.waitForWindow(title, 0) == 0; };
-    const auto opensAbove = [&](const QString &title, quint64 owner) -> quint64 {
+    const auto opensAbove = [&](const QString &title, quint64 owner, bool abovePreview = true) -> quint64 {
         const quint64 window = desktop_.waitForWindow(title);
-        return QTest::qWaitFor([&] { return aboveOwnerAndPreview(window, owner); }, 5000) ? window : 0;
+        return QTest::qWaitFor([&] { return aboveOwnerAndPreview(window, owner, abovePreview); }, 5000) ? window : 0;
     };
 
     // Two messages from two peers: the second box one step below and right of the first. A box someone else
     // opened is above the main window, but not above the windows of every other program.
-    const auto peerBox = [&](const QString &peer) -> quint64 {
-        quint64 box = 0;
-        const bool aboveMainOnly = QTest::qWaitFor(
-            [&] {
-                const QList<quint64> stack = desktop_.stackingOrder();
-                box = desktop_.waitForWindow(peer, 0);
-                return box && desktop_.ownerOf(box) == main && stack.indexOf(box) > stack.indexOf(main) &&
-                       !desktop_.staysOnTop(box);
-            },
-            5000);
-        return aboveMainOnly ? box : 0;
-    };
-    QTcpSocket firstSender;
-    QTcpSocket secondSender;
-    const QString peer = u"127.0.0.1"_s;
-    QVERIFY(sendLine(firstSender, port, "MSG:first\n"));
-    const quint64 firstBox = peerBox(peer);
-    QVERIFY(firstBox);
-    QVERIFY(sendLine(secondSender, port, "MSG:second\n", u"127.0.0.2"_s));
-    const quint64 secondBox = peerBox(u"127.0.0.2"_s);
-    QVERIFY(secondBox);
-    QTRY_COMPARE(desktop_.outerRect(secondBox).topLeft(), desktop_.outerRect(firstBox).topLeft() + QPoint(24, 24));
+    const QString peers[2]{u"127.0.0.1"_s, u"127.0.0.2"_s};
+    QTcpSocket senders[2];
+    quint64 boxes[2]{};
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(sendLine(senders[i], port, "MSG:" + QByteArray::number(i) + "\n", peers[i]));
+        QVERIFY((boxes[i] = opensAbove(peers[i], main, false)) != 0);
+    }
+    QTRY_COMPARE(desktop_.outerRect(boxes[1]).topLeft(), desktop_.outerRect(boxes[0]).topLeft() + QPoint(24, 24));
     // The main window still answers while peers' boxes are open.
     desktop_.pressKeys(main, QStringList{u"alt+t"_s} + StatisticsWindows[0].menuKeys);
     QVERIFY(desktop_.waitForWindow(StatisticsWindows[0].title));
-    desktop_.pressKeys(secondBox, {u"Return"_s});
-    desktop_.pressKeys(firstBox, {u"Return"_s});
-    QTRY_VERIFY(gone(peer) && gone(u"127.0.0.2"_s));
+    desktop_.pressKeys(boxes[1], {u"Return"_s});
+    desktop_.pressKeys(boxes[0], {u"Return"_s});
+    QTRY_VERIFY(gone(peers[0]) && gone(peers[1]));
 
     desktop_.pressKeys(main, {u"alt+p"_s, u"Return"_s});
     const quint64 publish = opensAbove(u"Publish Control Panel"_s, main);

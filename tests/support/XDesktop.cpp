@@ -12,6 +12,8 @@
 #include <sys/prctl.h>
 #include <xcb/xcb.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int StartTimeoutMs = 15000;
@@ -53,18 +55,16 @@ bool XDesktop::start()
     toolMissing_ = false;
     for (const char *tool : {"Xvfb", "openbox", "xdotool"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
-            error_ = QStringLiteral("%1 is not installed (scripts/setup.sh installs it)").arg(QLatin1String(tool));
+            error_ = u"%1 is not installed (scripts/setup.sh installs it)"_s.arg(QLatin1String(tool));
             toolMissing_ = true;
             return false;
         }
     }
 
     // The server picks a free display number and writes it to its standard output.
-    server_.setProgram(QStringLiteral("Xvfb"));
-    server_.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                          QStringLiteral("0"),
-                          QStringLiteral("%1x%2x24").arg(ScreenSize.width()).arg(ScreenSize.height()),
-                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    server_.setProgram(u"Xvfb"_s);
+    server_.setArguments({u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s,
+                          u"%1x%2x24"_s.arg(ScreenSize.width()).arg(ScreenSize.height()), u"-nolisten"_s, u"tcp"_s});
     endWithParent(server_);
     server_.start();
     QDeadlineTimer deadline(StartTimeoutMs);
@@ -72,51 +72,44 @@ bool XDesktop::start()
         server_.waitForReadyRead(PollMs);
     const QByteArray number = server_.readLine().trimmed();
     if (number.isEmpty()) {
-        error_ = QStringLiteral("Xvfb did not start: ") + QString::fromUtf8(server_.readAllStandardError());
+        error_ = u"Xvfb did not start: "_s + QString::fromUtf8(server_.readAllStandardError());
         return false;
     }
     display_ = QLatin1Char(':') + QString::fromLatin1(number);
     connection_ = xcb_connect(display_.toLatin1().constData(), nullptr);
     if (xcb_connection_has_error(connection_)) {
-        error_ = QStringLiteral("no connection to the display ") + display_;
+        error_ = u"no connection to the display "_s + display_;
         return false;
     }
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display_);
+    environment.insert(u"DISPLAY"_s, display_);
     windowManager_.setProcessEnvironment(environment);
-    windowManager_.setProgram(QStringLiteral("openbox"));
+    windowManager_.setProgram(u"openbox"_s);
     if (!writeWindowManagerSettings(8)) {
-        error_ = QStringLiteral("no openbox settings to start from in /etc/xdg/openbox");
+        error_ = u"no openbox settings to start from in /etc/xdg/openbox"_s;
         return false;
     }
-    windowManager_.setArguments({QStringLiteral("--sm-disable"), QStringLiteral("--config-file"),
-                                 settings_.filePath(QStringLiteral("rc.xml"))});
+    windowManager_.setArguments({u"--sm-disable"_s, u"--config-file"_s, settings_.filePath(u"rc.xml"_s)});
     endWithParent(windowManager_);
     windowManager_.start();
-    while (windowsIn(root_, "_NET_SUPPORTING_WM_CHECK").isEmpty()) {
+    while (cardinals(root_, "_NET_SUPPORTING_WM_CHECK").isEmpty()) {
         if (deadline.hasExpired() || windowManager_.waitForFinished(PollMs)) {
-            error_ =
-                QStringLiteral("openbox did not start: ") + QString::fromUtf8(windowManager_.readAllStandardError());
+            error_ = u"openbox did not start: "_s + QString::fromUtf8(windowManager_.readAllStandardError());
             return false;
         }
     }
     return true;
 }
 
-QByteArray XDesktop::run(const QString &tool, const QStringList &arguments)
+void XDesktop::xdotool(const QStringList &arguments)
 {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display_);
-    process.setProcessEnvironment(environment);
-    process.start(tool, arguments);
-    if (!process.waitForFinished(StartTimeoutMs)) {
+    process.setProcessEnvironment(windowManager_.processEnvironment()); // the one with this DISPLAY
+    process.start(u"xdotool"_s, arguments);
+    if (!process.waitForFinished(StartTimeoutMs))
         end(process);
-        return {};
-    }
-    return process.readAllStandardOutput();
 }
 
 quint32 XDesktop::atom(const char *name)
@@ -139,7 +132,7 @@ QByteArray XDesktop::property(quint64 window, const char *name)
     return {static_cast<const char *>(xcb_get_property_value(reply.get())), xcb_get_property_value_length(reply.get())};
 }
 
-QList<quint64> XDesktop::windowsIn(quint64 window, const char *name)
+QList<quint64> XDesktop::cardinals(quint64 window, const char *name)
 {
     const QByteArray value = property(window, name);
     QList<quint64> windows;
@@ -187,15 +180,7 @@ quint64 XDesktop::waitForWindow(const QString &title, int timeoutMs)
     }
 }
 
-quint64 XDesktop::otherWindow(const QString &title, quint64 window)
-{
-    for (const quint64 other : visibleWindows(title))
-        if (other != window)
-            return other;
-    return 0;
-}
-
-bool XDesktop::framed(quint64 window) { return property(window, "_NET_FRAME_EXTENTS").size() == 4 * 4; }
+bool XDesktop::framed(quint64 window) { return cardinals(window, "_NET_FRAME_EXTENTS").size() == 4; }
 
 QRect XDesktop::clientRect(quint64 window)
 {
@@ -211,62 +196,53 @@ QRect XDesktop::clientRect(quint64 window)
 QRect XDesktop::outerRect(quint64 window)
 {
     const QRect client = clientRect(window);
-    if (client.isNull())
-        return {};
-    // left, right, top, bottom
-    const QByteArray extents = property(window, "_NET_FRAME_EXTENTS");
-    if (extents.size() != 4 * 4)
+    const QList<quint64> frame = cardinals(window, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
+    if (client.isNull() || frame.size() != 4)
         return client;
-    const auto *frame = reinterpret_cast<const quint32 *>(extents.constData());
     return client.adjusted(-static_cast<int>(frame[0]), -static_cast<int>(frame[2]), static_cast<int>(frame[1]),
                            static_cast<int>(frame[3]));
 }
 
 void XDesktop::pressKeys(quint64 window, const QStringList &keys)
 {
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(window)});
     // Keys that arrive while a menu opens still reach it: the toolkit sends them to the open popup.
-    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("12")};
-    run(QStringLiteral("xdotool"), arguments + keys);
+    xdotool(QStringList{u"key"_s, u"--delay"_s, u"12"_s} + keys);
 }
 
 void XDesktop::click(quint64 window, QPoint point)
 {
-    run(QStringLiteral("xdotool"),
-        {QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("--window"), QString::number(window),
-         QString::number(point.x()), QString::number(point.y()), QStringLiteral("click"), QStringLiteral("1")});
+    xdotool({u"mousemove"_s, u"--sync"_s, u"--window"_s, QString::number(window), QString::number(point.x()),
+             QString::number(point.y()), u"click"_s, u"1"_s});
 }
 
-QList<quint64> XDesktop::stackingOrder() { return windowsIn(root_, "_NET_CLIENT_LIST_STACKING"); }
+QList<quint64> XDesktop::stackingOrder() { return cardinals(root_, "_NET_CLIENT_LIST_STACKING"); }
 
-quint64 XDesktop::ownerOf(quint64 window) { return windowsIn(window, "WM_TRANSIENT_FOR").value(0); }
+quint64 XDesktop::ownerOf(quint64 window) { return cardinals(window, "WM_TRANSIENT_FOR").value(0); }
 
 bool XDesktop::staysOnTop(quint64 window)
 {
-    return windowsIn(window, "_NET_WM_STATE").contains(atom("_NET_WM_STATE_ABOVE"));
+    return cardinals(window, "_NET_WM_STATE").contains(atom("_NET_WM_STATE_ABOVE"));
 }
 
 // Debian's own openbox settings, with the title font of the size given.
 bool XDesktop::writeWindowManagerSettings(int titlePoints)
 {
-    QFile original(QStringLiteral("/etc/xdg/openbox/rc.xml"));
-    QFile settings(settings_.filePath(QStringLiteral("rc.xml")));
+    QFile original(u"/etc/xdg/openbox/rc.xml"_s);
+    QFile settings(settings_.filePath(u"rc.xml"_s));
     if (!original.open(QIODevice::ReadOnly) || !settings.open(QIODevice::WriteOnly))
         return false;
     QString text = QString::fromUtf8(original.readAll());
     const QRegularExpression titleSize(
-        QStringLiteral("<font place=\"(?:Active|Inactive)Window\">[^<]*<name>[^<]*</name>\\s*<size>\\K\\d+"));
+        u"<font place=\"(?:Active|Inactive)Window\">[^<]*<name>[^<]*</name>\\s*<size>\\K\\d+"_s);
     text.replace(titleSize, QString::number(titlePoints));
     return settings.write(text.toUtf8()) > 0;
 }
 
+// openbox reads its settings again on SIGUSR2, as "openbox --reconfigure" asks it to.
 bool XDesktop::setTitleFontSize(int points)
 {
-    if (!writeWindowManagerSettings(points))
-        return false;
-    run(QStringLiteral("openbox"), {QStringLiteral("--reconfigure")});
-    return true;
+    return writeWindowManagerSettings(points) && ::kill(static_cast<pid_t>(windowManager_.processId()), SIGUSR2) == 0;
 }
 
 void XDesktop::close(quint64 window)
@@ -284,6 +260,6 @@ void XDesktop::close(quint64 window)
 
 void XDesktop::resize(quint64 window, QSize client)
 {
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowsize"), QString::number(window),
-                                    QString::number(client.width()), QString::number(client.height())});
+    xdotool(
+        {u"windowsize"_s, QString::number(window), QString::number(client.width()), QString::number(client.height())});
 }

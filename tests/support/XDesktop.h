@@ -31,8 +31,6 @@ public:
 
     // The visible window whose title is exactly this, waiting for it to appear; 0 when none did.
     quint64 waitForWindow(const QString &title, int timeoutMs = 15000);
-    // A visible window with this title other than the one given; 0 when there is none.
-    quint64 otherWindow(const QString &title, quint64 window);
     // Whether the window manager has put its frame around the window (and said how wide it is).
     bool framed(quint64 window);
     // The window's client area, and its outer rectangle: the client area and the frame the window manager reports.
@@ -63,8 +61,9 @@ private:
     quint32 atom(const char *name);
     QByteArray property(quint64 window, const char *name);
     bool writeWindowManagerSettings(int titlePoints);
-    QList<quint64> windowsIn(quint64 window, const char *name);
-    QByteArray run(const QString &tool, const QStringList &arguments);
+    // The property's 32-bit values: windows, atoms or numbers.
+    QList<quint64> cardinals(quint64 window, const char *name);
+    void xdotool(const QStringList &arguments);
 
     xcb_connection_t *connection_ = nullptr;
     quint32 root_ = 0;
