@@ -8,6 +8,8 @@
 #include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
+#include "live/H264Feed.h"
+#include "live/RtspServer.h"
 #include "server/TFormViewerPassword.h"
 
 #include <QCloseEvent>
@@ -37,6 +39,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectCaptureHandlers();
     createServerSocket();
     createStream();
+    createLive();
     connectServerHandlers();
     connectSnapshotHandlers();
     startChartTimer();
@@ -59,6 +62,8 @@ void TFormMain::FormDestroy()
 {
     FrameJpeg.reset();
     FrameBitmap.reset();
+    // Its clients go before the encoder they watch.
+    Rtsp.reset();
     if (Capture) {
         delete Capture;
         Capture = nullptr;
@@ -107,6 +112,7 @@ void TFormMain::InitializeOnFirstShow()
     if (!Capture->DriverNames().isEmpty())
         Capture->SelectDriver(0);
     Capture->SetFrameListener([this] { FrameArrived(); });
+    Capture->SetFrameTap(LiveVideo);
     HardwareOverlay1Click();
     LoadSettings();
     AddToLog(QStringLiteral("Initialization Successful"));

@@ -22,6 +22,8 @@ struct DriverEntry;
 class IniFile;
 class JpegImage;
 class MjpegStream;
+class H264Feed;
+class RtspServer;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
@@ -115,6 +117,12 @@ public:
     // How long the stream's viewers may go without a frame before the log says so.
     std::chrono::milliseconds QuietStreamLimit{3000};
 
+    // Live H.264 for RTSP and WebRTC viewers (TFormMain_Live.cpp)
+    std::shared_ptr<H264Feed> LiveVideo;
+    std::unique_ptr<RtspServer> Rtsp;
+    // The RTSP server's port; 0 keeps it off.
+    int RtspPort = 8554;
+
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
     // A peer gets a new message box at most this often; messages in between are logged once a minute.
@@ -204,6 +212,12 @@ private:
     void saveViewerPassword(IniFile &ini) const;
     void applyViewerPassword();
     void closeStreamViewers();
+    void createLive();
+    void startLive();
+    void stopLive();
+    void applyLivePassword();
+    void loadLiveSettings(const IniFile &ini);
+    void saveLiveSettings(IniFile &ini) const;
     ViewerAccess viewerAccess_;
     // Refusals logged once a minute per address.
     AddressPacing refusalLog_{60};

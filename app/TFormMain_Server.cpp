@@ -62,6 +62,7 @@ void TFormMain::startServer()
     UrlBox->setEnabled(true);
     BuildUrlList();
     AddToLog(QStringLiteral("Server started!"));
+    startLive();
 }
 
 void TFormMain::stopServer()
@@ -70,6 +71,7 @@ void TFormMain::stopServer()
     Offline->setEnabled(false);
     ServerSocket->SetActive(false);
     Stream->Clear();
+    stopLive();
     SpinEdit->setReadOnly(false);
     AddToLog(QStringLiteral("Server stopped!"));
 }

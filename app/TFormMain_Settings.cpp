@@ -129,6 +129,7 @@ void TFormMain::LoadSettings()
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
     // Before the server starts: a box opened while it starts lets requests in.
     loadViewerPassword(ini);
+    loadLiveSettings(ini);
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
@@ -149,6 +150,7 @@ void TFormMain::SaveSettings()
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
     saveViewerPassword(ini);
+    saveLiveSettings(ini);
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
     savePublishWindow(ini);
     saveStatisticsWindows(ini);

@@ -68,6 +68,7 @@ void TFormMain::saveViewerPassword(IniFile &ini) const
 void TFormMain::applyViewerPassword()
 {
     viewerAccess_.Set(FormViewerPassword->User(), FormViewerPassword->Password());
+    applyLivePassword();
     // Viewers let in before would go on watching without it; they come back and are asked.
     if (viewerAccess_.Required())
         closeStreamViewers();

@@ -156,6 +156,12 @@ QString CaptureDevice::FrameSource()
 
 void CaptureDevice::SetFrameListener(std::function<void()> listener) { frameListener_ = std::move(listener); }
 
+void CaptureDevice::SetFrameTap(std::shared_ptr<FrameTap> tap)
+{
+    if (platform_)
+        platform_->setFrameTap(std::move(tap));
+}
+
 // A source may tell its image size only with a frame that comes after the
 // connection; the windows are fitted to it then. A size fitted once is left
 // to the person until the image size changes again.

@@ -41,6 +41,8 @@ public:
     QString FrameSource();
     // Told on the GUI thread when a new frame has arrived.
     void SetFrameListener(std::function<void()> listener);
+    // Given every frame as it arrives, on the capture's thread.
+    void SetFrameTap(std::shared_ptr<FrameTap> tap);
     // Told on the GUI thread when a camera was plugged in or removed, after the driver list follows:
     // a new camera is listed before the test pattern; a removed one leaves the list unless it is the
     // driver last chosen, which stays until another is chosen.

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "capture/CapturedFrame.h"
+#include "capture/FrameTap.h"
 
 #include <QRect>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWidget;
@@ -71,6 +73,9 @@ public:
     // Called on the GUI thread soon after a new frame has arrived (several arrivals between
     // two calls make one call). A platform that cannot tell never calls it.
     virtual void setFrameListener(std::function<void()> listener) { (void)listener; }
+
+    // Given every frame of every source from now on, on the capture's thread (the live encoder).
+    virtual void setFrameTap(std::shared_ptr<FrameTap> tap) { (void)tap; }
 
     // Called on the GUI thread when a connect that answered Pending has ended.
     virtual void setConnectListener(std::function<void(int index, bool connected)> listener) { (void)listener; }

@@ -19,6 +19,8 @@ struct CapturedFrame {
     // Numbers frames over the whole run, across sources and format changes:
     // the same number means the same pixels.
     quint64 serial = 0;
+    // When it arrived from the source: microseconds since 1970, 0 when unknown.
+    qint64 captureMicros = 0;
 
     bool ready() const { return state == State::Ready && !image.isNull(); }
 };

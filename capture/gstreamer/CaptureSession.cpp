@@ -122,14 +122,17 @@ CapturedFrame CaptureSession::newestFrame()
         return {};
     gstref::Sample sample;
     quint64 serial = 0;
+    qint64 micros = 0;
     {
         std::lock_guard lock(mutex_);
         if (!newest_ || serial_ == shared_.serial)
             return newest_ ? shared_ : CapturedFrame{};
         sample.reset(gst_sample_ref(newest_.get()));
         serial = serial_;
+        micros = newestMicros_;
     }
     shared_ = wrapSample(sample.get(), serial);
+    shared_.captureMicros = micros;
     if (shared_.ready())
         size_ = shared_.image.size();
     return shared_;
@@ -170,13 +173,24 @@ void CaptureSession::pollBus()
     shared_ = {};
 }
 
-void CaptureSession::store(GstSample *sample)
+void CaptureSession::setFrameTap(std::shared_ptr<FrameTap> tap)
 {
+    std::lock_guard lock(mutex_);
+    tap_ = std::move(tap);
+}
+
+void CaptureSession::store(GstSample *sample, qint64 arrivalMicros)
+{
+    std::shared_ptr<FrameTap> tap;
     {
         std::lock_guard lock(mutex_);
         newest_.reset(sample);
         serial_ = nextFrameNumber();
+        newestMicros_ = arrivalMicros;
+        tap = tap_;
     }
+    if (tap)
+        tap->offer(sample, arrivalMicros);
     lastArrival_ = std::chrono::steady_clock::now().time_since_epoch().count();
     postNotice();
 }
@@ -200,7 +214,7 @@ void CaptureSession::postNotice()
 GstFlowReturn CaptureSession::onNewSample(GstAppSink *sink, gpointer session)
 {
     if (GstSample *sample = gst_app_sink_pull_sample(sink))
-        static_cast<CaptureSession *>(session)->store(sample);
+        static_cast<CaptureSession *>(session)->store(sample, g_get_real_time());
     return GST_FLOW_OK;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CapturedFrame.h"
+#include "capture/FrameTap.h"
 #include "capture/gstreamer/CaptureSource.h"
 #include "capture/gstreamer/GstRefs.h"
 
@@ -35,6 +36,8 @@ public:
     // Called on the GUI thread after new frames have arrived: once per notice, however
     // many frames came meanwhile.
     void setFrameListener(std::function<void()> listener) { frameListener_ = std::move(listener); }
+    // Given every frame on the streaming thread as it arrives.
+    void setFrameTap(std::shared_ptr<FrameTap> tap);
 
     // False once the pipeline reported an error or the end of its stream.
     bool healthy();
@@ -54,7 +57,7 @@ private:
 
     bool build(gstref::Element source, const SourceSize &format);
     void pollBus();
-    void store(GstSample *sample);
+    void store(GstSample *sample, qint64 arrivalMicros);
     void postNotice();
     static GstFlowReturn onNewSample(GstAppSink *sink, gpointer session);
 
@@ -68,6 +71,8 @@ private:
     std::mutex mutex_;
     gstref::Sample newest_;
     quint64 serial_ = 0;
+    qint64 newestMicros_ = 0;
+    std::shared_ptr<FrameTap> tap_;
     std::atomic<std::chrono::steady_clock::rep> lastArrival_{0};
 
     CapturedFrame shared_;

@@ -83,8 +83,10 @@ std::unique_ptr<CaptureSession> GstCapturePlatform::startSession(int index)
     const SourceSize format = chosenSizes_.value(index, source.preferredSize());
     std::unique_ptr<CaptureSession> session =
         CaptureSession::start(source.makeElement(chosenPatterns_.value(index)), format);
-    if (session)
+    if (session) {
         session->setFrameListener(frameListener_);
+        session->setFrameTap(tap_);
+    }
     return session;
 }
 
@@ -280,4 +282,12 @@ void GstCapturePlatform::tellDriverChange(int index, bool present)
 {
     if (driverListener_)
         driverListener_({index, *driverDescription(index), present});
+}
+
+// A connect on its way gets the tap when its session starts.
+void GstCapturePlatform::setFrameTap(std::shared_ptr<FrameTap> tap)
+{
+    tap_ = std::move(tap);
+    if (session_)
+        session_->setFrameTap(tap_);
 }

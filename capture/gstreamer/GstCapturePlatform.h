@@ -45,6 +45,7 @@ public:
     void setFrameListener(std::function<void()> listener) override;
     void setDriverListener(std::function<void(const DriverChange &)> listener) override;
     void setConnectListener(std::function<void(int, bool)> listener) override;
+    void setFrameTap(std::shared_ptr<FrameTap> tap) override;
 
     // From now on, cameras the watch reports are added to or taken from the drivers.
     void followCameras(std::unique_ptr<CameraWatch> watch);
@@ -86,6 +87,7 @@ private:
     QTimer connectLooks_;
     QPointer<CaptureWindow> window_;
     std::function<void()> frameListener_;
+    std::shared_ptr<FrameTap> tap_;
     std::function<void(const DriverChange &)> driverListener_;
     std::function<void(int, bool)> connectListener_;
     std::unique_ptr<CameraWatch> watch_;

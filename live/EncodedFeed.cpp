@@ -1,0 +1,231 @@
+#include "live/EncodedFeed.h"
+
+#include <vector>
+
+namespace {
+
+bool isKeyFrame(GstBuffer *buffer) { return !GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT); }
+
+} // namespace
+
+GstBuffer *EncodedFeed::Unstamped(GstBuffer *buffer)
+{
+    GstBuffer *copy = gst_buffer_copy_region(
+        buffer, static_cast<GstBufferCopyFlags>(GST_BUFFER_COPY_FLAGS | GST_BUFFER_COPY_MEMORY), 0, -1);
+    GST_BUFFER_PTS(copy) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DTS(copy) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_DURATION(copy) = GST_CLOCK_TIME_NONE;
+    return copy;
+}
+
+EncodedFeed::~EncodedFeed()
+{
+    gstref::Element pipeline;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto &[id, consumer] : consumers_)
+            release(consumer);
+        consumers_.clear();
+        pipeline = std::move(pipeline_);
+    }
+    // Nothing may deliver into this feed once it is gone: stopped here, not later.
+    if (pipeline)
+        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+}
+
+int EncodedFeed::attach(GstAppSrc *consumer)
+{
+    g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", TRUE, "max-buffers",
+                 guint64{ConsumerQueue}, "leaky-type", 2 /* downstream: the oldest go */, nullptr);
+    std::lock_guard lock(mutex_);
+    if (!pipeline_ && !startLocked())
+        return 0;
+    const int id = nextId_++;
+    consumers_[id] = Consumer{GST_APP_SRC(gst_object_ref(consumer)), keyFramed_, nullptr};
+    if (keyFramed_)
+        lastKey_ = {}; // the next delivery asks for one
+    return id;
+}
+
+void EncodedFeed::detach(int id)
+{
+    gstref::Element stopping;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = consumers_.find(id);
+        if (found == consumers_.end())
+            return;
+        release(found->second);
+        consumers_.erase(found);
+        if (!consumers_.empty())
+            return;
+        stopping = std::move(pipeline_);
+        out_ = nullptr;
+        running_ = false;
+        pipelineStopped(false);
+    }
+    stopLater(std::move(stopping));
+}
+
+void EncodedFeed::release(Consumer &consumer)
+{
+    gst_object_unref(consumer.appsrc);
+    gst_caps_replace(&consumer.caps, nullptr);
+}
+
+int EncodedFeed::consumerCount() const
+{
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(consumers_.size());
+}
+
+QString EncodedFeed::failure() const
+{
+    std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+bool EncodedFeed::startLocked()
+{
+    QString reason;
+    gstref::Element pipeline = buildPipeline(reason);
+    GstElement *out = pipeline ? gst_bin_get_by_name(GST_BIN(pipeline.get()), "out") : nullptr;
+    if (!out) {
+        failure_ = reason.isEmpty() ? QStringLiteral("the encoder has no output") : reason;
+        return false;
+    }
+    gst_object_unref(out); // the pipeline holds it
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_sample = &EncodedFeed::onSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, this, nullptr);
+    g_object_set(out, "sync", FALSE, "enable-last-sample", FALSE, nullptr);
+    gstref::Bus bus(gst_element_get_bus(pipeline.get()));
+    gst_bus_set_sync_handler(bus.get(), &EncodedFeed::onBusMessage, this, nullptr);
+    pipelineStarted(pipeline.get());
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+        failure_ = QStringLiteral("the encoder did not start");
+        return false;
+    }
+    failure_.clear();
+    pipeline_ = std::move(pipeline);
+    out_ = out;
+    running_ = true;
+    ++started_;
+    return true;
+}
+
+// A pipeline is taken down on GStreamer's own thread pool: stopping joins its threads, which
+// must not happen on the thread that asked (the GUI thread, or one of those very threads).
+void EncodedFeed::stopLater(gstref::Element pipeline)
+{
+    if (!pipeline)
+        return;
+    GstElement *raw = pipeline.release();
+    gst_bus_set_sync_handler(gstref::Bus(gst_element_get_bus(raw)).get(), nullptr, nullptr, nullptr);
+    gst_element_call_async(
+        raw, [](GstElement *element, gpointer) { gst_element_set_state(element, GST_STATE_NULL); }, nullptr,
+        nullptr);
+    // call_async holds its own reference until the call has run.
+    gst_object_unref(raw);
+}
+
+void EncodedFeed::requestKeyFrame()
+{
+    GstElement *out = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (!out_)
+            return;
+        out = GST_ELEMENT(gst_object_ref(out_));
+        lastKey_ = std::chrono::steady_clock::now();
+    }
+    GstEvent *event = gst_event_new_custom(
+        GST_EVENT_CUSTOM_UPSTREAM,
+        gst_structure_new("GstForceKeyUnit", "running-time", G_TYPE_UINT64, GST_CLOCK_TIME_NONE, "all-headers",
+                          G_TYPE_BOOLEAN, TRUE, "count", G_TYPE_UINT, 0u, nullptr));
+    gst_element_send_event(out, event);
+    gst_object_unref(out);
+}
+
+GstFlowReturn EncodedFeed::onSample(GstAppSink *sink, gpointer feed)
+{
+    gstref::Sample sample(gst_app_sink_pull_sample(sink));
+    if (sample)
+        static_cast<EncodedFeed *>(feed)->deliver(GST_ELEMENT(sink), sample.get());
+    return GST_FLOW_OK;
+}
+
+void EncodedFeed::deliver(GstElement *sink, GstSample *sample)
+{
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    GstCaps *caps = gst_sample_get_caps(sample);
+    if (!buffer)
+        return;
+    const bool key = isKeyFrame(buffer);
+    bool wantKey = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (sink != out_)
+            return; // a pipeline on its way out
+        const auto now = std::chrono::steady_clock::now();
+        if (key)
+            lastKey_ = now;
+        for (auto &[id, consumer] : consumers_) {
+            if (consumer.waitingForKey && !key) {
+                wantKey = true;
+                continue;
+            }
+            consumer.waitingForKey = false;
+            if (caps && (!consumer.caps || !gst_caps_is_equal(caps, consumer.caps))) {
+                gst_app_src_set_caps(consumer.appsrc, caps);
+                gst_caps_replace(&consumer.caps, caps);
+            }
+            gst_app_src_push_buffer(consumer.appsrc, Unstamped(buffer));
+        }
+        wantKey = keyFramed_ && (wantKey || now - lastKey_ > keyFrameInterval);
+    }
+    if (wantKey)
+        requestKeyFrame();
+}
+
+void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
+{
+    gstref::Element stopping;
+    {
+        std::lock_guard lock(mutex_);
+        if (pipeline != pipeline_.get())
+            return;
+        stopping = std::move(pipeline_);
+        out_ = nullptr;
+        running_ = false;
+        pipelineStopped(true);
+        // Consumers stay: the next start (a subclass may choose another encoder) feeds them.
+        if (!consumers_.empty())
+            startLocked();
+        failure_ = reason;
+    }
+    stopLater(std::move(stopping));
+}
+
+GstBusSyncReply EncodedFeed::onBusMessage(GstBus *, GstMessage *message, gpointer feed)
+{
+    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
+        return GST_BUS_DROP;
+    GError *raw = nullptr;
+    gst_message_parse_error(message, &raw, nullptr);
+    gstref::Error error(raw);
+    GstElement *pipeline = GST_ELEMENT(gst_object_get_parent(GST_MESSAGE_SRC(message)));
+    // The message comes from an element inside the pipeline: find the pipeline itself.
+    while (pipeline && GST_OBJECT_PARENT(pipeline)) {
+        GstElement *up = GST_ELEMENT(gst_object_get_parent(GST_OBJECT(pipeline)));
+        gst_object_unref(pipeline);
+        pipeline = up;
+    }
+    static_cast<EncodedFeed *>(feed)->failed(pipeline,
+                                             error ? QString::fromUtf8(error->message) : QStringLiteral("error"));
+    if (pipeline)
+        gst_object_unref(pipeline);
+    return GST_BUS_DROP;
+}

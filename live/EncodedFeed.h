@@ -1,0 +1,88 @@
+#pragma once
+
+#include "capture/gstreamer/GstRefs.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <mutex>
+
+// One encoder's output, shared by everyone who wants it. The encoder runs only while at
+// least one consumer is attached, and stops when the last one goes. A consumer is an appsrc
+// in its own pipeline (an RTSP media, a WebRTC viewer, a relay push); each encoded buffer is
+// pushed to every consumer without copying its bytes, stamped with the consumer's own
+// running time on arrival. A video consumer begins with a key frame.
+//
+// Attach and detach may be called from any thread; the encoder delivers on its own.
+class EncodedFeed {
+public:
+    virtual ~EncodedFeed();
+    EncodedFeed(const EncodedFeed &) = delete;
+    EncodedFeed &operator=(const EncodedFeed &) = delete;
+
+    // Sets the consumer up (live, time format, bounded queue) and starts feeding it; starts
+    // the encoder for the first consumer. The number to detach it with, 0 when the encoder
+    // cannot start.
+    int attach(GstAppSrc *consumer);
+    void detach(int id);
+
+    int consumerCount() const;
+    bool running() const { return running_.load(); }
+    // Encoder pipelines started over the whole run, and running now (at most one).
+    int encodersStarted() const { return started_.load(); }
+    // Why the encoder could not start or stopped on its own; empty when it did not.
+    QString failure() const;
+
+    // A buffer sharing the given one's bytes and flags, without times: an appsrc that stamps
+    // on arrival stamps it.
+    static GstBuffer *Unstamped(GstBuffer *buffer);
+
+    // Consumers hold at most this many buffers before the oldest go.
+    static constexpr guint ConsumerQueue = 60;
+
+protected:
+    // keyFramed: a consumer must wait for a buffer that is not a delta unit before its first.
+    explicit EncodedFeed(bool keyFramed) : keyFramed_(keyFramed) {}
+
+    // Builds the encoder's pipeline; its output is the appsink named "out". Null with a
+    // reason in `failure` when it cannot be built.
+    virtual gstref::Element buildPipeline(QString &failure) = 0;
+    // Told when a pipeline is about to play, and when it is taken out of use (under the feed's
+    // lock: they must not call back into the feed).
+    virtual void pipelineStarted(GstElement *pipeline) { (void)pipeline; }
+    virtual void pipelineStopped(bool failed) { (void)failed; }
+    // A key frame soon, for a consumer that joined.
+    void requestKeyFrame();
+    // How often a key frame is asked for when the encoder itself gives none.
+    std::chrono::milliseconds keyFrameInterval{2000};
+
+private:
+    struct Consumer {
+        GstAppSrc *appsrc = nullptr; // our own reference
+        bool waitingForKey = true;
+        GstCaps *caps = nullptr; // the caps last set on it (our own reference)
+    };
+    static void release(Consumer &consumer);
+    static GstFlowReturn onSample(GstAppSink *sink, gpointer feed);
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer feed);
+    void deliver(GstElement *sink, GstSample *sample);
+    void failed(GstElement *pipeline, const QString &reason);
+    bool startLocked();
+    static void stopLater(gstref::Element pipeline);
+
+    const bool keyFramed_;
+    mutable std::mutex mutex_;
+    std::map<int, Consumer> consumers_;
+    int nextId_ = 1;
+    gstref::Element pipeline_;
+    GstElement *out_ = nullptr;
+    QString failure_;
+    std::chrono::steady_clock::time_point lastKey_;
+    std::atomic<bool> running_{false};
+    std::atomic<int> started_{0};
+};

@@ -1,0 +1,114 @@
+#include "live/H264Feed.h"
+
+#include <QStringList>
+
+namespace {
+
+struct EncoderChoice {
+    const char *factory;
+    const char *launch; // the encoder and what it needs on either side
+    bool hardware;
+};
+
+// In order of preference; the first one installed is tried.
+constexpr EncoderChoice Encoders[] = {
+    {"vah264lpenc", "videoconvert ! video/x-raw,format=NV12 ! vah264lpenc name=enc b-frames=0 key-int-max=60 "
+                    "bitrate=%1",
+     true},
+    {"vah264enc", "videoconvert ! video/x-raw,format=NV12 ! vah264enc name=enc b-frames=0 key-int-max=60 bitrate=%1",
+     true},
+    {"vaapih264enc", "vaapipostproc ! vaapih264enc name=enc max-bframes=0 keyframe-period=60 bitrate=%1", true},
+    {"x264enc",
+     "videoconvert ! video/x-raw,format=I420 ! x264enc name=enc tune=zerolatency speed-preset=superfast bframes=0 "
+     "key-int-max=60 bitrate=%1 ! video/x-h264,profile=constrained-baseline",
+     false},
+};
+
+bool installed(const char *factory)
+{
+    GstElementFactory *found = gst_element_factory_find(factory);
+    if (!found)
+        return false;
+    gst_object_unref(found);
+    return true;
+}
+
+} // namespace
+
+H264Feed::~H264Feed()
+{
+    std::lock_guard lock(inputMutex_);
+    if (input_)
+        gst_object_unref(input_);
+    input_ = nullptr;
+    gst_caps_replace(&inputCaps_, nullptr);
+}
+
+gstref::Element H264Feed::buildPipeline(QString &failure)
+{
+    for (const EncoderChoice &choice : Encoders) {
+        if ((choice.hardware && hardwareFailed_) || !installed(choice.factory))
+            continue;
+        const QString launch =
+            QStringLiteral("appsrc name=in is-live=true format=time do-timestamp=true max-buffers=2 leaky-type=2 ! "
+                           "queue max-size-buffers=2 leaky=downstream ! %1 ! h264parse config-interval=-1 ! "
+                           "video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=out")
+                .arg(QString::fromLatin1(choice.launch).arg(BitrateKbps));
+        GError *raw = nullptr;
+        GstElement *pipeline = gst_parse_launch(launch.toUtf8().constData(), &raw);
+        gstref::Error error(raw);
+        if (pipeline && !error) {
+            hardwareInUse_ = choice.hardware;
+            encoderName_ = QString::fromLatin1(choice.factory);
+            return gstref::Element(GST_ELEMENT(gst_object_ref_sink(pipeline)));
+        }
+        if (pipeline)
+            gst_object_unref(gst_object_ref_sink(pipeline));
+        failure = error ? QString::fromUtf8(error->message) : QStringLiteral("no encoder");
+    }
+    if (failure.isEmpty())
+        failure = QStringLiteral("no H.264 encoder is installed (x264enc is in gstreamer1.0-plugins-ugly)");
+    return {};
+}
+
+void H264Feed::pipelineStarted(GstElement *pipeline)
+{
+    GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
+    std::lock_guard lock(inputMutex_);
+    if (input_)
+        gst_object_unref(input_);
+    input_ = in ? GST_APP_SRC(in) : nullptr;
+    gst_caps_replace(&inputCaps_, nullptr);
+}
+
+void H264Feed::pipelineStopped(bool failed)
+{
+    // A hardware encoder that failed is not chosen again.
+    hardwareFailed_ = hardwareFailed_ || (failed && hardwareInUse_);
+    std::lock_guard lock(inputMutex_);
+    if (input_)
+        gst_object_unref(input_);
+    input_ = nullptr;
+    gst_caps_replace(&inputCaps_, nullptr);
+    encoderName_.clear();
+}
+
+QString H264Feed::encoderName() const
+{
+    std::lock_guard lock(inputMutex_);
+    return encoderName_;
+}
+
+void H264Feed::offer(GstSample *sample, qint64)
+{
+    GstBuffer *buffer = gst_sample_get_buffer(sample);
+    GstCaps *caps = gst_sample_get_caps(sample);
+    std::lock_guard lock(inputMutex_);
+    if (!input_ || !buffer || !caps)
+        return;
+    if (!inputCaps_ || !gst_caps_is_equal(caps, inputCaps_)) {
+        gst_app_src_set_caps(input_, caps);
+        gst_caps_replace(&inputCaps_, caps);
+    }
+    gst_app_src_push_buffer(input_, Unstamped(buffer));
+}

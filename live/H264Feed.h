@@ -1,0 +1,38 @@
+#pragma once
+
+#include "capture/FrameTap.h"
+#include "live/EncodedFeed.h"
+
+#include <mutex>
+
+// The program's one H.264 encoder: captured frames in, H.264 access units out (byte-stream,
+// constrained baseline, no B-frames, parameter sets before every key frame, a key frame at
+// least every two seconds). It encodes only while someone watches: without consumers a frame
+// costs one check. A hardware encoder (VA-API) is used where one is installed and works; a
+// failing one gives way to x264 for the rest of the run.
+class H264Feed : public EncodedFeed, public FrameTap {
+public:
+    H264Feed() : EncodedFeed(true) {}
+    ~H264Feed() override;
+
+    void offer(GstSample *sample, qint64 captureMicros) override;
+
+    // The encoder element's factory name ("x264enc", ...), empty while none runs.
+    QString encoderName() const;
+
+    // Kilobits per second the encoder aims at.
+    static constexpr int BitrateKbps = 2000;
+
+protected:
+    gstref::Element buildPipeline(QString &failure) override;
+    void pipelineStarted(GstElement *pipeline) override;
+    void pipelineStopped(bool failed) override;
+
+private:
+    mutable std::mutex inputMutex_;
+    GstAppSrc *input_ = nullptr; // our own reference, while a pipeline runs
+    GstCaps *inputCaps_ = nullptr; // our own reference
+    QString encoderName_;
+    bool hardwareInUse_ = false;
+    bool hardwareFailed_ = false;
+};

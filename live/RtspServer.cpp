@@ -1,0 +1,205 @@
+#include "live/RtspServer.h"
+
+#include "live/H264Feed.h"
+
+// GIO names a field "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gst/rtsp-server/rtsp-server.h>
+#pragma pop_macro("signals")
+
+#include <vector>
+
+namespace {
+
+constexpr const char *Role = "viewer";
+constexpr const char *VideoOnly = "( appsrc name=video ! h264parse ! rtph264pay name=pay0 pt=96 config-interval=-1 )";
+constexpr const char *VideoAndSound = "( appsrc name=video ! h264parse ! rtph264pay name=pay0 pt=96 config-interval=-1 "
+                                      "appsrc name=audio ! opusparse ! rtpopuspay name=pay1 pt=97 )";
+
+} // namespace
+
+struct RtspServer::Shared {
+    H264Feed *video = nullptr;
+    EncodedFeed *audio = nullptr;
+    std::atomic<int> clients{0};
+};
+
+namespace {
+
+// A signal connection keeps what its callback reaches.
+gpointer holdShared(gpointer data)
+{
+    return new std::shared_ptr<RtspServer::Shared>(*static_cast<std::shared_ptr<RtspServer::Shared> *>(data));
+}
+void releaseShared(gpointer data, GClosure *) { delete static_cast<std::shared_ptr<RtspServer::Shared> *>(data); }
+RtspServer::Shared *sharedOf(gpointer data) { return static_cast<std::shared_ptr<RtspServer::Shared> *>(data)->get(); }
+
+struct Attachment {
+    EncodedFeed *feed;
+    int id;
+};
+
+void detachAll(gpointer data)
+{
+    auto *attachments = static_cast<std::vector<Attachment> *>(data);
+    for (const Attachment &attachment : *attachments)
+        attachment.feed->detach(attachment.id);
+    delete attachments;
+}
+
+void onUnprepared(GstRTSPMedia *media, gpointer) { g_object_set_data(G_OBJECT(media), "vantrel-feeds", nullptr); }
+
+void attachSource(GstElement *bin, const char *name, EncodedFeed *feed, std::vector<Attachment> &attachments)
+{
+    GstElement *source = feed ? gst_bin_get_by_name(GST_BIN(bin), name) : nullptr;
+    if (!source)
+        return;
+    if (const int id = feed->attach(GST_APP_SRC(source)))
+        attachments.push_back({feed, id});
+    gst_object_unref(source);
+}
+
+// Each new media takes its picture (and sound) from the shared encoders; it lets go of them
+// when it is unprepared, after its last client.
+void onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer data)
+{
+    const RtspServer::Shared *shared = sharedOf(data);
+    gstref::Element bin(gst_rtsp_media_get_element(media));
+    auto *attachments = new std::vector<Attachment>;
+    attachSource(bin.get(), "video", shared->video, *attachments);
+    attachSource(bin.get(), "audio", shared->audio, *attachments);
+    g_object_set_data_full(G_OBJECT(media), "vantrel-feeds", attachments, detachAll);
+    g_signal_connect(media, "unprepared", G_CALLBACK(onUnprepared), nullptr);
+}
+
+void onClientClosed(GstRTSPClient *, gpointer data)
+{
+    --sharedOf(data)->clients;
+}
+
+void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer data)
+{
+    ++sharedOf(data)->clients;
+    g_signal_connect_data(client, "closed", G_CALLBACK(onClientClosed), holdShared(data), releaseShared,
+                          GConnectFlags{});
+}
+
+GstRTSPFilterResult closeClient(GstRTSPServer *, GstRTSPClient *, gpointer) { return GST_RTSP_FILTER_REMOVE; }
+
+} // namespace
+
+RtspServer::RtspServer(H264Feed &video, EncodedFeed *audio) : shared_(std::make_shared<Shared>())
+{
+    shared_->video = &video;
+    shared_->audio = audio;
+}
+
+RtspServer::~RtspServer() { Stop(); }
+
+int RtspServer::ClientCount() const { return shared_->clients.load(); }
+
+bool RtspServer::Start(int port, QString &failure)
+{
+    Stop();
+    server_ = gst_rtsp_server_new();
+    gst_rtsp_server_set_service(server_, QByteArray::number(port).constData());
+    factory_ = gst_rtsp_media_factory_new();
+    gst_rtsp_media_factory_set_launch(factory_, shared_->audio && audio_ ? VideoAndSound : VideoOnly);
+    gst_rtsp_media_factory_set_shared(factory_, TRUE);
+    g_signal_connect_data(factory_, "media-configure", G_CALLBACK(onMediaConfigure), holdShared(&shared_),
+                          releaseShared, GConnectFlags{});
+    GstRTSPMountPoints *mounts = gst_rtsp_server_get_mount_points(server_);
+    gst_rtsp_mount_points_add_factory(mounts, Path, GST_RTSP_MEDIA_FACTORY(g_object_ref(factory_)));
+    g_object_unref(mounts);
+    g_signal_connect_data(server_, "client-connected", G_CALLBACK(onClientConnected), holdShared(&shared_),
+                          releaseShared, GConnectFlags{});
+    applyCredentials();
+
+    context_ = g_main_context_new();
+    GError *raw = nullptr;
+    GSource *source = gst_rtsp_server_create_source(server_, nullptr, &raw);
+    gstref::Error error(raw);
+    if (!source) {
+        failure = error ? QString::fromUtf8(error->message) : QStringLiteral("the port cannot be opened");
+        Stop();
+        return false;
+    }
+    g_source_attach(source, context_);
+    g_source_unref(source);
+    port_ = gst_rtsp_server_get_bound_port(server_);
+    loop_ = g_main_loop_new(context_, FALSE);
+    thread_ = std::thread([loop = loop_, context = context_] {
+        g_main_context_push_thread_default(context);
+        g_main_loop_run(loop);
+        g_main_context_pop_thread_default(context);
+    });
+    return true;
+}
+
+// Clients are closed on the server's own thread, which then ends.
+void RtspServer::Stop()
+{
+    if (loop_) {
+        g_main_context_invoke(
+            context_,
+            [](gpointer data) -> gboolean {
+                auto *self = static_cast<RtspServer *>(data);
+                gst_rtsp_server_client_filter(self->server_, closeClient, nullptr);
+                g_main_loop_quit(self->loop_);
+                return G_SOURCE_REMOVE;
+            },
+            this);
+        thread_.join();
+        g_main_loop_unref(loop_);
+        loop_ = nullptr;
+    }
+    if (context_) {
+        // The listening source goes with the context's last reference.
+        g_main_context_unref(context_);
+        context_ = nullptr;
+    }
+    if (factory_)
+        g_object_unref(factory_);
+    factory_ = nullptr;
+    if (server_)
+        g_object_unref(server_);
+    server_ = nullptr;
+    port_ = 0;
+}
+
+void RtspServer::SetCredentials(const QString &user, const QString &password)
+{
+    user_ = user;
+    password_ = password;
+    if (server_)
+        applyCredentials();
+}
+
+void RtspServer::SetAudio(bool on)
+{
+    audio_ = on;
+    if (factory_)
+        gst_rtsp_media_factory_set_launch(factory_, shared_->audio && audio_ ? VideoAndSound : VideoOnly);
+}
+
+void RtspServer::applyCredentials()
+{
+    if (password_.isEmpty()) {
+        gst_rtsp_server_set_auth(server_, nullptr);
+        return;
+    }
+    GstRTSPAuth *auth = gst_rtsp_auth_new();
+    gst_rtsp_auth_set_realm(auth, "Vantrel");
+    GstRTSPToken *token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, Role, nullptr);
+    gstref::String basic(gst_rtsp_auth_make_basic(user_.toUtf8().constData(), password_.toUtf8().constData()));
+    gst_rtsp_auth_add_basic(auth, basic.get(), token);
+    gst_rtsp_token_unref(token);
+    GstRTSPPermissions *permissions = gst_rtsp_permissions_new();
+    gst_rtsp_permissions_add_role(permissions, Role, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,
+                                  GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, nullptr);
+    gst_rtsp_media_factory_set_permissions(factory_, permissions);
+    gst_rtsp_permissions_unref(permissions);
+    gst_rtsp_server_set_auth(server_, auth);
+    g_object_unref(auth);
+}

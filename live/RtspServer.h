@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class EncodedFeed;
+class H264Feed;
+typedef struct _GstRTSPServer GstRTSPServer;
+typedef struct _GstRTSPMediaFactory GstRTSPMediaFactory;
+typedef struct _GMainContext GMainContext;
+typedef struct _GMainLoop GMainLoop;
+
+// RTSP at rtsp://host:port/live: the shared H.264 encoder's output, and the microphone's
+// Opus when one is chosen, as one shared media for every client. The server runs on a thread
+// of its own, so a slow or hostile client never reaches the GUI thread. With the viewer
+// password set, clients must give it (Basic).
+class RtspServer {
+public:
+    static constexpr int DefaultPort = 8554;
+    static constexpr const char *Path = "/live";
+
+    RtspServer(H264Feed &video, EncodedFeed *audio);
+    ~RtspServer();
+    RtspServer(const RtspServer &) = delete;
+    RtspServer &operator=(const RtspServer &) = delete;
+
+    // Listens on the port on every address; false, with the reason, when it cannot.
+    bool Start(int port, QString &failure);
+    void Stop();
+    bool Listening() const { return loop_ != nullptr; }
+    int Port() const { return port_; }
+
+    // An empty password lets every client in.
+    void SetCredentials(const QString &user, const QString &password);
+    // Whether new clients get the microphone's sound beside the picture.
+    void SetAudio(bool on);
+
+    // Clients connected now.
+    int ClientCount() const;
+
+    // What the server's callbacks reach: it lives as long as the last of them.
+    struct Shared;
+
+private:
+    void applyCredentials();
+
+    std::shared_ptr<Shared> shared_;
+    GstRTSPServer *server_ = nullptr;
+    GstRTSPMediaFactory *factory_ = nullptr;
+    GMainContext *context_ = nullptr;
+    GMainLoop *loop_ = nullptr;
+    std::thread thread_;
+    int port_ = 0;
+    QString user_;
+    QString password_;
+    bool audio_ = false;
+};
