@@ -9,6 +9,7 @@
 #include "server/HeadGathering.h"
 #include "server/ViewerAccess.h"
 
+#include <QHash>
 #include <QImage>
 #include <QMainWindow>
 #include <QPointer>
@@ -216,6 +217,11 @@ private:
     void startLive();
     void stopLive();
     void applyLivePassword();
+    void sendState(const Reply &reply);
+    void notePictureViewer(const QString &peer);
+    int pictureViewerCount();
+    // When each address last asked for a single picture (milliseconds of a steady clock).
+    QHash<QString, qint64> pictureViewers_;
     void loadLiveSettings(const IniFile &ini);
     void saveLiveSettings(IniFile &ini) const;
     ViewerAccess viewerAccess_;
@@ -238,6 +244,7 @@ private:
     bool sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, const QByteArray &contentType,
                   PictureConnection connection);
     static QString peerOf(const Reply &reply);
+    static std::unique_ptr<QIODevice> bufferOf(const QByteArray &bytes);
     void recordSent(qint64 bytes);
 
     int openMessageBoxes_ = 0;

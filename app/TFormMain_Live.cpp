@@ -1,14 +1,29 @@
 // Live H.264: the one encoder the capture feeds, and the RTSP server that shares it. Both
 // follow the web server's switch: what is shared is shared together.
+#include "app/Globals.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
 #include "capture/CaptureDevice.h"
 #include "live/H264Feed.h"
 #include "live/RtspServer.h"
 #include "server/ComputerAddresses.h"
+#include "server/ListeningPort.h"
+#include "server/MjpegStream.h"
+#include "server/StateReport.h"
+
 #include "server/TFormViewerPassword.h"
+#include <chrono>
 
 namespace {
+
+// An address that asked for a picture this recently still watches.
+constexpr qint64 PictureViewerWindowMs = 10000;
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 const QString SectionMain = QStringLiteral("FormMain");
 const QString KeyRtspPort = QStringLiteral("RtspPort");
@@ -23,10 +38,11 @@ void TFormMain::createLive()
 
 void TFormMain::startLive()
 {
-    if (RtspPort <= 0 || Rtsp->Listening())
+    const int port = listening::RtspPort(RtspPort);
+    if (RtspPort <= 0 || port < 0 || Rtsp->Listening())
         return;
     QString failure;
-    if (!Rtsp->Start(RtspPort, failure)) {
+    if (!Rtsp->Start(port, failure)) {
         AddToLog(QStringLiteral("RTSP server not started on port %1: %2").arg(RtspPort).arg(failure));
         return;
     }
@@ -61,4 +77,45 @@ void TFormMain::saveLiveSettings(IniFile &ini) const
 {
     if (RtspPort != RtspServer::DefaultPort || ini.ReadInteger(SectionMain, KeyRtspPort, -1) != -1)
         ini.WriteInteger(SectionMain, KeyRtspPort, RtspPort);
+}
+
+void TFormMain::notePictureViewer(const QString &peer)
+{
+    pictureViewers_.insert(peer, steadyMs());
+    if (pictureViewers_.size() > 1000)
+        pictureViewerCount(); // drops those that stopped asking
+}
+
+int TFormMain::pictureViewerCount()
+{
+    const qint64 now = steadyMs();
+    pictureViewers_.removeIf([now](const auto &entry) { return now - entry.value() > PictureViewerWindowMs; });
+    return static_cast<int>(pictureViewers_.size());
+}
+
+void TFormMain::sendState(const Reply &reply)
+{
+    state::Facts facts;
+    if (Capture && Capture->CurrentDriver() >= 0 && !Capture->Connecting()) {
+        for (const DriverEntry &driver : Capture->DriverNames()) {
+            if (driver.index == Capture->CurrentDriver())
+                facts.camera = driver.description;
+        }
+    }
+    const CapturedFrame frame = Capture ? Capture->SaveFrameToMemory() : CapturedFrame{};
+    if (frame.ready()) {
+        facts.width = frame.image.width();
+        facts.height = frame.image.height();
+    }
+    facts.framesPerSecond = LiveVideo->framesPerSecond();
+    facts.pictureViewers = pictureViewerCount();
+    facts.mjpegViewers = Stream->ViewerCount();
+    facts.rtspClients = Rtsp->ClientCount();
+    facts.encoderRunning = LiveVideo->running();
+    facts.encoder = LiveVideo->encoderName();
+    facts.encodersStarted = LiveVideo->encodersStarted();
+    QByteArray json = state::Json(facts);
+    recordSent(json.size());
+    if (!sendBody(reply, bufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send state to ") + peerOf(reply));
 }

@@ -22,15 +22,15 @@ namespace {
 const QByteArray HtmlType = QByteArrayLiteral("text/html");
 const QByteArray JpegType = QByteArrayLiteral("image/jpeg");
 
-std::unique_ptr<QIODevice> bufferOf(const QByteArray &bytes)
+} // namespace
+
+std::unique_ptr<QIODevice> TFormMain::bufferOf(const QByteArray &bytes)
 {
     auto buffer = std::make_unique<QBuffer>();
     buffer->setData(bytes);
     buffer->open(QIODevice::ReadOnly);
     return buffer;
 }
-
-} // namespace
 
 void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
 {
@@ -67,6 +67,7 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         SendResource(reply, QStringLiteral("ResImage"));
         break;
     case request::Kind::Picture:
+        notePictureViewer(Socket->PeerAddress());
         sendCameraPicture(reply, PictureConnection::Close);
         break;
     case request::Kind::StreamPicture:
@@ -92,6 +93,9 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         break;
     case request::Kind::Snapshot:
         sendCameraPicture(reply, PictureConnection::Close);
+        break;
+    case request::Kind::State:
+        sendState(reply);
         break;
     case request::Kind::Index:
         SendResource(reply, QStringLiteral("HtmlIndex"));

@@ -39,16 +39,19 @@ void TFormMain::startStream(const Reply &reply)
         return;
     }
     QByteArray first;
+    qint64 firstMicros = 0;
     if (Offline->isChecked()) {
         first = offlineImage();
     } else if (!GrabInProgress && Capture) {
         const CapturedFrame frame = Capture->SaveFrameToMemory();
-        if (frame.ready() && FrameJpeg->encode(frame))
+        if (frame.ready() && FrameJpeg->encode(frame)) {
             first = FrameJpeg->data();
+            firstMicros = frame.captureMicros;
+        }
     }
     if (!Stream->ViewerCount())
         streamQuietTimer_->start(QuietStreamLimit);
-    Stream->AddViewer(reply.socket, first);
+    Stream->AddViewer(reply.socket, first, firstMicros);
 }
 
 // Encodes only while someone watches, and only once per frame: "/pic" requests for the same
@@ -63,7 +66,7 @@ void TFormMain::FrameArrived()
     streamQuietTimer_->start(QuietStreamLimit);
     if (std::exchange(streamQuietLogged_, false))
         AddToLog(QStringLiteral("Frames are back; the stream goes on"));
-    Stream->Push(FrameJpeg->data());
+    Stream->Push(FrameJpeg->data(), frame.captureMicros);
 }
 
 void TFormMain::streamQuiet()

@@ -8,12 +8,19 @@ bool isKeyFrame(GstBuffer *buffer) { return !GST_BUFFER_FLAG_IS_SET(buffer, GST_
 
 } // namespace
 
-GstBuffer *EncodedFeed::Unstamped(GstBuffer *buffer)
+GstBuffer *EncodedFeed::StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstClockTime &last)
 {
+    GstClockTime now = gst_element_get_current_running_time(GST_ELEMENT(appsrc));
+    if (!GST_CLOCK_TIME_IS_VALID(now))
+        return nullptr;
+    // A millisecond apart at least: 90 kHz RTP clocks must tell them apart.
+    if (GST_CLOCK_TIME_IS_VALID(last) && now < last + GST_MSECOND)
+        now = last + GST_MSECOND;
+    last = now;
     GstBuffer *copy = gst_buffer_copy_region(
         buffer, static_cast<GstBufferCopyFlags>(GST_BUFFER_COPY_FLAGS | GST_BUFFER_COPY_MEMORY), 0, -1);
-    GST_BUFFER_PTS(copy) = GST_CLOCK_TIME_NONE;
-    GST_BUFFER_DTS(copy) = GST_CLOCK_TIME_NONE;
+    GST_BUFFER_PTS(copy) = now;
+    GST_BUFFER_DTS(copy) = now;
     GST_BUFFER_DURATION(copy) = GST_CLOCK_TIME_NONE;
     return copy;
 }
@@ -35,13 +42,13 @@ EncodedFeed::~EncodedFeed()
 
 int EncodedFeed::attach(GstAppSrc *consumer)
 {
-    g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", TRUE, "max-buffers",
+    g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
                  guint64{ConsumerQueue}, "leaky-type", 2 /* downstream: the oldest go */, nullptr);
     std::lock_guard lock(mutex_);
     if (!pipeline_ && !startLocked())
         return 0;
     const int id = nextId_++;
-    consumers_[id] = Consumer{GST_APP_SRC(gst_object_ref(consumer)), keyFramed_, nullptr};
+    consumers_[id] = Consumer{GST_APP_SRC(gst_object_ref(consumer)), keyFramed_, nullptr, GST_CLOCK_TIME_NONE};
     if (keyFramed_)
         lastKey_ = {}; // the next delivery asks for one
     return id;
@@ -125,8 +132,7 @@ void EncodedFeed::stopLater(gstref::Element pipeline)
     GstElement *raw = pipeline.release();
     gst_bus_set_sync_handler(gstref::Bus(gst_element_get_bus(raw)).get(), nullptr, nullptr, nullptr);
     gst_element_call_async(
-        raw, [](GstElement *element, gpointer) { gst_element_set_state(element, GST_STATE_NULL); }, nullptr,
-        nullptr);
+        raw, [](GstElement *element, gpointer) { gst_element_set_state(element, GST_STATE_NULL); }, nullptr, nullptr);
     // call_async holds its own reference until the call has run.
     gst_object_unref(raw);
 }
@@ -141,10 +147,10 @@ void EncodedFeed::requestKeyFrame()
         out = GST_ELEMENT(gst_object_ref(out_));
         lastKey_ = std::chrono::steady_clock::now();
     }
-    GstEvent *event = gst_event_new_custom(
-        GST_EVENT_CUSTOM_UPSTREAM,
-        gst_structure_new("GstForceKeyUnit", "running-time", G_TYPE_UINT64, GST_CLOCK_TIME_NONE, "all-headers",
-                          G_TYPE_BOOLEAN, TRUE, "count", G_TYPE_UINT, 0u, nullptr));
+    GstEvent *event =
+        gst_event_new_custom(GST_EVENT_CUSTOM_UPSTREAM,
+                             gst_structure_new("GstForceKeyUnit", "running-time", G_TYPE_UINT64, GST_CLOCK_TIME_NONE,
+                                               "all-headers", G_TYPE_BOOLEAN, TRUE, "count", G_TYPE_UINT, 0u, nullptr));
     gst_element_send_event(out, event);
     gst_object_unref(out);
 }
@@ -177,12 +183,17 @@ void EncodedFeed::deliver(GstElement *sink, GstSample *sample)
                 wantKey = true;
                 continue;
             }
+            GstBuffer *stamped = StampedNow(consumer.appsrc, buffer, consumer.last);
+            if (!stamped) {
+                wantKey = wantKey || consumer.waitingForKey;
+                continue; // its pipeline is not playing yet
+            }
             consumer.waitingForKey = false;
             if (caps && (!consumer.caps || !gst_caps_is_equal(caps, consumer.caps))) {
                 gst_app_src_set_caps(consumer.appsrc, caps);
                 gst_caps_replace(&consumer.caps, caps);
             }
-            gst_app_src_push_buffer(consumer.appsrc, Unstamped(buffer));
+            gst_app_src_push_buffer(consumer.appsrc, stamped);
         }
         wantKey = keyFramed_ && (wantKey || now - lastKey_ > keyFrameInterval);
     }

@@ -38,9 +38,11 @@ public:
     // Why the encoder could not start or stopped on its own; empty when it did not.
     QString failure() const;
 
-    // A buffer sharing the given one's bytes and flags, without times: an appsrc that stamps
-    // on arrival stamps it.
-    static GstBuffer *Unstamped(GstBuffer *buffer);
+    // A buffer sharing the given one's bytes and flags, stamped with the running time of the
+    // appsrc's pipeline now, at least a millisecond after `last` (which it updates). Null while that
+    // pipeline has no clock yet: a buffer queued then would be stamped only when taken, in a
+    // burst with the others, and players refuse equal times.
+    static GstBuffer *StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstClockTime &last);
 
     // Consumers hold at most this many buffers before the oldest go.
     static constexpr guint ConsumerQueue = 60;
@@ -66,6 +68,7 @@ private:
         GstAppSrc *appsrc = nullptr; // our own reference
         bool waitingForKey = true;
         GstCaps *caps = nullptr; // the caps last set on it (our own reference)
+        GstClockTime last = GST_CLOCK_TIME_NONE;
     };
     static void release(Consumer &consumer);
     static GstFlowReturn onSample(GstAppSink *sink, gpointer feed);

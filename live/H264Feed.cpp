@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 struct EncoderChoice {
@@ -12,8 +14,9 @@ struct EncoderChoice {
 
 // In order of preference; the first one installed is tried.
 constexpr EncoderChoice Encoders[] = {
-    {"vah264lpenc", "videoconvert ! video/x-raw,format=NV12 ! vah264lpenc name=enc b-frames=0 key-int-max=60 "
-                    "bitrate=%1",
+    {"vah264lpenc",
+     "videoconvert ! video/x-raw,format=NV12 ! vah264lpenc name=enc b-frames=0 key-int-max=60 "
+     "bitrate=%1",
      true},
     {"vah264enc", "videoconvert ! video/x-raw,format=NV12 ! vah264enc name=enc b-frames=0 key-int-max=60 bitrate=%1",
      true},
@@ -50,7 +53,7 @@ gstref::Element H264Feed::buildPipeline(QString &failure)
         if ((choice.hardware && hardwareFailed_) || !installed(choice.factory))
             continue;
         const QString launch =
-            QStringLiteral("appsrc name=in is-live=true format=time do-timestamp=true max-buffers=2 leaky-type=2 ! "
+            QStringLiteral("appsrc name=in is-live=true format=time max-buffers=2 leaky-type=2 ! "
                            "queue max-size-buffers=2 leaky=downstream ! %1 ! h264parse config-interval=-1 ! "
                            "video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=out")
                 .arg(QString::fromLatin1(choice.launch).arg(BitrateKbps));
@@ -78,6 +81,7 @@ void H264Feed::pipelineStarted(GstElement *pipeline)
     if (input_)
         gst_object_unref(input_);
     input_ = in ? GST_APP_SRC(in) : nullptr;
+    inputLast_ = GST_CLOCK_TIME_NONE;
     gst_caps_replace(&inputCaps_, nullptr);
 }
 
@@ -99,16 +103,37 @@ QString H264Feed::encoderName() const
     return encoderName_;
 }
 
-void H264Feed::offer(GstSample *sample, qint64)
+double H264Feed::framesPerSecond() const
+{
+    constexpr qint64 Window = 1'500'000;
+    const qint64 now = g_get_real_time();
+    std::lock_guard lock(inputMutex_);
+    const size_t kept = std::min(arrivalCount_, arrivals_.size());
+    qint64 oldest = 0;
+    int recent = 0;
+    for (size_t n = 0; n < kept; ++n) {
+        const qint64 at = arrivals_[(arrivalCount_ - 1 - n) % arrivals_.size()];
+        if (now - at > Window)
+            break;
+        oldest = at;
+        ++recent;
+    }
+    const qint64 newest = kept ? arrivals_[(arrivalCount_ - 1) % arrivals_.size()] : 0;
+    return recent < 2 || newest == oldest ? 0.0 : (recent - 1) * 1e6 / static_cast<double>(newest - oldest);
+}
+
+void H264Feed::offer(GstSample *sample, qint64 captureMicros)
 {
     GstBuffer *buffer = gst_sample_get_buffer(sample);
     GstCaps *caps = gst_sample_get_caps(sample);
     std::lock_guard lock(inputMutex_);
+    arrivals_[arrivalCount_++ % arrivals_.size()] = captureMicros;
     if (!input_ || !buffer || !caps)
         return;
     if (!inputCaps_ || !gst_caps_is_equal(caps, inputCaps_)) {
         gst_app_src_set_caps(input_, caps);
         gst_caps_replace(&inputCaps_, caps);
     }
-    gst_app_src_push_buffer(input_, Unstamped(buffer));
+    if (GstBuffer *stamped = StampedNow(input_, buffer, inputLast_))
+        gst_app_src_push_buffer(input_, stamped);
 }

@@ -3,6 +3,7 @@
 #include "capture/FrameTap.h"
 #include "live/EncodedFeed.h"
 
+#include <array>
 #include <mutex>
 
 // The program's one H.264 encoder: captured frames in, H.264 access units out (byte-stream,
@@ -17,6 +18,9 @@ public:
 
     void offer(GstSample *sample, qint64 captureMicros) override;
 
+    // Frames a second the capture delivered over the last second or so; 0 when none came.
+    double framesPerSecond() const;
+
     // The encoder element's factory name ("x264enc", ...), empty while none runs.
     QString encoderName() const;
 
@@ -30,9 +34,13 @@ protected:
 
 private:
     mutable std::mutex inputMutex_;
-    GstAppSrc *input_ = nullptr; // our own reference, while a pipeline runs
+    GstAppSrc *input_ = nullptr;   // our own reference, while a pipeline runs
     GstCaps *inputCaps_ = nullptr; // our own reference
+    GstClockTime inputLast_ = GST_CLOCK_TIME_NONE;
     QString encoderName_;
     bool hardwareInUse_ = false;
     bool hardwareFailed_ = false;
+    // Arrival times (microseconds) of the latest frames, oldest overwritten first.
+    std::array<qint64, 64> arrivals_{};
+    size_t arrivalCount_ = 0;
 };

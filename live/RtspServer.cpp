@@ -73,10 +73,7 @@ void onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer data)
     g_signal_connect(media, "unprepared", G_CALLBACK(onUnprepared), nullptr);
 }
 
-void onClientClosed(GstRTSPClient *, gpointer data)
-{
-    --sharedOf(data)->clients;
-}
+void onClientClosed(GstRTSPClient *, gpointer data) { --sharedOf(data)->clients; }
 
 void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer data)
 {

@@ -8,5 +8,7 @@
 namespace listening {
 
 extern Seam<int(int chosenPort)> Port;
+// The same for the RTSP server; a negative answer keeps it off.
+extern Seam<int(int chosenPort)> RtspPort;
 
 } // namespace listening

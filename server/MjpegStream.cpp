@@ -31,17 +31,22 @@ QByteArray MjpegStream::Head()
            Boundary + "\r\n";
 }
 
-QByteArray MjpegStream::Part(const QByteArray &jpeg)
+QByteArray MjpegStream::Part(const QByteArray &jpeg, qint64 captureMicros)
 {
     QByteArray part;
-    part.reserve(jpeg.size() + 96);
-    part += "Content-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(jpeg.size()) + "\r\n\r\n";
+    part.reserve(jpeg.size() + 128);
+    part += "Content-Type: image/jpeg\r\nContent-Length: " + QByteArray::number(jpeg.size()) + "\r\n";
+    if (captureMicros > 0) {
+        part += "X-Timestamp: " + QByteArray::number(captureMicros / 1000000) + '.' +
+                QByteArray::number(captureMicros % 1000000).rightJustified(6, '0') + "\r\n";
+    }
+    part += "\r\n";
     part += jpeg;
     part += "\r\n--" + Boundary + "\r\n";
     return part;
 }
 
-void MjpegStream::AddViewer(TCustomWinSocket *socket, const QByteArray &firstPicture)
+void MjpegStream::AddViewer(TCustomWinSocket *socket, const QByteArray &firstPicture, qint64 captureMicros)
 {
     if (!socket || !socket->Connected() || IsViewer(socket))
         return;
@@ -50,7 +55,7 @@ void MjpegStream::AddViewer(TCustomWinSocket *socket, const QByteArray &firstPic
     viewer->sending = Head();
     viewer->lastTaken = Clock::now();
     if (!firstPicture.isEmpty()) {
-        viewer->waiting = Part(firstPicture);
+        viewer->waiting = Part(firstPicture, captureMicros);
         viewer->waitingBytes = firstPicture.size();
     }
     Viewer &added = *viewer;
@@ -98,12 +103,12 @@ int MjpegStream::ViewerCount() const
     }));
 }
 
-void MjpegStream::Push(const QByteArray &jpeg)
+void MjpegStream::Push(const QByteArray &jpeg, qint64 captureMicros)
 {
     if (jpeg.isEmpty())
         return;
     picture_ = jpeg;
-    part_ = Part(jpeg);
+    part_ = Part(jpeg, captureMicros);
     int begun = 0;
     ++busy_;
     // By index: a viewer may be added while a send reports an error.

@@ -30,11 +30,12 @@ public:
     // The answer's head up to and with the first boundary (the same with or without an HTTP version).
     static QByteArray Head();
     // One part: its headers, the picture, and the boundary that ends it, so that a reader
-    // knows the picture is complete as soon as it has arrived.
-    static QByteArray Part(const QByteArray &jpeg);
+    // knows the picture is complete as soon as it has arrived. With a capture time
+    // (microseconds since 1970), the headers carry it as "X-Timestamp: <seconds>.<micros>".
+    static QByteArray Part(const QByteArray &jpeg, qint64 captureMicros = 0);
 
     // Makes the connection a viewer: the head, then the first picture unless it is empty.
-    void AddViewer(TCustomWinSocket *socket, const QByteArray &firstPicture);
+    void AddViewer(TCustomWinSocket *socket, const QByteArray &firstPicture, qint64 captureMicros = 0);
     bool IsViewer(const TCustomWinSocket *socket) const;
     // The connection is closing; nothing more is sent to it.
     void RemoveViewer(const TCustomWinSocket *socket);
@@ -43,7 +44,7 @@ public:
     int ViewerCount() const;
 
     // Hands a picture to every viewer.
-    void Push(const QByteArray &jpeg);
+    void Push(const QByteArray &jpeg, qint64 captureMicros = 0);
     // The newest picture pushed; empty before the first.
     const QByteArray &NewestPicture() const { return picture_; }
     // The connection can take more: goes on with what waits for it.

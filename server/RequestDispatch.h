@@ -8,7 +8,20 @@ namespace request {
 // Characters of a request that the dispatcher looks at.
 constexpr int HeadLength = 30;
 
-enum class Kind { TitleImage, Picture, StreamPicture, WindowPicture, Say, Msg, Quit, Status, Stream, Snapshot, Index };
+enum class Kind {
+    TitleImage,
+    Picture,
+    StreamPicture,
+    WindowPicture,
+    Say,
+    Msg,
+    Quit,
+    Status,
+    Stream,
+    Snapshot,
+    State,
+    Index
+};
 
 // The first 30 characters of the request, ASCII letters upper-cased, every other byte kept.
 QByteArray Head(const QByteArray &requestText);

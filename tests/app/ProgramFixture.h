@@ -27,7 +27,8 @@ public:
     explicit ProgramFixture(const QByteArray &settings = {}, CaptureKind kind = CaptureKind::Scripted)
         : clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))),
           settingsSeam(SettingsFileLocation, [this] { return QFile::encodeName(settingsPath()); }),
-          listeningSeam(listening::Port, [this](int) { return listenOn.value_or(0); })
+          listeningSeam(listening::Port, [this](int) { return listenOn.value_or(0); }),
+          rtspSeam(listening::RtspPort, [this](int) { return rtspListenOn.value_or(-1); })
     {
         if (kind == CaptureKind::Scripted) {
             platformSeam.emplace(MakeCapturePlatform, [this]() -> std::unique_ptr<CapturePlatform> {
@@ -74,10 +75,13 @@ public:
     DialogScript dialogs;
     // The port the server binds to; by default one the system picks, whatever the window says.
     std::optional<int> listenOn;
+    // The RTSP server's port (0: one the system picks); off unless a test sets it.
+    std::optional<int> rtspListenOn;
     std::shared_ptr<ScriptedCapturePlatform::Script> capture = std::make_shared<ScriptedCapturePlatform::Script>();
 
 private:
     ScopedSeam<QByteArray()> settingsSeam;
     ScopedSeam<int(int)> listeningSeam;
+    ScopedSeam<int(int)> rtspSeam;
     std::optional<ScopedSeam<std::unique_ptr<CapturePlatform>()>> platformSeam;
 };

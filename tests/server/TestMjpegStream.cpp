@@ -43,7 +43,9 @@ struct StreamedProgram : ProgramFixture {
     // Makes frame n the camera's newest and tells the program; the JPEG the viewers should get.
     QByteArray show(int n, QSize size = Small)
     {
-        capture->frame = CapturedFrame{CapturedFrame::State::Ready, noise(n, size), static_cast<quint64>(n)};
+        // Frame n was captured n seconds and n microseconds after 1970.
+        capture->frame =
+            CapturedFrame{CapturedFrame::State::Ready, noise(n, size), static_cast<quint64>(n), n * 1'000'001LL};
         capture->frameArrived();
         return EncodeJpeg(capture->frame.image, 75).value_or(QByteArray());
     }
@@ -151,6 +153,8 @@ void TestMjpegStream::everyNewFrameGoesOnceToEveryViewer()
     first.readSome();
     QCOMPARE(parsed(first.bytes), streamOf(frames));
     QCOMPARE(parsed(second.bytes), parsed(first.bytes));
+    QVERIFY(first.bytes.contains("Content-Length: "_ba + QByteArray::number(frames.last().size()) +
+                                 "\r\nX-Timestamp: 5.000005\r\n\r\n"_ba + frames.last()));
     QCOMPARE(FormMain->FrameJpeg->encodeCount() - encodesBefore, quint64(frames.size()));
     qint64 framesSent = 0;
     for (const QByteArray &frame : frames)

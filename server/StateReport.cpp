@@ -1,0 +1,33 @@
+#include "server/StateReport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace state {
+
+namespace {
+
+QJsonValue textOrNull(const QString &text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); }
+
+} // namespace
+
+QByteArray Json(const Facts &facts)
+{
+    const QJsonObject viewers{{QStringLiteral("pictures"), facts.pictureViewers},
+                              {QStringLiteral("mjpeg"), facts.mjpegViewers},
+                              {QStringLiteral("webrtc"), facts.webrtcViewers},
+                              {QStringLiteral("rtsp"), facts.rtspClients}};
+    const QJsonObject encoder{{QStringLiteral("running"), facts.encoderRunning},
+                              {QStringLiteral("element"), textOrNull(facts.encoder)},
+                              {QStringLiteral("started"), facts.encodersStarted}};
+    const QJsonObject report{{QStringLiteral("camera"), textOrNull(facts.camera)},
+                             {QStringLiteral("width"), facts.width},
+                             {QStringLiteral("height"), facts.height},
+                             {QStringLiteral("fps"), qRound(facts.framesPerSecond * 10) / 10.0},
+                             {QStringLiteral("viewers"), viewers},
+                             {QStringLiteral("encoder"), encoder},
+                             {QStringLiteral("audio"), textOrNull(facts.sound)}};
+    return QJsonDocument(report).toJson(QJsonDocument::Compact);
+}
+
+} // namespace state

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What "GET /state" reports, for scripts, dashboards and the benchmarks: the camera, its
+// picture, who watches how, and whether the H.264 encoder and the microphone run.
+namespace state {
+
+struct Facts {
+    QString camera; // empty while none is connected
+    int width = 0;
+    int height = 0;
+    double framesPerSecond = 0;
+    int pictureViewers = 0; // addresses that asked for single pictures lately
+    int mjpegViewers = 0;
+    int webrtcViewers = 0;
+    int rtspClients = 0;
+    bool encoderRunning = false;
+    QString encoder;       // the H.264 encoder's element while it runs
+    int encodersStarted = 0; // over the whole run
+    QString sound;         // the chosen microphone; empty for none
+};
+
+// A JSON object, UTF-8, compact.
+QByteArray Json(const Facts &facts);
+
+} // namespace state
