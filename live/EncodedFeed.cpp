@@ -42,8 +42,8 @@ EncodedFeed::~EncodedFeed()
 
 int EncodedFeed::attach(GstAppSrc *consumer)
 {
-    g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
-                 guint64{ConsumerQueue}, "leaky-type", 2 /* downstream: the oldest go */, nullptr);
+    g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers", guint64{ConsumerQueue},
+                 "leaky-type", 2 /* downstream: the oldest go */, nullptr);
     std::lock_guard lock(mutex_);
     if (!pipeline_ && !startLocked())
         return 0;
@@ -147,10 +147,10 @@ void EncodedFeed::requestKeyFrame()
         out = GST_ELEMENT(gst_object_ref(out_));
         lastKey_ = std::chrono::steady_clock::now();
     }
-    GstEvent *event =
-        gst_event_new_custom(GST_EVENT_CUSTOM_UPSTREAM,
-                             gst_structure_new("GstForceKeyUnit", "running-time", G_TYPE_UINT64, GST_CLOCK_TIME_NONE,
-                                               "all-headers", G_TYPE_BOOLEAN, TRUE, "count", G_TYPE_UINT, 0u, nullptr));
+    GstEvent *event = gst_event_new_custom(GST_EVENT_CUSTOM_UPSTREAM,
+                                           gst_structure_new("GstForceKeyUnit", "running-time", G_TYPE_UINT64,
+                                                             GST_CLOCK_TIME_NONE, "all-headers", G_TYPE_BOOLEAN, FALSE,
+                                                             "count", G_TYPE_UINT, 0u, nullptr));
     gst_element_send_event(out, event);
     gst_object_unref(out);
 }
@@ -220,14 +220,16 @@ void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
     stopLater(std::move(stopping));
 }
 
-GstBusSyncReply EncodedFeed::onBusMessage(GstBus *, GstMessage *message, gpointer feed)
+// A sync handler that drops a message owns it.
+GstBusSyncReply EncodedFeed::onBusMessage(GstBus *, GstMessage *raw, gpointer feed)
 {
-    if (GST_MESSAGE_TYPE(message) != GST_MESSAGE_ERROR)
+    gstref::Message message(raw);
+    if (GST_MESSAGE_TYPE(raw) != GST_MESSAGE_ERROR)
         return GST_BUS_DROP;
-    GError *raw = nullptr;
-    gst_message_parse_error(message, &raw, nullptr);
-    gstref::Error error(raw);
-    GstElement *pipeline = GST_ELEMENT(gst_object_get_parent(GST_MESSAGE_SRC(message)));
+    GError *parsed = nullptr;
+    gst_message_parse_error(raw, &parsed, nullptr);
+    gstref::Error error(parsed);
+    GstElement *pipeline = GST_ELEMENT(gst_object_get_parent(GST_MESSAGE_SRC(raw)));
     // The message comes from an element inside the pipeline: find the pipeline itself.
     while (pipeline && GST_OBJECT_PARENT(pipeline)) {
         GstElement *up = GST_ELEMENT(gst_object_get_parent(GST_OBJECT(pipeline)));

@@ -15,15 +15,15 @@ struct EncoderChoice {
 // In order of preference; the first one installed is tried.
 constexpr EncoderChoice Encoders[] = {
     {"vah264lpenc",
-     "videoconvert ! video/x-raw,format=NV12 ! vah264lpenc name=enc b-frames=0 key-int-max=60 "
+     "videoconvert ! video/x-raw,format=NV12 ! vah264lpenc name=enc b-frames=0 key-int-max=45 "
      "bitrate=%1",
      true},
-    {"vah264enc", "videoconvert ! video/x-raw,format=NV12 ! vah264enc name=enc b-frames=0 key-int-max=60 bitrate=%1",
+    {"vah264enc", "videoconvert ! video/x-raw,format=NV12 ! vah264enc name=enc b-frames=0 key-int-max=45 bitrate=%1",
      true},
-    {"vaapih264enc", "vaapipostproc ! vaapih264enc name=enc max-bframes=0 keyframe-period=60 bitrate=%1", true},
+    {"vaapih264enc", "vaapipostproc ! vaapih264enc name=enc max-bframes=0 keyframe-period=45 bitrate=%1", true},
     {"x264enc",
      "videoconvert ! video/x-raw,format=I420 ! x264enc name=enc tune=zerolatency speed-preset=superfast bframes=0 "
-     "key-int-max=60 bitrate=%1 ! video/x-h264,profile=constrained-baseline",
+     "key-int-max=45 bitrate=%1 ! video/x-h264,profile=constrained-baseline",
      false},
 };
 

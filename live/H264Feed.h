@@ -7,8 +7,8 @@
 #include <mutex>
 
 // The program's one H.264 encoder: captured frames in, H.264 access units out (byte-stream,
-// constrained baseline, no B-frames, parameter sets before every key frame, a key frame at
-// least every two seconds). It encodes only while someone watches: without consumers a frame
+// constrained baseline, no B-frames, parameter sets before every key frame, a key frame every
+// 45 frames and at least every two seconds). It encodes only while someone watches: without consumers a frame
 // costs one check. A hardware encoder (VA-API) is used where one is installed and works; a
 // failing one gives way to x264 for the rest of the run.
 class H264Feed : public EncodedFeed, public FrameTap {

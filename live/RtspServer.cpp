@@ -13,8 +13,8 @@
 namespace {
 
 constexpr const char *Role = "viewer";
-constexpr const char *VideoOnly = "( appsrc name=video ! h264parse ! rtph264pay name=pay0 pt=96 config-interval=-1 )";
-constexpr const char *VideoAndSound = "( appsrc name=video ! h264parse ! rtph264pay name=pay0 pt=96 config-interval=-1 "
+constexpr const char *VideoOnly = "( appsrc name=video ! h264parse ! rtph264pay name=pay0 pt=96 )";
+constexpr const char *VideoAndSound = "( appsrc name=video ! h264parse ! rtph264pay name=pay0 pt=96 "
                                       "appsrc name=audio ! opusparse ! rtpopuspay name=pay1 pt=97 )";
 
 } // namespace

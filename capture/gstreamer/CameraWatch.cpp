@@ -36,8 +36,10 @@ std::vector<gstref::Device> CameraWatch::cameras() const
     return cameras;
 }
 
+// A sync handler that drops a message owns it.
 GstBusSyncReply CameraWatch::onMessage(GstBus *, GstMessage *message, gpointer self)
 {
+    const gstref::Message owned(message);
     GstDevice *device = nullptr;
     const bool added = GST_MESSAGE_TYPE(message) == GST_MESSAGE_DEVICE_ADDED;
     if (added)

@@ -1,8 +1,10 @@
 // The real program, started with its server enabled from the settings file, seen from outside:
-// a real browser on the page, floods of connections and messages.
+// a real browser on the page, floods of connections and messages, RTSP players and hostile
+// RTSP clients.
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/BlackBox.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -17,6 +19,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int StartTimeoutMs = 30000;
+
+QByteArray BodyOf(const QByteArray &answer) { return answer.mid(answer.indexOf("\r\n\r\n") + 4); }
 
 struct ServingProgram {
     explicit ServingProgram(const QByteArray &moreSettings = {})
@@ -41,6 +45,65 @@ struct ServingProgram {
         peer.Send(request);
         return peer.ReceiveUntilClosed();
     }
+
+    QJsonObject state() { return QJsonDocument::fromJson(BodyOf(exchange("GET /state HTTP/1.0\r\n\r\n"))).object(); }
+    int viewers(const QString &kind) { return state().value(u"viewers"_s).toObject().value(kind).toInt(-1); }
+    QJsonObject encoder() { return state().value(u"encoder"_s).toObject(); }
+    // Open sockets: connections, listeners and RTP ports. (Idle GLib threads keep an eventfd
+    // each for 15 s after their last work; they are not counted.)
+    int openSockets()
+    {
+        const QDir descriptors(u"/proc/%1/fd"_s.arg(program.process().processId()));
+        int sockets = 0;
+        for (const QFileInfo &descriptor : descriptors.entryInfoList(QDir::Files | QDir::System))
+            sockets += descriptor.symLinkTarget().contains(u"socket:"_s) ? 1 : 0;
+        return sockets;
+    }
+};
+
+// A program with its RTSP server on a free port.
+struct RtspProgram : ServingProgram {
+    explicit RtspProgram(const QByteArray &moreSettings = {})
+        : ServingProgram("RtspPort=" + QByteArray::number(rtspPort) + "\n" + moreSettings)
+    {
+    }
+    static inline quint16 rtspPort = FreeLocalPort();
+    QString url(const QString &credentials = {}) const
+    {
+        return u"rtsp://"_s + credentials + u"127.0.0.1:%1/live"_s.arg(rtspPort);
+    }
+};
+
+// What ffprobe or ffmpeg printed (errors only) and how it ended.
+QString runFfmpegTool(const QString &tool, const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(tool, QStringList{u"-v"_s, u"error"_s, u"-rtsp_transport"_s, u"tcp"_s} + arguments);
+    if (!process.waitForFinished(30000))
+        return u"<%1 did not finish>"_s.arg(tool);
+    return QString::fromUtf8(process.readAll()) + u"exit %1"_s.arg(process.exitCode());
+}
+
+QString probedCodecs(const QString &url)
+{
+    return runFfmpegTool(u"ffprobe"_s, {u"-show_entries"_s, u"stream=codec_name"_s, u"-of"_s, u"csv=p=0"_s, url})
+        .simplified();
+}
+
+// An RTSP client over TCP that asks and reads its answers, then may stop reading.
+struct RtspPeer {
+    RawPeer peer;
+    int sequence = 0;
+    QByteArray ask(const QByteArray &method, const QByteArray &url, const QByteArray &headers = {})
+    {
+        peer.Send(method + " " + url + " RTSP/1.0\r\nCSeq: " + QByteArray::number(++sequence) + "\r\n" + headers +
+                  "\r\n");
+        QByteArray answer;
+        for (int round = 0; round < 50 && !answer.contains("\r\n\r\n"); ++round)
+            answer = peer.ReceiveAtLeast(answer.size() + 1, 200).prepend(answer);
+        return answer;
+    }
 };
 
 } // namespace
@@ -54,6 +117,9 @@ private slots:
     void browserAsksForTheViewerPasswordThenShowsThePicture();
     void idleConnectionsDoNotStarveTheServer();
     void floodOfMessagesOpensAFewBoxesAndLogsTheRest();
+    void everyKindOfViewerSharesOneEncoder();
+    void rtspAsksForTheViewerPassword();
+    void hostileRtspClientsLeaveNothingBehind();
 };
 
 void TestServerEndToEnd::browserShowsTheMovingTestPattern_data()
@@ -141,6 +207,79 @@ void TestServerEndToEnd::floodOfMessagesOpensAFewBoxesAndLogsTheRest()
     QTRY_VERIFY_WITH_TIMEOUT(serving.program.logLines().filter(u"Received MSG from 127.0.0.1"_s).size() == 100, 20000);
     QCOMPARE(serving.program.logLines().filter(u"not shown"_s).size(), 1);
     QVERIFY(serving.exchange("GET /pic2.jpg\n").startsWith("\xff\xd8"));
+}
+
+void TestServerEndToEnd::everyKindOfViewerSharesOneEncoder()
+{
+    RtspProgram serving;
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QCOMPARE(probedCodecs(serving.url()), u"h264 exit 0"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!serving.encoder().value(u"running"_s).toBool(), 10000);
+    const int startedBefore = serving.encoder().value(u"started"_s).toInt();
+
+    RawPeer mjpeg;
+    QVERIFY(mjpeg.Connect(serving.port) && mjpeg.Send("GET /stream.mjpg HTTP/1.1\r\n\r\n"));
+    const QStringList record{u"-i"_s, serving.url(), u"-c"_s, u"copy"_s, u"-t"_s, u"4"_s, u"-f"_s, u"null"_s, u"-"_s};
+    std::vector<std::unique_ptr<QProcess>> players;
+    for (int n = 0; n < 2; ++n) {
+        players.push_back(std::make_unique<QProcess>());
+        players.back()->setProcessChannelMode(QProcess::MergedChannels);
+        players.back()->start(u"ffmpeg"_s, QStringList{u"-v"_s, u"error"_s, u"-rtsp_transport"_s, u"tcp"_s} + record);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"rtsp"_s) == 2 && serving.viewers(u"mjpeg"_s) == 1, 10000);
+    QCOMPARE(serving.encoder().value(u"running"_s).toBool(), true);
+    for (const auto &player : players) {
+        QVERIFY(player->waitForFinished(20000));
+        QCOMPARE(player->readAll(), QByteArray()); // not one error in the recording
+        QCOMPARE(player->exitCode(), 0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!serving.encoder().value(u"running"_s).toBool(), 10000);
+    QCOMPARE(serving.viewers(u"rtsp"_s), 0);
+    QCOMPARE(serving.encoder().value(u"started"_s).toInt(), startedBefore + 1);
+}
+
+void TestServerEndToEnd::rtspAsksForTheViewerPassword()
+{
+    RtspProgram serving("ViewerUser=viewer\nViewerPassword=secret\n");
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QVERIFY2(probedCodecs(serving.url()).contains(u"401 Unauthorized"_s), qPrintable(probedCodecs(serving.url())));
+    QVERIFY(probedCodecs(serving.url(u"viewer:wrong@"_s)).contains(u"401 Unauthorized"_s));
+    QCOMPARE(probedCodecs(serving.url(u"viewer:secret@"_s)), u"h264 exit 0"_s);
+}
+
+// A flood of DESCRIBEs and a client that plays and never reads neither hold the web server nor
+// leave a socket or a running encoder behind.
+void TestServerEndToEnd::hostileRtspClientsLeaveNothingBehind()
+{
+    RtspProgram serving;
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QCOMPARE(probedCodecs(serving.url()), u"h264 exit 0"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"rtsp"_s) == 0 && !serving.encoder().value(u"running"_s).toBool(), 10000);
+    const int socketsBefore = serving.openSockets();
+    const QByteArray url = serving.url().toLatin1();
+    {
+        RtspPeer stalled;
+        QVERIFY(stalled.peer.Connect(serving.rtspPort, true));
+        QVERIFY(stalled.ask("DESCRIBE", url).contains("RTSP/1.0 200 OK"));
+        const QByteArray setup =
+            stalled.ask("SETUP", url + "/stream=0", "Transport: RTP/AVP/TCP;unicast;interleaved=0-1\r\n");
+        const QByteArray session = setup.mid(setup.indexOf("Session: ") + 9).split(';').first().split('\r').first();
+        QVERIFY2(setup.contains("RTSP/1.0 200 OK") && !session.isEmpty(), setup.constData());
+        stalled.ask("PLAY", url, "Session: " + session + "\r\n");
+        std::vector<std::unique_ptr<RawPeer>> flood;
+        for (int n = 0; n < 50; ++n) {
+            flood.push_back(std::make_unique<RawPeer>());
+            if (flood.back()->Connect(serving.rtspPort))
+                flood.back()->Send("DESCRIBE " + url + " RTSP/1.0\r\nCSeq: 1\r\n\r\n");
+        }
+        // The stalled client's connection fills up; the program goes on serving everyone else.
+        QTest::qWait(3000);
+        QCOMPARE(serving.encoder().value(u"running"_s).toBool(), true);
+        QVERIFY(serving.exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
+        QCOMPARE(probedCodecs(serving.url()), u"h264 exit 0"_s);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"rtsp"_s) == 0 && !serving.encoder().value(u"running"_s).toBool(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(serving.openSockets(), socketsBefore, 10000);
 }
 
 QTEST_GUILESS_MAIN(TestServerEndToEnd)

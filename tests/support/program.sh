@@ -19,7 +19,7 @@ fail() {
 free_server_port() { /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/../../scripts/free_port.py"; }
 
 # Settings that start the server on the port.
-server_settings() { printf '[FormMain]\nEnabled=1\nPort=%s\n' "$1"; }
+server_settings() { printf '[FormMain]\nEnabled=1\nPort=%s\nRtspPort=0\n' "$1"; }
 
 # Starts the program on the offscreen platform; its standard error goes to program.log.
 start_program() {
