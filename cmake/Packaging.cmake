@@ -13,7 +13,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop webcam server")
 set(CPACK_PACKAGE_DESCRIPTION
   "Vantrel shows your camera live in a small always-on-top preview window
 and shares it: a built-in web server gives any browser a page with the
-live picture and an MJPEG stream; snapshots are saved as JPEG files and
+live picture and an MJPEG stream, H.264 over RTSP for video recorders and over
+WebRTC for browsers; snapshots are saved as JPEG files and
 uploaded to an FTP server, by button or on a timer, optionally only on
 motion.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -23,6 +24,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-plugins-ugly, gstreamer1.0-nice, fonts-liberation2")
 
 include(CPack)

@@ -12,6 +12,9 @@ packages=(
   libjpeg62-turbo-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps
+  libgstrtspserver-1.0-dev libgstreamer-plugins-bad1.0-dev
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-rtsp
+  ffmpeg
   python3-pyftpdlib
   chromium
   xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool
