@@ -2,10 +2,12 @@
 
 #include "capture/CaptureWindow.h"
 #include "capture/FormatChooser.h"
+#include "capture/gstreamer/GlibQuarkTable.h"
 #include "capture/gstreamer/SourceChooser.h"
 
 bool GstCapturePlatform::initialise()
 {
+    KeepFirstQuarkTableReachable();
     GError *raw = nullptr;
     const bool started = gst_init_check(nullptr, nullptr, &raw);
     gstref::Error error(raw);
