@@ -61,10 +61,14 @@ void TFormMain::stopLive()
     AddToLog(QStringLiteral("RTSP server stopped"));
 }
 
+// RTSP clients let in before are sent away too: they come back and are asked.
 void TFormMain::applyLivePassword()
 {
-    if (Rtsp)
-        Rtsp->SetCredentials(FormViewerPassword->User(), FormViewerPassword->Password());
+    if (!Rtsp)
+        return;
+    Rtsp->SetCredentials(FormViewerPassword->User(), FormViewerPassword->Password());
+    if (!FormViewerPassword->Password().isEmpty())
+        Rtsp->CloseClients();
 }
 
 void TFormMain::loadLiveSettings(const IniFile &ini)

@@ -134,19 +134,31 @@ bool RtspServer::Start(int port, QString &failure)
     return true;
 }
 
+void RtspServer::CloseClients()
+{
+    if (!loop_)
+        return;
+    g_main_context_invoke(
+        context_,
+        [](gpointer server) -> gboolean {
+            gst_rtsp_server_client_filter(static_cast<GstRTSPServer *>(server), closeClient, nullptr);
+            return G_SOURCE_REMOVE;
+        },
+        server_);
+}
+
 // Clients are closed on the server's own thread, which then ends.
 void RtspServer::Stop()
 {
     if (loop_) {
+        CloseClients();
         g_main_context_invoke(
             context_,
-            [](gpointer data) -> gboolean {
-                auto *self = static_cast<RtspServer *>(data);
-                gst_rtsp_server_client_filter(self->server_, closeClient, nullptr);
-                g_main_loop_quit(self->loop_);
+            [](gpointer loop) -> gboolean {
+                g_main_loop_quit(static_cast<GMainLoop *>(loop));
                 return G_SOURCE_REMOVE;
             },
-            this);
+            loop_);
         thread_.join();
         g_main_loop_unref(loop_);
         loop_ = nullptr;

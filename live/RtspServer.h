@@ -35,6 +35,8 @@ public:
 
     // An empty password lets every client in.
     void SetCredentials(const QString &user, const QString &password);
+    // Ends every client's connection (they may come back, and are then asked again).
+    void CloseClients();
     // Whether new clients get the microphone's sound beside the picture.
     void SetAudio(bool on);
 
