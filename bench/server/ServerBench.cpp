@@ -1,8 +1,9 @@
 // The whole program with its server on, for load benchmarks: the built-in test pattern at
-// 640x480, JPEG quality 75, listening on the port given. It runs until it is terminated.
+// 640x480, JPEG quality 75, listening on the port given, with RTSP on the second port given
+// (off without one). It runs until it is terminated.
 // Every second it prints the newest frame's number, the JPEG encodings made and the
 // stream's viewers: "frames <n> encodes <n> viewers <n>".
-// Usage: ServerBench <port>
+// Usage: ServerBench <port> [<RTSP port>]
 #include "app/Globals.h"
 #include "app/ProgramEntry.h"
 #include "app/SettingsLocation.h"
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     if (!GstCapturePlatform::initialise())
         qFatal("GStreamer is not available");
     const int port = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 8282;
+    const int rtspPort = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 0;
     std::signal(SIGTERM, [](int) { QCoreApplication::quit(); });
 
     QTemporaryDir dir;
@@ -36,7 +38,10 @@ int main(int argc, char **argv)
     QFile file(settings);
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write the settings file");
-    file.write(QStringLiteral("[FormMain]\nPort=%1\nJPEGQuality=75\nEnabled=1\n").arg(port).toLatin1());
+    file.write(QStringLiteral("[FormMain]\nPort=%1\nRtspPort=%2\nJPEGQuality=75\nEnabled=1\n")
+                   .arg(port)
+                   .arg(rtspPort)
+                   .toLatin1());
     file.close();
     const ScopedSeam<QByteArray()> settingsSeam(SettingsFileLocation, [&] { return QFile::encodeName(settings); });
 
