@@ -10,6 +10,7 @@
 #include "capture/TFormPreview.h"
 #include "live/H264Feed.h"
 #include "live/RtspServer.h"
+#include "live/WhepSessions.h"
 #include "server/TFormViewerPassword.h"
 
 #include <QCloseEvent>

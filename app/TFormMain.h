@@ -25,6 +25,7 @@ class JpegImage;
 class MjpegStream;
 class H264Feed;
 class RtspServer;
+class WhepSessions;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
@@ -123,6 +124,9 @@ public:
     std::unique_ptr<RtspServer> Rtsp;
     // The RTSP server's port; 0 keeps it off.
     int RtspPort = 8554;
+    // WebRTC viewers of the page (TFormMain_Whep.cpp), and the STUN server they use (empty: none).
+    std::unique_ptr<WhepSessions> Whep;
+    QString StunServer;
 
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
@@ -218,6 +222,10 @@ private:
     void stopLive();
     void applyLivePassword();
     void sendState(const Reply &reply);
+    void whepOffer(const Reply &reply, const QByteArray &text);
+    void whepEnd(const Reply &reply, const QByteArray &text);
+    void whepOptions(const Reply &reply);
+    void sendWhole(const Reply &reply, const QByteArray &response);
     void notePictureViewer(const QString &peer);
     int pictureViewerCount();
     // When each address last asked for a single picture (milliseconds of a steady clock).

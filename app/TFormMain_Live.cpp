@@ -6,6 +6,7 @@
 #include "capture/CaptureDevice.h"
 #include "live/H264Feed.h"
 #include "live/RtspServer.h"
+#include "live/WhepSessions.h"
 #include "server/ComputerAddresses.h"
 #include "server/ListeningPort.h"
 #include "server/MjpegStream.h"
@@ -27,6 +28,7 @@ qint64 steadyMs()
 
 const QString SectionMain = QStringLiteral("FormMain");
 const QString KeyRtspPort = QStringLiteral("RtspPort");
+const QString KeyStunServer = QStringLiteral("StunServer");
 
 } // namespace
 
@@ -34,6 +36,10 @@ void TFormMain::createLive()
 {
     LiveVideo = std::make_shared<H264Feed>();
     Rtsp = std::make_unique<RtspServer>(*LiveVideo, nullptr);
+    Whep = std::make_unique<WhepSessions>(*LiveVideo, nullptr);
+    connect(Whep.get(), &WhepSessions::ended, this, [this](const QString &peer, const QString &reason) {
+        AddToLog(QStringLiteral("WebRTC viewer from %1 left: %2").arg(peer, reason));
+    });
 }
 
 void TFormMain::startLive()
@@ -55,6 +61,8 @@ void TFormMain::startLive()
 
 void TFormMain::stopLive()
 {
+    if (Whep)
+        Whep->EndAll();
     if (!Rtsp || !Rtsp->Listening())
         return;
     Rtsp->Stop();
@@ -74,6 +82,7 @@ void TFormMain::applyLivePassword()
 void TFormMain::loadLiveSettings(const IniFile &ini)
 {
     RtspPort = ini.ReadInteger(SectionMain, KeyRtspPort, RtspServer::DefaultPort);
+    StunServer = ini.ReadString(SectionMain, KeyStunServer, QString());
 }
 
 // The key is written once it differs from the default or is in the file already.
@@ -81,6 +90,8 @@ void TFormMain::saveLiveSettings(IniFile &ini) const
 {
     if (RtspPort != RtspServer::DefaultPort || ini.ReadInteger(SectionMain, KeyRtspPort, -1) != -1)
         ini.WriteInteger(SectionMain, KeyRtspPort, RtspPort);
+    if (!StunServer.isEmpty() || ini.ReadString(SectionMain, KeyStunServer, QStringLiteral("-")) != QStringLiteral("-"))
+        ini.WriteString(SectionMain, KeyStunServer, StunServer);
 }
 
 void TFormMain::notePictureViewer(const QString &peer)
@@ -115,6 +126,7 @@ void TFormMain::sendState(const Reply &reply)
     facts.pictureViewers = pictureViewerCount();
     facts.mjpegViewers = Stream->ViewerCount();
     facts.rtspClients = Rtsp->ClientCount();
+    facts.webrtcViewers = Whep->Count();
     facts.encoderRunning = LiveVideo->running();
     facts.encoder = LiveVideo->encoderName();
     facts.encodersStarted = LiveVideo->encodersStarted();

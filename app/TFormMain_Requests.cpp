@@ -47,6 +47,10 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     case HeadGathering::Outcome::TooLong:
         Socket->CloseConnection();
         return;
+    case HeadGathering::Outcome::TooLarge:
+        sendWhole(Reply{Socket, true},
+                  http::TextResponse("413 Content Too Large", QStringLiteral("The body is too large.")));
+        return;
     case HeadGathering::Outcome::Ready:
         break;
     }
@@ -97,6 +101,18 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     case request::Kind::State:
         sendState(reply);
         break;
+    case request::Kind::LivePage:
+        SendResource(reply, QStringLiteral("HtmlLive"));
+        break;
+    case request::Kind::WhepOffer:
+        whepOffer(reply, text);
+        break;
+    case request::Kind::WhepEnd:
+        whepEnd(reply, text);
+        break;
+    case request::Kind::WhepOptions:
+        whepOptions(reply);
+        break;
     case request::Kind::Index:
         SendResource(reply, QStringLiteral("HtmlIndex"));
         break;
@@ -138,7 +154,7 @@ void TFormMain::SendResource(const Reply &reply, const QString &name)
     if (!stream)
         return;
     recordSent(stream->size());
-    const QByteArray type = name.compare(QStringLiteral("HtmlIndex"), Qt::CaseInsensitive) == 0 ? HtmlType : JpegType;
+    const QByteArray type = name.startsWith(QStringLiteral("Html"), Qt::CaseInsensitive) ? HtmlType : JpegType;
     if (!sendBody(reply, std::move(stream), type, PictureConnection::Close))
         AddToLog(QStringLiteral("Failed to send ") + name + QStringLiteral(" stream to ") + peerOf(reply));
 }

@@ -71,7 +71,7 @@ void EncodedFeed::detach(int id)
         running_ = false;
         pipelineStopped(false);
     }
-    stopLater(std::move(stopping));
+    StopLater(std::move(stopping));
 }
 
 void EncodedFeed::release(Consumer &consumer)
@@ -123,9 +123,7 @@ bool EncodedFeed::startLocked()
     return true;
 }
 
-// A pipeline is taken down on GStreamer's own thread pool: stopping joins its threads, which
-// must not happen on the thread that asked (the GUI thread, or one of those very threads).
-void EncodedFeed::stopLater(gstref::Element pipeline)
+void EncodedFeed::StopLater(gstref::Element pipeline)
 {
     if (!pipeline)
         return;
@@ -217,7 +215,7 @@ void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
             startLocked();
         failure_ = reason;
     }
-    stopLater(std::move(stopping));
+    StopLater(std::move(stopping));
 }
 
 // A sync handler that drops a message owns it.

@@ -44,6 +44,10 @@ public:
     // burst with the others, and players refuse equal times.
     static GstBuffer *StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstClockTime &last);
 
+    // Takes a pipeline down on GStreamer's own thread pool: stopping joins its threads, which
+    // must not happen on the thread that asks (the GUI thread, or one of those very threads).
+    static void StopLater(gstref::Element pipeline);
+
     // Consumers hold at most this many buffers before the oldest go.
     static constexpr guint ConsumerQueue = 60;
 
@@ -76,7 +80,6 @@ private:
     void deliver(GstElement *sink, GstSample *sample);
     void failed(GstElement *pipeline, const QString &reason);
     bool startLocked();
-    static void stopLater(gstref::Element pipeline);
 
     const bool keyFramed_;
     mutable std::mutex mutex_;

@@ -17,6 +17,7 @@ struct BuiltInResource {
 // The paths are the aliases in resources.qrc.
 constexpr std::array builtInResources = {
     BuiltInResource{QLatin1StringView("HtmlIndex"), QLatin1StringView(":/builtin/htmlindex")},
+    BuiltInResource{QLatin1StringView("HtmlLive"), QLatin1StringView(":/builtin/htmllive")},
     BuiltInResource{QLatin1StringView("ResImage"), QLatin1StringView(":/builtin/resimage")},
     BuiltInResource{QLatin1StringView("OfflineImage"), QLatin1StringView(":/builtin/offlineimage")},
 };

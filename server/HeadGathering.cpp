@@ -22,12 +22,18 @@ HeadGathering::Outcome HeadGathering::Add(QObject *connection, const QByteArray 
     auto found = pending_.find(connection);
     const bool gathering = found != pending_.end();
     QByteArray text = gathering ? found->text + received : received;
-    if (http::HeadEnd(text) >= 0 || (!gathering && !http::NamesHttpVersion(text))) {
+    const qsizetype headEnd = http::HeadEnd(text);
+    const qint64 bodyLength = headEnd >= 0 ? http::ContentLength(text.left(headEnd)) : 0;
+    if (bodyLength > MaxBodyBytes) {
+        Forget(connection);
+        return Outcome::TooLarge;
+    }
+    if ((headEnd >= 0 && text.size() - headEnd >= bodyLength) || (!gathering && !http::NamesHttpVersion(text))) {
         Forget(connection);
         request = std::move(text);
         return Outcome::Ready;
     }
-    if (text.size() > MaxHeadBytes) {
+    if (headEnd < 0 && text.size() > MaxHeadBytes) {
         Forget(connection);
         return Outcome::TooLong;
     }
@@ -66,6 +72,19 @@ qsizetype HeadEnd(const QByteArray &text)
             return at + 3;
     }
     return -1;
+}
+
+qint64 ContentLength(const QByteArray &head)
+{
+    static const QByteArray name = QByteArrayLiteral("content-length:");
+    for (const QByteArray &line : head.split('\n')) {
+        if (!line.toLower().startsWith(name))
+            continue;
+        bool number = false;
+        const qint64 length = line.mid(name.size()).trimmed().toLongLong(&number);
+        return number && length >= 0 ? length : -1;
+    }
+    return 0;
 }
 
 } // namespace http

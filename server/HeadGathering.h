@@ -8,7 +8,8 @@
 
 // A browser's request head may arrive over several reads (long cookie headers). A request
 // that names an HTTP version is gathered until its blank line; one without a version is
-// taken as it comes, as terminals and scripts have always been served.
+// taken as it comes, as terminals and scripts have always been served. A head that announces
+// a body (Content-Length) is gathered with its body, which may be at most MaxBodyBytes.
 class HeadGathering : public QObject {
 public:
     HeadGathering() = default;
@@ -17,9 +18,11 @@ public:
     HeadGathering &operator=(const HeadGathering &) = delete;
 
     static constexpr qsizetype MaxHeadBytes = 16 * 1024;
+    static constexpr qsizetype MaxBodyBytes = 64 * 1024;
     static constexpr int HeadTimeoutMs = 10000;
 
-    enum class Outcome { Ready, Waiting, TooLong };
+    // TooLong: a head past MaxHeadBytes; TooLarge: a body announced past MaxBodyBytes.
+    enum class Outcome { Ready, Waiting, TooLong, TooLarge };
 
     // Adds what a connection sent; when Ready, request holds its whole text so far.
     Outcome Add(QObject *connection, const QByteArray &received, QByteArray &request);
@@ -44,5 +47,8 @@ namespace http {
 // Just past the blank line that ends a request's head (CR LF CR LF, or LF LF from a
 // terminal), or -1 while it has not come.
 qsizetype HeadEnd(const QByteArray &text);
+
+// The Content-Length a head announces: 0 when it has none, -1 when it is not a number.
+qint64 ContentLength(const QByteArray &head);
 
 } // namespace http

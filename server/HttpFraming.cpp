@@ -49,4 +49,20 @@ QByteArray UnauthorizedResponse()
     return response + body;
 }
 
+QByteArray StatusResponse(const QByteArray &status, const QByteArray &headers, const QByteArray &contentType,
+                          const QByteArray &body)
+{
+    QByteArray response = "HTTP/1.0 " + status + "\r\n" + headers;
+    if (!contentType.isEmpty())
+        response += "Content-Type: " + contentType + "\r\n";
+    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    response += "Cache-Control: no-cache, no-store\r\nConnection: close\r\n\r\n";
+    return response + body;
+}
+
+QByteArray TextResponse(const QByteArray &status, const QString &text)
+{
+    return StatusResponse(status, {}, QByteArrayLiteral("text/plain; charset=utf-8"), text.toUtf8() + '\n');
+}
+
 } // namespace http

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // Browsers refuse an answer without a status line on any port but 80, so a request that
 // names an HTTP version gets a minimal HTTP/1.0 head in front of the body. Requests
@@ -18,5 +19,13 @@ QByteArray ResponseHead(const QByteArray &contentType, qint64 contentLength, Con
 // "HTTP/1.0 401 Unauthorized" asking for Basic credentials (realm "Vantrel", UTF-8), with a
 // short text body and Connection: close: the whole answer to a request without the viewer password.
 QByteArray UnauthorizedResponse();
+
+// A whole answer with any status ("201 Created"), its own header lines (each ending in CR LF),
+// a body and Connection: close.
+QByteArray StatusResponse(const QByteArray &status, const QByteArray &headers, const QByteArray &contentType,
+                          const QByteArray &body);
+
+// A short plain-text answer with a status, for refusals ("400 Bad Request", the reason).
+QByteArray TextResponse(const QByteArray &status, const QString &text);
 
 } // namespace http

@@ -20,7 +20,7 @@ Kind Classify(const QByteArray &head)
     // Order matters: "GET /PIC" is tried before "GET /STREAMPIC", as the page relies on. The
     // stream's URLs (and the still of the clients that ask for one beside it) come last, so
     // that nothing answered before them changes.
-    static const std::array<std::pair<const char *, Kind>, 12> keywords{{
+    static const std::array<std::pair<const char *, Kind>, 16> keywords{{
         {"GET /TITLE.JPG", Kind::TitleImage},
         {"GET /PIC", Kind::Picture},
         {"GET /STREAMPIC", Kind::StreamPicture},
@@ -33,6 +33,10 @@ Kind Classify(const QByteArray &head)
         {"GET /?ACTION=STREAM", Kind::Stream},
         {"GET /?ACTION=SNAPSHOT", Kind::Snapshot},
         {"GET /STATE", Kind::State},
+        {"GET /LIVE", Kind::LivePage},
+        {"POST /WHEP", Kind::WhepOffer},
+        {"DELETE /WHEP/", Kind::WhepEnd},
+        {"OPTIONS /WHEP", Kind::WhepOptions},
     }};
     for (const auto &[keyword, kind] : keywords) {
         if (head.startsWith(keyword))

@@ -20,6 +20,10 @@ enum class Kind {
     Stream,
     Snapshot,
     State,
+    LivePage,
+    WhepOffer,
+    WhepEnd,
+    WhepOptions,
     Index
 };
 

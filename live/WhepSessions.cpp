@@ -1,0 +1,92 @@
+#include "live/WhepSessions.h"
+
+#include "live/WhepOffer.h"
+#include "live/WhepSession.h"
+
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTimer>
+
+namespace {
+
+// The resource's last part: the viewer's number and a random tail, so that one viewer
+// cannot end another by guessing.
+QByteArray resourceOf(quint64 id, quint64 tail)
+{
+    return QByteArray(WhepSessions::Path) + '/' + QByteArray::number(id) + '-' + QByteArray::number(tail, 16);
+}
+
+} // namespace
+
+WhepSessions::WhepSessions(EncodedFeed &video, EncodedFeed *audio) : video_(video), audio_(audio) {}
+
+WhepSessions::~WhepSessions() = default;
+
+WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QString &peer, Answered answered,
+                                          QString &failure)
+{
+    if (Count() >= MaxViewers) {
+        failure = QStringLiteral("%1 WebRTC viewers watch already").arg(MaxViewers);
+        return Refusal::Full;
+    }
+    const WhepOffer offer = WhepOffer::Read(offerSdp, failure);
+    if (offer.videoPayload < 0)
+        return Refusal::BadOffer;
+
+    const quint64 id = nextId_++;
+    const QByteArray resource = resourceOf(id, QRandomGenerator::system()->generate64());
+    auto session = std::make_unique<WhepSession>(video_, audioOn_ ? audio_ : nullptr);
+    QPointer<WhepSessions> self(this);
+    auto onAnswer = [self, id, resource, answered](const QByteArray &answer, const QString &why) {
+        QMetaObject::invokeMethod(self.get(), [self, id, resource, answered, answer, why] {
+            if (!self || !self->sessions_.count(id))
+                return;
+            answered(answer.isEmpty() ? QByteArray() : resource, answer, why);
+            if (answer.isEmpty())
+                self->End(resource);
+        });
+    };
+    auto onEnd = [self, id](const QString &why) {
+        QMetaObject::invokeMethod(self.get(), [self, id, why] {
+            if (self)
+                self->endLater(id, why);
+        });
+    };
+    if (!session->Start(offer, offerSdp, stunServer_, onAnswer, onEnd, failure))
+        return Refusal::Unavailable;
+    sessions_[id] = Viewer{std::move(session), peer};
+    resources_[resource] = id;
+    // A STUN server that does not answer holds gathering up: the answer goes with what is there.
+    QTimer::singleShot(AnswerWaitMs, this, [this, id] {
+        if (const auto found = sessions_.find(id); found != sessions_.end())
+            found->second.session->AnswerNow();
+    });
+    return Refusal::None;
+}
+
+bool WhepSessions::End(const QByteArray &resource)
+{
+    const auto found = resources_.find(resource);
+    if (found == resources_.end())
+        return false;
+    sessions_.erase(found->second);
+    resources_.erase(found);
+    return true;
+}
+
+void WhepSessions::EndAll()
+{
+    sessions_.clear();
+    resources_.clear();
+}
+
+void WhepSessions::endLater(quint64 id, const QString &reason)
+{
+    const auto found = sessions_.find(id);
+    if (found == sessions_.end())
+        return;
+    const QString peer = found->second.peer;
+    sessions_.erase(found);
+    std::erase_if(resources_, [id](const auto &entry) { return entry.second == id; });
+    emit ended(peer, reason);
+}
