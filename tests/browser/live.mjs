@@ -1,0 +1,125 @@
+// Drives the system Chromium on the live page of a running webcam server and measures what
+// its low-latency choice plays.
+//
+//   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--user U --password P]
+//
+// Each of N pages (one browser) opens /live and waits for WebRTC video; then for S seconds
+// counts the frames the browser decoded. With --stamped, each page also reads the capture
+// time (Unix milliseconds) that a stamp drawn into the picture carries, at every frame it
+// shows, and reports the delay to the page's own clock. Prints one JSON line:
+// {"viewers":[{"mode":..,"fps":..,"framesDecoded":..}], "delayMs":[..]}; exits 0 when every
+// page played live.
+
+import { chromium } from 'playwright-core';
+
+function parseArguments(argv) {
+    const options = { seconds: 5, viewers: 1, stamped: false, user: null, password: null };
+    const positional = [];
+    for (let i = 0; i < argv.length; ++i) {
+        const argument = argv[i];
+        if (argument === '--stamped') options.stamped = true;
+        else if (argument === '--user') options.user = argv[++i];
+        else if (argument === '--password') options.password = argv[++i];
+        else if (['--seconds', '--viewers'].includes(argument)) options[argument.slice(2)] = Number(argv[++i]);
+        else if (argument.startsWith('--')) throw new Error(`unknown option ${argument}`);
+        else positional.push(argument);
+    }
+    if (positional.length !== 1) throw new Error('usage: node live.mjs <baseUrl> [options]');
+    options.baseUrl = positional[0];
+    return options;
+}
+
+async function framesDecoded(page) {
+    return page.evaluate(async () => {
+        const pc = window.vantrelLive && window.vantrelLive.pc;
+        if (!pc) return 0;
+        let frames = 0;
+        (await pc.getStats()).forEach((report) => {
+            if (report.type === 'inbound-rtp' && report.kind === 'video') frames = report.framesDecoded || 0;
+        });
+        return frames;
+    });
+}
+
+// Reads the stamp at every shown frame: 48 cells of 8x8 pixels along the picture's top left,
+// white for 1, most significant bit first.
+function readStamps() {
+    const video = document.getElementById('live');
+    const canvas = document.createElement('canvas');
+    const context = canvas.getContext('2d', { willReadFrequently: true });
+    window.vantrelDelays = [];
+    const onFrame = () => {
+        if (video.videoWidth > 0) {
+            canvas.width = 48 * 8;
+            canvas.height = 8;
+            context.drawImage(video, 0, 0, canvas.width, 8, 0, 0, canvas.width, 8);
+            const pixels = context.getImageData(0, 0, canvas.width, 8).data;
+            let stamp = 0;
+            for (let bit = 0; bit < 48; ++bit) {
+                const at = (4 * 8 + bit * 8 + 4) * 4; // the middle of the cell
+                stamp = stamp * 2 + (pixels[at] > 128 ? 1 : 0);
+            }
+            window.vantrelDelays.push(Date.now() - stamp);
+        }
+        video.requestVideoFrameCallback(onFrame);
+    };
+    video.requestVideoFrameCallback(onFrame);
+}
+
+async function watch(context, options) {
+    const page = await context.newPage();
+    await page.goto(`${options.baseUrl}/live`, { waitUntil: 'load' });
+    await page.waitForFunction(() => {
+        const video = document.getElementById('live');
+        return window.vantrelLive.mode !== 'live' || (video.readyState >= 2 && video.videoWidth > 0);
+    }, null, { timeout: 20000 });
+    return page;
+}
+
+async function run(options) {
+    const browser = await chromium.launch({
+        executablePath: '/usr/bin/chromium', headless: true,
+        args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
+    });
+    try {
+        const credentials = options.user ? { httpCredentials: { username: options.user, password: options.password } } : {};
+        const context = await browser.newContext(credentials);
+        const pages = [];
+        for (let n = 0; n < options.viewers; ++n) pages.push(await watch(context, options));
+        if (options.stamped) for (const page of pages) await page.evaluate(readStamps);
+        const before = await Promise.all(pages.map(framesDecoded));
+        const started = Date.now();
+        await pages[0].waitForTimeout(options.seconds * 1000);
+        const after = await Promise.all(pages.map(framesDecoded));
+        const seconds = (Date.now() - started) / 1000;
+        const viewers = [];
+        for (let n = 0; n < pages.length; ++n) {
+            viewers.push({
+                mode: await pages[n].evaluate(() => window.vantrelLive.mode),
+                status: await pages[n].evaluate(() => document.getElementById('status').textContent),
+                framesDecoded: after[n],
+                fps: Math.round(((after[n] - before[n]) / seconds) * 10) / 10,
+            });
+        }
+        const delayMs = options.stamped ? (await Promise.all(pages.map((page) => page.evaluate(() => window.vantrelDelays)))).flat() : [];
+        for (const page of pages) await page.close({ runBeforeUnload: true });
+        return { viewers, delayMs };
+    } finally {
+        await browser.close();
+    }
+}
+
+async function main() {
+    let options;
+    try {
+        options = parseArguments(process.argv.slice(2));
+        const result = await run(options);
+        console.log(JSON.stringify(result));
+        return result.viewers.every((viewer) => viewer.mode === 'live') ? 0 : 1;
+    } catch (error) {
+        console.error(`live.mjs: ${error.message}`);
+        return 1;
+    }
+}
+
+process.exitCode = await main();
