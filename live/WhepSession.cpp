@@ -7,6 +7,7 @@
 #define GST_USE_UNSTABLE_API
 #include <gst/webrtc/webrtc.h>
 
+#include <atomic>
 #include <mutex>
 
 // What webrtcbin's callbacks reach. It outlives the session while the pipeline winds down;
@@ -23,6 +24,7 @@ struct WhepSession::State : std::enable_shared_from_this<WhepSession::State> {
     int videoPayload = -1;
     QByteArray profileLevelId;
     bool offerGiven = false;
+    std::atomic<bool> connected{false};
 
     // Gives webrtcbin the offer, once.
     void giveOffer();
@@ -100,6 +102,8 @@ void onConnection(GstElement *webrtc, GParamSpec *, gpointer data)
     GstWebRTCICEConnectionState state = GST_WEBRTC_ICE_CONNECTION_STATE_NEW;
     g_object_get(webrtc, "ice-connection-state", &state, nullptr);
     auto &shared = *static_cast<StatePointer *>(data);
+    if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CONNECTED || state == GST_WEBRTC_ICE_CONNECTION_STATE_COMPLETED)
+        shared->connected = true;
     if (state == GST_WEBRTC_ICE_CONNECTION_STATE_FAILED)
         shared->end(QStringLiteral("the connection failed"));
     else if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CLOSED)
@@ -271,6 +275,14 @@ WhepSession::WhepSession(EncodedFeed &video, EncodedFeed *audio)
 {
 }
 
+void WhepSession::StopNow()
+{
+    if (!pipeline_)
+        return;
+    gst_bus_set_sync_handler(gstref::Bus(gst_element_get_bus(pipeline_.get())).get(), nullptr, nullptr, nullptr);
+    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+}
+
 WhepSession::~WhepSession()
 {
     {
@@ -338,6 +350,8 @@ bool WhepSession::Start(const WhepOffer &offer, const QByteArray &offerSdp, cons
     gst_object_unref(output);
     return true;
 }
+
+bool WhepSession::Connected() const { return state_->connected; }
 
 void WhepSession::AnswerNow() { state_->answerIfComplete(true); }
 

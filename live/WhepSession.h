@@ -35,6 +35,11 @@ public:
     bool Start(const WhepOffer &offer, const QByteArray &offerSdp, const QString &stunServer, Answered answered,
                Ended ended, QString &failure);
 
+    // Takes the pipeline down here and now, for the program's end (the destructor leaves it
+    // to GStreamer's threads, so that no caller waits).
+    void StopNow();
+    // Whether the browser has reached us (ICE connected) at least once.
+    bool Connected() const;
     // Gives the answer now, with the candidates gathered so far, if it has not gone yet.
     void AnswerNow();
 

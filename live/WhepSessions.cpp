@@ -20,7 +20,12 @@ QByteArray resourceOf(quint64 id, quint64 tail)
 
 WhepSessions::WhepSessions(EncodedFeed &video, EncodedFeed *audio) : video_(video), audio_(audio) {}
 
-WhepSessions::~WhepSessions() = default;
+// The program ends: its viewers' connections are closed before it goes, not left half done.
+WhepSessions::~WhepSessions()
+{
+    for (auto &[id, viewer] : sessions_)
+        viewer.session->StopNow();
+}
 
 WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QString &peer, Answered answered,
                                           QString &failure)
@@ -60,6 +65,10 @@ WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QStr
     QTimer::singleShot(AnswerWaitMs, this, [this, id] {
         if (const auto found = sessions_.find(id); found != sessions_.end())
             found->second.session->AnswerNow();
+    });
+    QTimer::singleShot(AnswerWaitMs + ConnectWaitMs, this, [this, id] {
+        if (const auto found = sessions_.find(id); found != sessions_.end() && !found->second.session->Connected())
+            endLater(id, QStringLiteral("it never connected"));
     });
     return Refusal::None;
 }

@@ -22,6 +22,8 @@ public:
     static constexpr const char *Path = "/whep";
     // How long candidates are gathered at most before the answer goes.
     static constexpr int AnswerWaitMs = 5000;
+    // A viewer that has not connected this long after its answer never will: it is ended.
+    static constexpr int ConnectWaitMs = 20000;
 
     WhepSessions(EncodedFeed &video, EncodedFeed *audio);
     ~WhepSessions() override;
