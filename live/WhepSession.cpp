@@ -25,6 +25,12 @@ struct WhepSession::State : std::enable_shared_from_this<WhepSession::State> {
     QByteArray profileLevelId;
     bool offerGiven = false;
     std::atomic<bool> connected{false};
+    // When the browser last sent us anything (its reports), monotonic microseconds.
+    std::atomic<gint64> lastHeard{0};
+    bool listening = false;
+
+    // Watches what the browser sends, once its connection is up.
+    void listen();
 
     // Gives webrtcbin the offer, once.
     void giveOffer();
@@ -73,28 +79,15 @@ void preferOfferedFormat(GstElement *webrtc, const WhepOffer &offer)
     gst_object_unref(transceiver);
 }
 
-// Keepalives that expect an answer: a browser that vanished without a word fails the
-// connection within seconds instead of being fed for ever.
-void checkKeepalives(GstElement *webrtc)
-{
-    GObject *ice = nullptr;
-    g_object_get(webrtc, "ice-agent", &ice, nullptr);
-    if (!ice)
-        return;
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(ice), "agent")) {
-        GObject *agent = nullptr;
-        g_object_get(ice, "agent", &agent, nullptr);
-        if (agent && g_object_class_find_property(G_OBJECT_GET_CLASS(agent), "keepalive-conncheck"))
-            g_object_set(agent, "keepalive-conncheck", TRUE, nullptr);
-        if (agent)
-            g_object_unref(agent);
-    }
-    g_object_unref(ice);
-}
-
 void onGathering(GstElement *, GParamSpec *, gpointer data)
 {
     (*static_cast<StatePointer *>(data))->answerIfComplete();
+}
+
+GstPadProbeReturn onHeard(GstPad *, GstPadProbeInfo *, gpointer data)
+{
+    (*static_cast<StatePointer *>(data))->lastHeard = g_get_monotonic_time();
+    return GST_PAD_PROBE_OK;
 }
 
 void onConnection(GstElement *webrtc, GParamSpec *, gpointer data)
@@ -102,8 +95,10 @@ void onConnection(GstElement *webrtc, GParamSpec *, gpointer data)
     GstWebRTCICEConnectionState state = GST_WEBRTC_ICE_CONNECTION_STATE_NEW;
     g_object_get(webrtc, "ice-connection-state", &state, nullptr);
     auto &shared = *static_cast<StatePointer *>(data);
-    if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CONNECTED || state == GST_WEBRTC_ICE_CONNECTION_STATE_COMPLETED)
+    if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CONNECTED || state == GST_WEBRTC_ICE_CONNECTION_STATE_COMPLETED) {
         shared->connected = true;
+        shared->listen();
+    }
     if (state == GST_WEBRTC_ICE_CONNECTION_STATE_FAILED)
         shared->end(QStringLiteral("the connection failed"));
     else if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CLOSED)
@@ -244,6 +239,32 @@ void WhepSession::State::giveOffer()
     gst_webrtc_session_description_free(remote);
 }
 
+void WhepSession::State::listen()
+{
+    {
+        std::lock_guard lock(mutex);
+        if (closed || listening)
+            return;
+        listening = true;
+    }
+    lastHeard = g_get_monotonic_time();
+    GstIterator *elements = gst_bin_iterate_recurse(GST_BIN(webrtc));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        auto *element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory *factory = gst_element_get_factory(element);
+        if (factory && qstrcmp(GST_OBJECT_NAME(factory), "nicesrc") == 0) {
+            GstPad *output = gst_element_get_static_pad(element, "src");
+            gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_BUFFER, onHeard, holdState(shared_from_this()),
+                              [](gpointer held) { releaseState(held); });
+            gst_object_unref(output);
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+}
+
 void WhepSession::State::fail(const QString &reason)
 {
     Answered handOver;
@@ -322,7 +343,6 @@ bool WhepSession::Start(const WhepOffer &offer, const QByteArray &offerSdp, cons
     state_->ended = std::move(ended);
     if (!stunServer.isEmpty())
         g_object_set(webrtc.get(), "stun-server", stunServer.toUtf8().constData(), nullptr);
-    checkKeepalives(webrtc.get());
     preferOfferedFormat(webrtc.get(), offer);
     g_signal_connect_data(webrtc.get(), "notify::ice-gathering-state", G_CALLBACK(onGathering), holdState(state_),
                           releaseState, GConnectFlags{});
@@ -352,6 +372,12 @@ bool WhepSession::Start(const WhepOffer &offer, const QByteArray &offerSdp, cons
 }
 
 bool WhepSession::Connected() const { return state_->connected; }
+
+qint64 WhepSession::SilentForMs() const
+{
+    const gint64 heard = state_->lastHeard;
+    return heard == 0 ? 0 : (g_get_monotonic_time() - heard) / 1000;
+}
 
 void WhepSession::AnswerNow() { state_->answerIfComplete(true); }
 

@@ -40,6 +40,9 @@ public:
     void StopNow();
     // Whether the browser has reached us (ICE connected) at least once.
     bool Connected() const;
+    // How long the connected browser has sent nothing (browsers report several times a second
+    // while they watch); 0 before it connected.
+    qint64 SilentForMs() const;
     // Gives the answer now, with the candidates gathered so far, if it has not gone yet.
     void AnswerNow();
 

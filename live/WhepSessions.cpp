@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <vector>
+
 namespace {
 
 // The resource's last part: the viewer's number and a random tail, so that one viewer
@@ -18,7 +20,11 @@ QByteArray resourceOf(quint64 id, quint64 tail)
 
 } // namespace
 
-WhepSessions::WhepSessions(EncodedFeed &video, EncodedFeed *audio) : video_(video), audio_(audio) {}
+WhepSessions::WhepSessions(EncodedFeed &video, EncodedFeed *audio) : video_(video), audio_(audio)
+{
+    silenceChecks_.setInterval(SilenceLimitMs / 4);
+    connect(&silenceChecks_, &QTimer::timeout, this, &WhepSessions::endSilentViewers);
+}
 
 // The program ends: its viewers' connections are closed before it goes, not left half done.
 WhepSessions::~WhepSessions()
@@ -60,6 +66,7 @@ WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QStr
     if (!session->Start(offer, offerSdp, stunServer_, onAnswer, onEnd, failure))
         return Refusal::Unavailable;
     sessions_[id] = Viewer{std::move(session), peer};
+    silenceChecks_.start();
     resources_[resource] = id;
     // A STUN server that does not answer holds gathering up: the answer goes with what is there.
     QTimer::singleShot(AnswerWaitMs, this, [this, id] {
@@ -87,6 +94,19 @@ void WhepSessions::EndAll()
 {
     sessions_.clear();
     resources_.clear();
+}
+
+void WhepSessions::endSilentViewers()
+{
+    std::vector<quint64> silent;
+    for (const auto &[id, viewer] : sessions_) {
+        if (viewer.session->SilentForMs() > SilenceLimitMs)
+            silent.push_back(id);
+    }
+    for (const quint64 id : silent)
+        endLater(id, QStringLiteral("the browser went silent"));
+    if (sessions_.empty())
+        silenceChecks_.stop();
 }
 
 void WhepSessions::endLater(quint64 id, const QString &reason)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -24,6 +25,8 @@ public:
     static constexpr int AnswerWaitMs = 5000;
     // A viewer that has not connected this long after its answer never will: it is ended.
     static constexpr int ConnectWaitMs = 20000;
+    // A browser silent this long has gone without a word (closed, crashed, off the network).
+    static constexpr int SilenceLimitMs = 10000;
 
     WhepSessions(EncodedFeed &video, EncodedFeed *audio);
     ~WhepSessions() override;
@@ -53,6 +56,7 @@ private:
         QString peer;
     };
     void endLater(quint64 id, const QString &reason);
+    void endSilentViewers();
 
     EncodedFeed &video_;
     EncodedFeed *audio_;
@@ -61,4 +65,5 @@ private:
     std::map<quint64, Viewer> sessions_;
     std::map<QByteArray, quint64> resources_;
     quint64 nextId_ = 1;
+    QTimer silenceChecks_;
 };
