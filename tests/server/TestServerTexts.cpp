@@ -1,5 +1,7 @@
 // The server's reading of requests and the texts of its answers, without a window or a socket.
+#include "live/WhepOffer.h"
 #include "server/CommandText.h"
+#include "server/HeadGathering.h"
 #include "server/HttpFraming.h"
 #include "server/RequestDispatch.h"
 
@@ -23,6 +25,8 @@ private slots:
     void httpVersionIsRecognisedOnTheFirstLineOnly_data();
     void httpVersionIsRecognisedOnTheFirstLineOnly();
     void httpHeadCarriesLengthTypeAndConnection();
+    void bodyIsGatheredToItsAnnouncedLength();
+    void offerGivesTheConstrainedBaselineFormat();
     void messageTextDropsKeywordAndLastCharacter_data();
     void messageTextDropsKeywordAndLastCharacter();
     void floodOfMessageTextIsCut();
@@ -69,6 +73,11 @@ void TestServerTexts::dispatchTakesTheFirstMatchingPrefix_data()
     QTest::newRow("action stream") << "get /?action=stream\n"_ba << Kind::Stream;
     QTest::newRow("action snapshot") << "GET /?action=snapshot HTTP/1.1"_ba << Kind::Snapshot;
     QTest::newRow("other action") << "GET /?action=other"_ba << Kind::Index;
+    QTest::newRow("live page") << "GET /live HTTP/1.1"_ba << Kind::LivePage;
+    QTest::newRow("whep offer") << "post /whep HTTP/1.1"_ba << Kind::WhepOffer;
+    QTest::newRow("whep end") << "DELETE /whep/3-ab HTTP/1.1"_ba << Kind::WhepEnd;
+    QTest::newRow("whep delete alone") << "DELETE /whep HTTP/1.1"_ba << Kind::Index;
+    QTest::newRow("whep preflight") << "OPTIONS /whep HTTP/1.1"_ba << Kind::WhepOptions;
     QTest::newRow("line feed") << "\n"_ba << Kind::Index;
     QTest::newRow("empty") << QByteArray() << Kind::Index;
     QTest::newRow("keyword after 30") << (QByteArray(30, ' ') + "GET /pic") << Kind::Index;
@@ -81,6 +90,43 @@ void TestServerTexts::dispatchTakesTheFirstMatchingPrefix()
     QFETCH(QByteArray, request);
     QFETCH(Kind, kind);
     QCOMPARE(request::Classify(request::Head(request)), kind);
+}
+
+void TestServerTexts::bodyIsGatheredToItsAnnouncedLength()
+{
+    HeadGathering heads;
+    QObject connection;
+    QByteArray request;
+    const QByteArray head = "POST /whep HTTP/1.1\r\ncontent-length: 5\r\n\r\n"_ba;
+    QCOMPARE(heads.Add(&connection, head + "ab", request), HeadGathering::Outcome::Waiting);
+    QCOMPARE(heads.Add(&connection, "cde"_ba, request), HeadGathering::Outcome::Ready);
+    QCOMPARE(request, head + "abcde");
+    QCOMPARE(heads.Add(&connection, "POST / HTTP/1.1\r\nContent-Length: 65537\r\n\r\n"_ba, request),
+             HeadGathering::Outcome::TooLarge);
+    QVERIFY(heads.IsEmpty());
+    // A length that is no number announces no body to wait for.
+    QCOMPARE(heads.Add(&connection, "POST / HTTP/1.1\r\nContent-Length: x\r\n\r\n"_ba, request),
+             HeadGathering::Outcome::Ready);
+}
+
+void TestServerTexts::offerGivesTheConstrainedBaselineFormat()
+{
+    const QByteArray offer =
+        "v=0\r\no=- 1 2 IN IP4 0.0.0.0\r\ns=-\r\nt=0 0\r\n"
+        "m=audio 9 UDP/TLS/RTP/SAVPF 111\r\na=rtpmap:111 opus/48000/2\r\n"
+        "m=video 9 UDP/TLS/RTP/SAVPF 96 102 106 108\r\na=rtpmap:96 VP8/90000\r\n"
+        "a=rtpmap:102 H264/90000\r\na=fmtp:102 packetization-mode=1;profile-level-id=42001f\r\n"
+        "a=rtpmap:106 H264/90000\r\na=fmtp:106 packetization-mode=0;profile-level-id=42e01f\r\n"
+        "a=rtpmap:108 H264/90000\r\na=fmtp:108 profile-level-id=42E01F;packetization-mode=1\r\n"_ba;
+    QString failure;
+    const WhepOffer chosen = WhepOffer::Read(offer, failure);
+    QCOMPARE(chosen.videoPayload, 108);
+    QCOMPARE(chosen.profileLevelId, "42e01f"_ba);
+    QCOMPARE(chosen.audioPayload, 111);
+    QVERIFY(failure.isEmpty());
+    QCOMPARE(WhepOffer::Read(QByteArray(offer).replace("a=fmtp:108", "a=fmtp:109"), failure).videoPayload, -1);
+    QVERIFY(!failure.isEmpty());
+    QCOMPARE(WhepOffer::Read("v=0\r\nm=video"_ba, failure).videoPayload, -1);
 }
 
 void TestServerTexts::windowPictureChoiceIsTheCharacterAfterChart()
