@@ -3,7 +3,10 @@
 // (off without one). It runs until it is terminated.
 // Every second it prints the newest frame's number, the JPEG encodings made and the
 // stream's viewers: "frames <n> encodes <n> viewers <n>".
-// Usage: ServerBench <port> [<RTSP port>]
+// With "stamp" as the third argument, every frame the H.264 encoder gets carries its capture
+// time drawn into its top 16 rows: the wall-clock milliseconds modulo 2^40, as 40 cells of
+// 16x16 pixels, white for 1, most significant first; a browser reads it back from the picture.
+// Usage: ServerBench <port> [<RTSP port> [stamp]]
 #include "app/Globals.h"
 #include "app/ProgramEntry.h"
 #include "app/SettingsLocation.h"
@@ -11,10 +14,14 @@
 #include "app/VantrelApplication.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CapturePlatformFactory.h"
+#include "capture/FrameTap.h"
 #include "capture/JpegImage.h"
 #include "capture/gstreamer/CaptureSource.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "live/H264Feed.h"
 #include "server/MjpegStream.h"
+
+#include <gst/video/video.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,6 +29,49 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int StampBits = 40;
+constexpr int StampCell = 16;
+
+// Draws the capture time into a copy of each frame and hands the copy on.
+class StampingTap : public FrameTap {
+public:
+    explicit StampingTap(std::shared_ptr<FrameTap> next) : next_(std::move(next)) {}
+
+    void offer(GstSample *sample, qint64 captureMicros) override
+    {
+        GstVideoInfo info;
+        if (!gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) ||
+            GST_VIDEO_INFO_WIDTH(&info) < StampBits * StampCell) {
+            next_->offer(sample, captureMicros);
+            return;
+        }
+        GstBuffer *copy = gst_buffer_copy_deep(gst_sample_get_buffer(sample));
+        GstMapInfo map;
+        if (gst_buffer_map(copy, &map, GST_MAP_WRITE)) {
+            const quint64 stamp = static_cast<quint64>(captureMicros / 1000) & ((quint64{1} << StampBits) - 1);
+            const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+            for (int bit = 0; bit < StampBits; ++bit) {
+                const quint8 value = (stamp >> (StampBits - 1 - bit)) & 1 ? 255 : 0;
+                for (int y = 0; y < StampCell; ++y)
+                    std::memset(map.data + y * stride + bit * StampCell * 4, value, StampCell * 4);
+            }
+            gst_buffer_unmap(copy, &map);
+        }
+        GstSample *stamped = gst_sample_new(copy, gst_sample_get_caps(sample), nullptr, nullptr);
+        gst_buffer_unref(copy);
+        next_->offer(stamped, captureMicros);
+        gst_sample_unref(stamped);
+    }
+
+private:
+    std::shared_ptr<FrameTap> next_;
+};
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -65,6 +115,14 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     });
     report.start(1000);
+    // The capture is set up once the main window has been shown, with the encoder as its tap;
+    // the stamps go in front of it after that.
+    if (argc > 3 && qstrcmp(argv[3], "stamp") == 0) {
+        QTimer::singleShot(2000, [] {
+            if (Capture)
+                Capture->SetFrameTap(std::make_shared<StampingTap>(FormMain->LiveVideo));
+        });
+    }
     QApplication::exec();
     DestroyProgramWindows();
     return 0;

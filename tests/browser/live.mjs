@@ -5,7 +5,8 @@
 //
 // Each of N pages (one browser) opens /live and waits for WebRTC video; then for S seconds
 // counts the frames the browser decoded. With --stamped, each page also reads the capture
-// time (Unix milliseconds) that a stamp drawn into the picture carries, at every frame it
+// time that a stamp drawn into the picture carries (Unix milliseconds modulo 2^40, 40 cells
+// of 16x16 pixels along the top, white for 1, most significant first) at every frame it
 // shows, and reports the delay to the page's own clock. Prints one JSON line:
 // {"viewers":[{"mode":..,"fps":..,"framesDecoded":..}], "delayMs":[..]}; exits 0 when every
 // page played live.
@@ -41,8 +42,7 @@ async function framesDecoded(page) {
     });
 }
 
-// Reads the stamp at every shown frame: 48 cells of 8x8 pixels along the picture's top left,
-// white for 1, most significant bit first.
+// Reads the stamp at every frame shown.
 function readStamps() {
     const video = document.getElementById('live');
     const canvas = document.createElement('canvas');
@@ -50,16 +50,16 @@ function readStamps() {
     window.vantrelDelays = [];
     const onFrame = () => {
         if (video.videoWidth > 0) {
-            canvas.width = 48 * 8;
-            canvas.height = 8;
-            context.drawImage(video, 0, 0, canvas.width, 8, 0, 0, canvas.width, 8);
-            const pixels = context.getImageData(0, 0, canvas.width, 8).data;
+            canvas.width = 40 * 16;
+            canvas.height = 16;
+            context.drawImage(video, 0, 0, canvas.width, 16, 0, 0, canvas.width, 16);
+            const pixels = context.getImageData(0, 0, canvas.width, 16).data;
             let stamp = 0;
-            for (let bit = 0; bit < 48; ++bit) {
-                const at = (4 * 8 + bit * 8 + 4) * 4; // the middle of the cell
+            for (let bit = 0; bit < 40; ++bit) {
+                const at = (8 * canvas.width + bit * 16 + 8) * 4; // the middle of the cell
                 stamp = stamp * 2 + (pixels[at] > 128 ? 1 : 0);
             }
-            window.vantrelDelays.push(Date.now() - stamp);
+            window.vantrelDelays.push((Date.now() % 2 ** 40) - stamp);
         }
         video.requestVideoFrameCallback(onFrame);
     };
