@@ -42,6 +42,10 @@ last_frame() { grep -o 'frame=[0-9]*' "$1" 2>/dev/null | tail -1 | cut -d= -f2 |
 
 run() {
   local name="$1" pid="$2" url="$3" clients="$4" hz before after s0 s1 client
+  if ! kill -0 "$pid" 2>/dev/null; then
+    echo "$name $clients clients: not running any more; its last words: $(tail -3 "$work/$name.log" | tr '\n' ' ')"
+    return
+  fi
   hz="$(getconf CLK_TCK)"
   s0="$(started)"
   local players=()
