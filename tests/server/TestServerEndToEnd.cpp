@@ -346,6 +346,8 @@ void TestServerEndToEnd::whepRefusesWhatItCannotServeAndLeavesNothingBehind()
 {
     ServingProgram serving("RtspPort=0\n");
     QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    // The camera's first frame has come (asking before it would end the server).
+    QTRY_VERIFY_WITH_TIMEOUT(serving.state().value(u"width"_s).toInt() > 0, 10000);
     QVERIFY(serving.exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
     const int socketsBefore = serving.openSockets();
     QCOMPARE(StatusOf(serving.exchange(PostOffer("not an offer"))), "HTTP/1.0 400 Bad Request");
