@@ -1,7 +1,7 @@
 // Drives the system Chromium on the live page of a running webcam server and measures what
 // its low-latency choice plays.
 //
-//   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--user U --password P]
+//   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--vanish] [--user U --password P]
 //
 // Each of N pages (one browser) opens /live and waits for WebRTC video; then for S seconds
 // counts the frames the browser decoded. With --stamped, each page also reads the capture
@@ -9,16 +9,19 @@
 // of 16x16 pixels along the top, white for 1, most significant first) at every frame it
 // shows, and reports the delay to the page's own clock. Prints one JSON line:
 // {"viewers":[{"mode":..,"fps":..,"framesDecoded":..}], "delayMs":[..]}; exits 0 when every
-// page played live.
+// page played live. With --vanish, the browser is killed outright once its pages play: no
+// page closes, no goodbye is sent.
 
+import { execFileSync } from 'node:child_process';
 import { chromium } from 'playwright-core';
 
 function parseArguments(argv) {
-    const options = { seconds: 5, viewers: 1, stamped: false, user: null, password: null };
+    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null };
     const positional = [];
     for (let i = 0; i < argv.length; ++i) {
         const argument = argv[i];
         if (argument === '--stamped') options.stamped = true;
+        else if (argument === '--vanish') options.vanish = true;
         else if (argument === '--user') options.user = argv[++i];
         else if (argument === '--password') options.password = argv[++i];
         else if (['--seconds', '--viewers'].includes(argument)) options[argument.slice(2)] = Number(argv[++i]);
@@ -86,6 +89,12 @@ async function run(options) {
         const context = await browser.newContext(credentials);
         const pages = [];
         for (let n = 0; n < options.viewers; ++n) pages.push(await watch(context, options));
+        if (options.vanish) {
+            await pages[0].waitForTimeout(options.seconds * 1000);
+            const modes = await Promise.all(pages.map((page) => page.evaluate(() => window.vantrelLive.mode)));
+            execFileSync('pkill', ['-KILL', '-P', String(process.pid)]); // the browser this script started
+            return { viewers: modes.map((mode) => ({ mode })), delayMs: [] };
+        }
         if (options.stamped) for (const page of pages) await page.evaluate(readStamps);
         const before = await Promise.all(pages.map(framesDecoded));
         const started = Date.now();
@@ -105,7 +114,7 @@ async function run(options) {
         for (const page of pages) await page.close({ runBeforeUnload: true });
         return { viewers, delayMs };
     } finally {
-        await browser.close();
+        await browser.close().catch(() => {});
     }
 }
 
