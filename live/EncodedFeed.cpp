@@ -27,6 +27,11 @@ GstBuffer *EncodedFeed::StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstCloc
 
 EncodedFeed::~EncodedFeed()
 {
+    {
+        // A start under way on the thread pool finishes first; later ones find no feed.
+        std::lock_guard alive(life_->mutex);
+        life_->feed = nullptr;
+    }
     gstref::Element pipeline;
     {
         std::lock_guard lock(mutex_);
@@ -45,8 +50,11 @@ int EncodedFeed::attach(GstAppSrc *consumer)
     g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers", guint64{ConsumerQueue},
                  "leaky-type", 2 /* downstream: the oldest go */, nullptr);
     std::lock_guard lock(mutex_);
-    if (!pipeline_ && !startLocked())
-        return 0;
+    if (!pipeline_) {
+        retried_ = false;
+        if (!startLocked())
+            return 0;
+    }
     const int id = nextId_++;
     consumers_[id] = Consumer{GST_APP_SRC(gst_object_ref(consumer)), keyFramed_, nullptr, GST_CLOCK_TIME_NONE};
     if (keyFramed_)
@@ -109,7 +117,7 @@ bool EncodedFeed::startLocked()
     gstref::Bus bus(gst_element_get_bus(pipeline.get()));
     gst_bus_set_sync_handler(bus.get(), &EncodedFeed::onBusMessage, this, nullptr);
     pipelineStarted(pipeline.get());
-    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    if (!playLocked(pipeline.get())) {
         gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
         gst_element_set_state(pipeline.get(), GST_STATE_NULL);
         failure_ = QStringLiteral("the encoder did not start");
@@ -121,6 +129,45 @@ bool EncodedFeed::startLocked()
     running_ = true;
     ++started_;
     return true;
+}
+
+bool EncodedFeed::playLocked(GstElement *pipeline)
+{
+    if (!startsAway_)
+        return gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    gst_element_call_async(pipeline, &EncodedFeed::playAway, new std::shared_ptr<Life>(life_),
+                           [](gpointer held) { delete static_cast<std::shared_ptr<Life> *>(held); });
+    return true;
+}
+
+void EncodedFeed::playAway(GstElement *pipeline, gpointer held)
+{
+    const std::shared_ptr<Life> life = *static_cast<std::shared_ptr<Life> *>(held);
+    std::lock_guard alive(life->mutex);
+    EncodedFeed *feed = life->feed;
+    auto current = [feed, pipeline] {
+        std::lock_guard lock(feed->mutex_);
+        return pipeline == feed->pipeline_.get();
+    };
+    if (!feed || !current()) {
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        return;
+    }
+    const bool played = gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    // Taken out of use meanwhile (its stop may have come before this start): it stays stopped.
+    if (!current())
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+    else if (!played)
+        feed->failed(pipeline, QStringLiteral("the device could not be opened"));
+}
+
+void EncodedFeed::endConsumersLocked()
+{
+    for (auto &[id, consumer] : consumers_) {
+        gst_app_src_end_of_stream(consumer.appsrc);
+        release(consumer);
+    }
+    consumers_.clear();
 }
 
 void EncodedFeed::StopLater(gstref::Element pipeline)
@@ -173,6 +220,7 @@ void EncodedFeed::deliver(GstElement *sink, GstSample *sample)
         std::lock_guard lock(mutex_);
         if (sink != out_)
             return; // a pipeline on its way out
+        retried_ = false;
         const auto now = std::chrono::steady_clock::now();
         if (key)
             lastKey_ = now;
@@ -202,6 +250,7 @@ void EncodedFeed::deliver(GstElement *sink, GstSample *sample)
 void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
 {
     gstref::Element stopping;
+    Stopped tell;
     {
         std::lock_guard lock(mutex_);
         if (pipeline != pipeline_.get())
@@ -210,12 +259,19 @@ void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
         out_ = nullptr;
         running_ = false;
         pipelineStopped(true);
-        // Consumers stay: the next start (a subclass may choose another encoder) feeds them.
-        if (!consumers_.empty())
-            startLocked();
+        // Consumers stay for one more start (a subclass may choose another encoder); one that
+        // fails again before it delivered anything gives up on them.
+        const bool again = !consumers_.empty() && !retried_ && startLocked();
+        retried_ = again;
+        if (!again && !consumers_.empty()) {
+            endConsumersLocked();
+            tell = stopped_;
+        }
         failure_ = reason;
     }
     StopLater(std::move(stopping));
+    if (tell)
+        tell(reason);
 }
 
 // A sync handler that drops a message owns it.

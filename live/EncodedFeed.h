@@ -9,7 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 
 // One encoder's output, shared by everyone who wants it. The encoder runs only while at
@@ -18,7 +20,9 @@
 // pushed to every consumer without copying its bytes, stamped with the consumer's own
 // running time on arrival. A video consumer begins with a key frame.
 //
-// Attach and detach may be called from any thread; the encoder delivers on its own.
+// Attach and detach may be called from any thread; the encoder delivers on its own. An encoder
+// that fails is started once more for its consumers; when that fails too, they are sent the end
+// of the stream and let go, and the feed's listener is told why.
 class EncodedFeed {
 public:
     virtual ~EncodedFeed();
@@ -38,6 +42,11 @@ public:
     // Why the encoder could not start or stopped on its own; empty when it did not.
     QString failure() const;
 
+    // Told, on a GStreamer thread and without the feed's lock, why the encoder gave up on its
+    // consumers. Set before the first attach.
+    using Stopped = std::function<void(const QString &reason)>;
+    void setStoppedListener(Stopped listener) { stopped_ = std::move(listener); }
+
     // A buffer sharing the given one's bytes and flags, stamped with the running time of the
     // appsrc's pipeline now, at least a millisecond after `last` (which it updates). Null while that
     // pipeline has no clock yet: a buffer queued then would be stamped only when taken, in a
@@ -53,7 +62,12 @@ public:
 
 protected:
     // keyFramed: a consumer must wait for a buffer that is not a delta unit before its first.
-    explicit EncodedFeed(bool keyFramed) : keyFramed_(keyFramed) {}
+    // startsAway: the pipeline is set playing on GStreamer's thread pool, not by the thread
+    // that attaches (opening a device may take a while); a failure then ends the consumers.
+    explicit EncodedFeed(bool keyFramed, bool startsAway = false) : keyFramed_(keyFramed), startsAway_(startsAway)
+    {
+        life_->feed = this;
+    }
 
     // Builds the encoder's pipeline; its output is the appsink named "out". Null with a
     // reason in `failure` when it cannot be built.
@@ -80,8 +94,21 @@ private:
     void deliver(GstElement *sink, GstSample *sample);
     void failed(GstElement *pipeline, const QString &reason);
     bool startLocked();
+    bool playLocked(GstElement *pipeline);
+    void endConsumersLocked();
+    // What a start on the thread pool reaches; its feed is null once the feed is gone.
+    struct Life {
+        std::mutex mutex;
+        EncodedFeed *feed = nullptr;
+    };
+    static void playAway(GstElement *pipeline, gpointer life);
 
     const bool keyFramed_;
+    const bool startsAway_;
+    std::shared_ptr<Life> life_ = std::make_shared<Life>();
+    Stopped stopped_;
+    // The encoder was started again after a failure and has delivered nothing since.
+    bool retried_ = false;
     mutable std::mutex mutex_;
     std::map<int, Consumer> consumers_;
     int nextId_ = 1;
