@@ -1,0 +1,111 @@
+#include "live/OpusFeed.h"
+
+#include "live/Microphones.h"
+
+#include <algorithm>
+
+namespace {
+
+// Mono unless the microphone offers two channels or more.
+int channelsOf(GstDevice *device)
+{
+    gstref::Caps caps(gst_device_get_caps(device));
+    int most = 1;
+    for (guint n = 0; caps && n < gst_caps_get_size(caps.get()); ++n) {
+        const GValue *channels = gst_structure_get_value(gst_caps_get_structure(caps.get(), n), "channels");
+        if (channels && G_VALUE_HOLDS_INT(channels))
+            most = std::max(most, g_value_get_int(channels));
+        else if (channels && GST_VALUE_HOLDS_INT_RANGE(channels))
+            most = std::max(most, gst_value_get_int_range_max(channels));
+    }
+    return most >= 2 ? 2 : 1;
+}
+
+QString errorOn(GstElement *pipeline)
+{
+    gstref::Bus bus(gst_element_get_bus(pipeline));
+    gstref::Message message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
+    if (!message)
+        return QStringLiteral("the microphone could not be opened");
+    GError *parsed = nullptr;
+    gst_message_parse_error(message.get(), &parsed, nullptr);
+    gstref::Error error(parsed);
+    return QString::fromUtf8(error->message);
+}
+
+} // namespace
+
+void OpusFeed::setDevice(GstDevice *device)
+{
+    std::lock_guard lock(deviceMutex_);
+    device_.reset(device ? GST_DEVICE(gst_object_ref(device)) : nullptr);
+}
+
+QString OpusFeed::deviceName() const
+{
+    std::lock_guard lock(deviceMutex_);
+    return device_ ? Microphones::NameOf(device_.get()) : QString();
+}
+
+gstref::Element OpusFeed::buildPipeline(QString &failure)
+{
+    std::lock_guard lock(deviceMutex_);
+    if (!device_) {
+        failure = QStringLiteral("no microphone is chosen");
+        return {};
+    }
+    GstElement *source = gst_device_create_element(device_.get(), "microphone");
+    if (!source) {
+        failure = QStringLiteral("the microphone gives no source element");
+        return {};
+    }
+    const QString encoder =
+        QStringLiteral("audioconvert ! audioresample ! audio/x-raw,rate=48000,channels=%1 ! "
+                       "opusenc frame-size=20 audio-type=voice bitrate=%2 ! opusparse ! appsink name=out")
+            .arg(channelsOf(device_.get()))
+            .arg(BitrateBps);
+    GError *raw = nullptr;
+    GstElement *rest = gst_parse_bin_from_description(encoder.toUtf8().constData(), TRUE, &raw);
+    gstref::Error error(raw);
+    gstref::Element pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    gst_bin_add(GST_BIN(pipeline.get()), source);
+    if (!rest || error) {
+        if (rest)
+            gst_object_unref(gst_object_ref_sink(rest));
+        failure = QStringLiteral("no Opus encoder: %1").arg(error ? QString::fromUtf8(error->message) : QString());
+        return {};
+    }
+    gst_bin_add(GST_BIN(pipeline.get()), rest);
+    if (!gst_element_link(source, rest)) {
+        failure = QStringLiteral("the microphone's sound cannot be encoded");
+        return {};
+    }
+    return pipeline;
+}
+
+void OpusFeed::TryOpen(GstDevice *device, std::function<void(const QString &failure)> done)
+{
+    GstElement *pipeline = GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr)));
+    GstElement *source = gst_device_create_element(device, nullptr);
+    GstElement *sink = gst_element_factory_make("fakesink", nullptr);
+    gst_bin_add(GST_BIN(pipeline), sink);
+    if (source)
+        gst_bin_add(GST_BIN(pipeline), source);
+    if (!source || !gst_element_link(source, sink)) {
+        gst_object_unref(pipeline);
+        done(QStringLiteral("the microphone gives no source element"));
+        return;
+    }
+    using Done = std::function<void(const QString &)>;
+    // Live sources open their device on the way to paused.
+    gst_element_call_async(
+        pipeline,
+        [](GstElement *element, gpointer held) {
+            const bool opened = gst_element_set_state(element, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+            const QString failure = opened ? QString() : errorOn(element);
+            gst_element_set_state(element, GST_STATE_NULL);
+            (*static_cast<Done *>(held))(failure);
+        },
+        new Done(std::move(done)), [](gpointer held) { delete static_cast<Done *>(held); });
+    gst_object_unref(pipeline); // call_async holds its own reference until the call has run
+}
