@@ -9,6 +9,7 @@
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
 #include "live/H264Feed.h"
+#include "live/Microphones.h"
 #include "live/RtspServer.h"
 #include "live/WhepSessions.h"
 #include "server/TFormViewerPassword.h"
@@ -64,6 +65,7 @@ void TFormMain::FormDestroy()
     FrameJpeg.reset();
     FrameBitmap.reset();
     // Its clients go before the encoder they watch.
+    endSound();
     Rtsp.reset();
     if (Capture) {
         delete Capture;
@@ -114,6 +116,7 @@ void TFormMain::InitializeOnFirstShow()
         Capture->SelectDriver(0);
     Capture->SetFrameListener([this] { FrameArrived(); });
     Capture->SetFrameTap(LiveVideo);
+    followMicrophones();
     HardwareOverlay1Click();
     LoadSettings();
     AddToLog(QStringLiteral("Initialization Successful"));

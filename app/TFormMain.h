@@ -24,6 +24,10 @@ class IniFile;
 class JpegImage;
 class MjpegStream;
 class H264Feed;
+class Microphones;
+class OpusFeed;
+struct SoundPost;
+typedef struct _GstDevice GstDevice;
 class RtspServer;
 class WhepSessions;
 struct CapturedFrame;
@@ -121,6 +125,12 @@ public:
 
     // Live H.264 for RTSP and WebRTC viewers (TFormMain_Live.cpp)
     std::shared_ptr<H264Feed> LiveVideo;
+    // The chosen microphone's sound beside the picture (TFormMain_Sound.cpp): its one Opus
+    // encoder, the microphones there are, and the one chosen ("Sound" in the settings; empty: none).
+    std::shared_ptr<OpusFeed> LiveSound;
+    std::unique_ptr<Microphones> Mics;
+    QString SoundName;
+    void SoundItemClick(QAction *item);
     std::unique_ptr<RtspServer> Rtsp;
     // The RTSP server's port; 0 keeps it off.
     int RtspPort = 8554;
@@ -221,6 +231,19 @@ private:
     void startLive();
     void stopLive();
     void applyLivePassword();
+    void createSound();
+    void followMicrophones();
+    void endSound();
+    void syncSoundMenu();
+    void tickSound();
+    void chooseSound(const QString &name);
+    void soundTried(quint64 choice, GstDevice *device, const QString &failure);
+    void soundOff();
+    void soundUnavailable(const QString &reason);
+    void MicrophoneChanged(const QString &name, bool added);
+    // Counts choices, so that the late answer of an older one is known.
+    quint64 soundChoice_ = 0;
+    std::shared_ptr<SoundPost> soundPost_;
     void sendState(const Reply &reply);
     void whepOffer(const Reply &reply, const QByteArray &text);
     void whepEnd(const Reply &reply, const QByteArray &text);

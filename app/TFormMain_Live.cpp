@@ -5,6 +5,7 @@
 #include "base/settings/IniFile.h"
 #include "capture/CaptureDevice.h"
 #include "live/H264Feed.h"
+#include "live/OpusFeed.h"
 #include "live/RtspServer.h"
 #include "live/WhepSessions.h"
 #include "server/ComputerAddresses.h"
@@ -29,14 +30,17 @@ qint64 steadyMs()
 const QString SectionMain = QStringLiteral("FormMain");
 const QString KeyRtspPort = QStringLiteral("RtspPort");
 const QString KeyStunServer = QStringLiteral("StunServer");
+const QString KeySound = QStringLiteral("Sound");
 
 } // namespace
 
 void TFormMain::createLive()
 {
     LiveVideo = std::make_shared<H264Feed>();
-    Rtsp = std::make_unique<RtspServer>(*LiveVideo, nullptr);
-    Whep = std::make_unique<WhepSessions>(*LiveVideo, nullptr);
+    LiveSound = std::make_shared<OpusFeed>();
+    Rtsp = std::make_unique<RtspServer>(*LiveVideo, LiveSound.get());
+    Whep = std::make_unique<WhepSessions>(*LiveVideo, LiveSound.get());
+    createSound();
     connect(Whep.get(), &WhepSessions::ended, this, [this](const QString &peer, const QString &reason) {
         AddToLog(QStringLiteral("WebRTC viewer from %1 left: %2").arg(peer, reason));
     });
@@ -83,6 +87,7 @@ void TFormMain::loadLiveSettings(const IniFile &ini)
 {
     RtspPort = ini.ReadInteger(SectionMain, KeyRtspPort, RtspServer::DefaultPort);
     StunServer = ini.ReadString(SectionMain, KeyStunServer, QString());
+    chooseSound(ini.ReadString(SectionMain, KeySound, QString()));
 }
 
 // The key is written once it differs from the default or is in the file already.
@@ -92,6 +97,8 @@ void TFormMain::saveLiveSettings(IniFile &ini) const
         ini.WriteInteger(SectionMain, KeyRtspPort, RtspPort);
     if (!StunServer.isEmpty() || ini.ReadString(SectionMain, KeyStunServer, QStringLiteral("-")) != QStringLiteral("-"))
         ini.WriteString(SectionMain, KeyStunServer, StunServer);
+    if (!SoundName.isEmpty() || ini.ReadString(SectionMain, KeySound, QStringLiteral("-")) != QStringLiteral("-"))
+        ini.WriteString(SectionMain, KeySound, SoundName);
 }
 
 void TFormMain::notePictureViewer(const QString &peer)
@@ -130,6 +137,8 @@ void TFormMain::sendState(const Reply &reply)
     facts.encoderRunning = LiveVideo->running();
     facts.encoder = LiveVideo->encoderName();
     facts.encodersStarted = LiveVideo->encodersStarted();
+    facts.sound = SoundName;
+    facts.soundRunning = LiveSound->running();
     QByteArray json = state::Json(facts);
     recordSent(json.size());
     if (!sendBody(reply, bufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))

@@ -13,7 +13,7 @@ packages=(
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps
   libgstrtspserver-1.0-dev libgstreamer-plugins-bad1.0-dev
-  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-rtsp
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-rtsp gstreamer1.0-pulseaudio
   ffmpeg
   python3-pyftpdlib
   chromium

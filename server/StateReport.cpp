@@ -20,13 +20,15 @@ QByteArray Json(const Facts &facts)
     const QJsonObject encoder{{QStringLiteral("running"), facts.encoderRunning},
                               {QStringLiteral("element"), textOrNull(facts.encoder)},
                               {QStringLiteral("started"), facts.encodersStarted}};
+    const QJsonObject audio{{QStringLiteral("microphone"), facts.sound},
+                            {QStringLiteral("running"), facts.soundRunning}};
     const QJsonObject report{{QStringLiteral("camera"), textOrNull(facts.camera)},
                              {QStringLiteral("width"), facts.width},
                              {QStringLiteral("height"), facts.height},
                              {QStringLiteral("fps"), qRound(facts.framesPerSecond * 10) / 10.0},
                              {QStringLiteral("viewers"), viewers},
                              {QStringLiteral("encoder"), encoder},
-                             {QStringLiteral("audio"), textOrNull(facts.sound)}};
+                             {QStringLiteral("audio"), audio}};
     return QJsonDocument(report).toJson(QJsonDocument::Compact);
 }
 

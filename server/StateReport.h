@@ -17,9 +17,10 @@ struct Facts {
     int webrtcViewers = 0;
     int rtspClients = 0;
     bool encoderRunning = false;
-    QString encoder;         // the H.264 encoder's element while it runs
-    int encodersStarted = 0; // over the whole run
-    QString sound;           // the chosen microphone; empty for none
+    QString encoder;           // the H.264 encoder's element while it runs
+    int encodersStarted = 0;   // over the whole run
+    QString sound;             // the chosen microphone; empty for none
+    bool soundRunning = false; // its Opus encoder runs
 };
 
 // A JSON object, UTF-8, compact.

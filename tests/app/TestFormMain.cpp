@@ -239,7 +239,9 @@ void TestFormMain::menuTree()
     QCOMPARE(actionTexts(FormMain->File->actions()), QStringList({u"&Save settings as default"_s, u"&Load Defaults"_s,
                                                                   u"-"_s, u"E&xit"_s, u"Viewer &Password..."_s}));
     QCOMPARE(actionTexts(FormMain->Options->actions()),
-             QStringList({u"Format (Image Size)"_s, u"Source"_s, u"-"_s, u"Hardware Overlay"_s}));
+             QStringList({u"Format (Image Size)"_s, u"Source"_s, u"-"_s, u"Hardware Overlay"_s, u"&Sound"_s}));
+    QCOMPARE(actionTexts(FormMain->Sound->actions()).first(), u"None"_s);
+    QVERIFY(FormMain->Sound->actions().first()->isChecked());
     QCOMPARE(actionTexts(FormMain->Stastistics1->actions()),
              QStringList({u"Request Chart"_s, u"Last 10 IP's"_s, u"Bandwidth"_s}));
     QCOMPARE(actionTexts(FormMain->Publish1->actions()),

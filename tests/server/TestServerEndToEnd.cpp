@@ -141,6 +141,7 @@ private slots:
     void everyKindOfViewerSharesOneEncoder();
     void rtspAsksForTheViewerPassword();
     void hostileRtspClientsLeaveNothingBehind();
+    void rtspCarriesTheChosenMicrophone();
     void browserWatchesTheLowLatencyChoice();
     void whepRefusesWhatItCannotServeAndLeavesNothingBehind();
 };
@@ -306,6 +307,22 @@ void TestServerEndToEnd::hostileRtspClientsLeaveNothingBehind()
     }
     QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"rtsp"_s) == 0 && !serving.encoder().value(u"running"_s).toBool(), 20000);
     QTRY_COMPARE_WITH_TIMEOUT(serving.openSockets(), socketsBefore, 10000);
+}
+
+void TestServerEndToEnd::rtspCarriesTheChosenMicrophone()
+{
+#ifndef FAKE_DEVICES_DIR
+    QSKIP("the fake microphone's plugin is not built in this build");
+#else
+    RtspProgram serving("Sound=Fake Microphone\n");
+    serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QVERIFY2(serving.program.waitForLogLineEndingWith(u"Sound: Fake Microphone"_s, 10000),
+             qPrintable(serving.program.standardError()));
+    QCOMPARE(probedCodecs(serving.url()), u"h264 opus exit 0"_s);
+    QCOMPARE(serving.state().value(u"audio"_s).toObject().value(u"microphone"_s).toString(), u"Fake Microphone"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!serving.state().value(u"audio"_s).toObject().value(u"running"_s).toBool(), 10000);
+#endif
 }
 
 void TestServerEndToEnd::browserWatchesTheLowLatencyChoice()
