@@ -12,7 +12,8 @@ namespace {
 
 // A pipeline that takes what the feed gives: appsrc ! appsink.
 struct Consumer {
-    gstref::Element pipeline{gst_parse_launch("appsrc name=in is-live=true format=time ! appsink name=out sync=false", nullptr)};
+    gstref::Element pipeline{
+        gst_parse_launch("appsrc name=in is-live=true format=time ! appsink name=out sync=false", nullptr)};
     gstref::Element in{gst_bin_get_by_name(GST_BIN(pipeline.get()), "in")};
     gstref::Element out{gst_bin_get_by_name(GST_BIN(pipeline.get()), "out")};
     Consumer() { gst_element_set_state(pipeline.get(), GST_STATE_PLAYING); }
@@ -77,7 +78,8 @@ private slots:
     void speakerMonitorsAreNoMicrophones()
     {
         const QStringList names = microphones->names();
-        QVERIFY2(names.contains(u"Fake Microphone"_s) && names.contains(u"Broken Microphone"_s), qPrintable(names.join(u',')));
+        QVERIFY2(names.contains(u"Fake Microphone"_s) && names.contains(u"Broken Microphone"_s),
+                 qPrintable(names.join(u',')));
         QVERIFY(!names.contains(u"Monitor of Fake Speakers"_s));
         QVERIFY(!microphones->find(u"Monitor of Fake Speakers"_s));
     }
@@ -104,7 +106,7 @@ private slots:
     {
         QString tried = u"-"_s;
         OpusFeed::TryOpen(microphones->find(u"Broken Microphone"_s).get(), [&tried](const QString &failure) {
-            QMetaObject::invokeMethod(qApp, [&tried, failure] { tried = failure; });
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [&tried, failure] { tried = failure; });
         });
         QTRY_COMPARE(tried, u"Could not open audio device for recording."_s);
 
