@@ -67,7 +67,8 @@ void TFormMain::syncSoundMenu()
     QStringList names = Mics ? Mics->names() : QStringList();
     names.prepend(QString());
     for (const QString &name : std::as_const(names)) {
-        auto *item = new QAction(name.isEmpty() ? QStringLiteral("None") : QString(name).replace(u'&', QStringLiteral("&&")), group);
+        auto *item = new QAction(
+            name.isEmpty() ? QStringLiteral("None") : QString(name).replace(u'&', QStringLiteral("&&")), group);
         item->setCheckable(true);
         item->setData(name);
         item->setChecked(name == SoundName);

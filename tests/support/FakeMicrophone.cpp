@@ -197,9 +197,9 @@ gboolean PluginInit(GstPlugin *plugin)
 
 bool Register()
 {
-    static const bool registered = gst_plugin_register_static(
-        GST_VERSION_MAJOR, GST_VERSION_MINOR, "vantrelfakemicrophone", "Microphones that are not there", PluginInit,
-        "1.0", "LGPL", "tests", "vantrel", "local");
+    static const bool registered = gst_plugin_register_static(GST_VERSION_MAJOR, GST_VERSION_MINOR,
+                                                              "vantrelfakemicrophone", "Microphones that are not there",
+                                                              PluginInit, "1.0", "LGPL", "tests", "vantrel", "local");
     return registered;
 }
 
