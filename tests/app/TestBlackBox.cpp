@@ -177,7 +177,9 @@ void TestBlackBox::loadingCreatesNoFolder()
     program.stop();
     QFile::setPermissions(program.folder(), closed | QFile::WriteOwner);
     QVERIFY2(started, qPrintable(program.standardError()));
-    QCOMPARE(folderEntries(config), QStringList());
+    QStringList created = folderEntries(config);
+    created.removeAll(u"pulse"_s); // the sound server's client library, asked for microphones, keeps its own
+    QCOMPARE(created, QStringList());
     QCOMPARE(folderEntries(program.folder()), QStringList{u"vantrel"_s});
 }
 

@@ -8,7 +8,7 @@
 // time that a stamp drawn into the picture carries (Unix milliseconds modulo 2^40, 40 cells
 // of 16x16 pixels along the top, white for 1, most significant first) at every frame it
 // shows, and reports the delay to the page's own clock. Prints one JSON line:
-// {"viewers":[{"mode":..,"fps":..,"framesDecoded":..}], "delayMs":[..]}; exits 0 when every
+// {"viewers":[{"mode":..,"fps":..,"framesDecoded":..,"soundPackets":..}], "delayMs":[..]}; exits 0 when every
 // page played live. With --vanish, the browser is killed outright once its pages play: no
 // page closes, no goodbye is sent.
 
@@ -33,15 +33,18 @@ function parseArguments(argv) {
     return options;
 }
 
-async function framesDecoded(page) {
+// What the page's connection took in so far: video frames decoded and sound packets.
+async function received(page) {
     return page.evaluate(async () => {
         const pc = window.vantrelLive && window.vantrelLive.pc;
-        if (!pc) return 0;
-        let frames = 0;
+        const taken = { frames: 0, soundPackets: 0 };
+        if (!pc) return taken;
         (await pc.getStats()).forEach((report) => {
-            if (report.type === 'inbound-rtp' && report.kind === 'video') frames = report.framesDecoded || 0;
+            if (report.type !== 'inbound-rtp') return;
+            if (report.kind === 'video') taken.frames = report.framesDecoded || 0;
+            else taken.soundPackets = report.packetsReceived || 0;
         });
-        return frames;
+        return taken;
     });
 }
 
@@ -96,18 +99,19 @@ async function run(options) {
             return { viewers: modes.map((mode) => ({ mode })), delayMs: [] };
         }
         if (options.stamped) for (const page of pages) await page.evaluate(readStamps);
-        const before = await Promise.all(pages.map(framesDecoded));
+        const before = await Promise.all(pages.map(received));
         const started = Date.now();
         await pages[0].waitForTimeout(options.seconds * 1000);
-        const after = await Promise.all(pages.map(framesDecoded));
+        const after = await Promise.all(pages.map(received));
         const seconds = (Date.now() - started) / 1000;
         const viewers = [];
         for (let n = 0; n < pages.length; ++n) {
             viewers.push({
                 mode: await pages[n].evaluate(() => window.vantrelLive.mode),
                 status: await pages[n].evaluate(() => document.getElementById('status').textContent),
-                framesDecoded: after[n],
-                fps: Math.round(((after[n] - before[n]) / seconds) * 10) / 10,
+                framesDecoded: after[n].frames,
+                fps: Math.round(((after[n].frames - before[n].frames) / seconds) * 10) / 10,
+                soundPackets: after[n].soundPackets,
             });
         }
         const delayMs = options.stamped ? (await Promise.all(pages.map((page) => page.evaluate(() => window.vantrelDelays)))).flat() : [];

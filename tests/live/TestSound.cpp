@@ -1,5 +1,6 @@
 // The microphone: which sound sources count as microphones, and its one Opus encoder fed to
 // consumers in pipelines of their own, with fake microphones that work, fail or are pulled out.
+#include "capture/gstreamer/GstCapturePlatform.h"
 #include "live/Microphones.h"
 #include "live/OpusFeed.h"
 #include "tests/support/FakeMicrophone.h"
@@ -69,7 +70,7 @@ class TestSound : public QObject {
 private slots:
     void initTestCase()
     {
-        gst_init(nullptr, nullptr);
+        QVERIFY(GstCapturePlatform::initialise());
         QVERIFY(fakemicrophone::Register());
         microphones = Microphones::start();
         QVERIFY(microphones);

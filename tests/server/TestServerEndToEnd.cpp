@@ -92,6 +92,28 @@ QString probedCodecs(const QString &url)
         .simplified();
 }
 
+// Starts the browser script on the live page of the program at `port`.
+void startLivePage(QProcess &browser, quint16 port, const QStringList &options)
+{
+    browser.start(
+        QStandardPaths::findExecutable(u"node"_s),
+        QStringList{QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/live.mjs"), u"http://127.0.0.1:%1"_s.arg(port)} +
+            options);
+}
+
+// What the page's one viewer took in during `seconds`; "failure" holds the script's words
+// when it did not play live.
+QJsonObject watchLivePage(quint16 port, const QString &seconds)
+{
+    QProcess browser;
+    startLivePage(browser, port, {u"--seconds"_s, seconds});
+    browser.waitForFinished(60000);
+    const QByteArray output = browser.readAllStandardOutput() + browser.readAllStandardError();
+    if (browser.exitCode() != 0)
+        return {{u"failure"_s, QString::fromUtf8(output)}};
+    return QJsonDocument::fromJson(output).object().value(u"viewers"_s).toArray().at(0).toObject();
+}
+
 // An RTSP client over TCP that asks and reads its answers, then may stop reading.
 struct RtspPeer {
     RawPeer peer;
@@ -141,7 +163,7 @@ private slots:
     void everyKindOfViewerSharesOneEncoder();
     void rtspAsksForTheViewerPassword();
     void hostileRtspClientsLeaveNothingBehind();
-    void rtspCarriesTheChosenMicrophone();
+    void theChosenMicrophoneIsHeardOverRtspAndWebRtc();
     void browserWatchesTheLowLatencyChoice();
     void whepRefusesWhatItCannotServeAndLeavesNothingBehind();
 };
@@ -309,7 +331,7 @@ void TestServerEndToEnd::hostileRtspClientsLeaveNothingBehind()
     QTRY_COMPARE_WITH_TIMEOUT(serving.openSockets(), socketsBefore, 10000);
 }
 
-void TestServerEndToEnd::rtspCarriesTheChosenMicrophone()
+void TestServerEndToEnd::theChosenMicrophoneIsHeardOverRtspAndWebRtc()
 {
 #ifndef FAKE_DEVICES_DIR
     QSKIP("the fake microphone's plugin is not built in this build");
@@ -321,6 +343,8 @@ void TestServerEndToEnd::rtspCarriesTheChosenMicrophone()
              qPrintable(serving.program.standardError()));
     QCOMPARE(probedCodecs(serving.url()), u"h264 opus exit 0"_s);
     QCOMPARE(serving.state().value(u"audio"_s).toObject().value(u"microphone"_s).toString(), u"Fake Microphone"_s);
+    const QJsonObject viewer = watchLivePage(serving.port, u"2"_s);
+    QVERIFY2(viewer.value(u"soundPackets"_s).toInt() > 0, QJsonDocument(viewer).toJson().constData());
     QTRY_VERIFY_WITH_TIMEOUT(!serving.state().value(u"audio"_s).toObject().value(u"running"_s).toBool(), 10000);
 #endif
 }
@@ -329,28 +353,16 @@ void TestServerEndToEnd::browserWatchesTheLowLatencyChoice()
 {
     ServingProgram serving("RtspPort=0\n");
     QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
-    QProcess browser;
-    const auto watch = [&](const char *seconds, QStringList more = {}) {
-        browser.start(QStandardPaths::findExecutable(u"node"_s),
-                      QStringList{QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/live.mjs"),
-                                  u"http://127.0.0.1:%1"_s.arg(serving.port), u"--seconds"_s,
-                                  QString::fromLatin1(seconds)} +
-                          more);
-    };
-    watch("4");
-    QTRY_COMPARE_WITH_TIMEOUT(serving.viewers(u"webrtc"_s), 1, 30000);
-    QVERIFY(browser.waitForFinished(60000));
-    const QByteArray output = browser.readAllStandardOutput();
-    QVERIFY2(browser.exitCode() == 0, output.constData());
-    const QJsonObject viewer = QJsonDocument::fromJson(output).object().value(u"viewers"_s).toArray().at(0).toObject();
-    QVERIFY2(viewer.value(u"fps"_s).toDouble() >= 25, output.constData());
+    const QJsonObject viewer = watchLivePage(serving.port, u"4"_s);
+    QVERIFY2(viewer.value(u"fps"_s).toDouble() >= 25, QJsonDocument(viewer).toJson().constData());
     // The page said goodbye: the viewer is gone and the encoder with it.
     QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"webrtc"_s) == 0 && !serving.encoder().value(u"running"_s).toBool(),
                              10000);
     QCOMPARE(serving.encoder().value(u"started"_s).toInt(), 1);
 
     // A browser killed while it plays sends no goodbye: it is found out by its silence.
-    watch("2", {u"--vanish"_s});
+    QProcess browser;
+    startLivePage(browser, serving.port, {u"--seconds"_s, u"2"_s, u"--vanish"_s});
     QVERIFY(browser.waitForFinished(60000));
     QVERIFY2(browser.exitCode() == 0, browser.readAllStandardError().constData());
     QCOMPARE(serving.viewers(u"webrtc"_s), 1);
