@@ -32,7 +32,7 @@ void TFormMain::createSound()
     LiveSound->setStoppedListener([post = soundPost_, this](const QString &reason) {
         post->post([this, reason] {
             if (!SoundName.isEmpty())
-                soundUnavailable(reason);
+                soundUnavailable(QStringLiteral("%1: %2").arg(SoundName, reason));
         });
     });
     syncSoundMenu();
@@ -133,7 +133,7 @@ void TFormMain::soundTried(quint64 choice, GstDevice *device, const QString &fai
     if (choice != soundChoice_)
         return; // chosen otherwise since
     if (!failure.isEmpty()) {
-        soundUnavailable(failure);
+        soundUnavailable(QStringLiteral("%1: %2").arg(SoundName, failure));
         return;
     }
     LiveSound->setDevice(device);

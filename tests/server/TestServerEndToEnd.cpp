@@ -346,6 +346,16 @@ void TestServerEndToEnd::theChosenMicrophoneIsHeardOverRtspAndWebRtc()
     const QJsonObject viewer = watchLivePage(serving.port, u"2"_s);
     QVERIFY2(viewer.value(u"soundPackets"_s).toInt() > 0, QJsonDocument(viewer).toJson().constData());
     QTRY_VERIFY_WITH_TIMEOUT(!serving.state().value(u"audio"_s).toObject().value(u"running"_s).toBool(), 10000);
+
+    // A microphone that will not open: said so, and the picture goes on without sound.
+    serving.program.stop(); // its RTSP port is the next one's
+    RtspProgram broken("Sound=Broken Microphone\n");
+    broken.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
+    QVERIFY2(broken.start(), qPrintable(broken.program.standardError()));
+    QVERIFY(broken.program.waitForLogLineEndingWith(
+        u"Microphone not available: Broken Microphone: Could not open audio device for recording."_s, 10000));
+    QCOMPARE(broken.state().value(u"audio"_s).toObject().value(u"microphone"_s).toString(), QString());
+    QCOMPARE(probedCodecs(broken.url()), u"h264 exit 0"_s);
 #endif
 }
 
