@@ -3,6 +3,7 @@
 #include "capture/gstreamer/GstCapturePlatform.h"
 #include "live/Microphones.h"
 #include "live/OpusFeed.h"
+#include "tests/support/FakeCamera.h"
 #include "tests/support/FakeMicrophone.h"
 
 #include <QTest>
@@ -71,7 +72,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(GstCapturePlatform::initialise());
-        QVERIFY(fakemicrophone::Register());
+        QVERIFY(fakecamera::Register());
         microphones = Microphones::start();
         QVERIFY(microphones);
     }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <type_traits>
 
 namespace {
 
@@ -43,10 +44,32 @@ constexpr CameraModel Models[] = {
 };
 constexpr int ModelCount = sizeof(Models) / sizeof(Models[0]);
 
-// Which cameras are plugged in now (the USB ones not at start), and the providers that follow them.
+// Sound sources as a sound server lists them; device.class "monitor" is what the speakers play.
+struct MicrophoneModel {
+    const char *name;
+    const char *path;
+    const char *deviceClass;
+    bool broken; // its element fails to start, as a microphone another program holds
+};
+
+constexpr MicrophoneModel Microphones[] = {
+    {"Fake Microphone", "fake-microphone0", "sound", false},
+    {"Broken Microphone", "fake-microphone1", "sound", true},
+    {"Monitor of Fake Speakers", "fake-microphone2", "monitor", false},
+};
+constexpr int MicrophoneCount = sizeof(Microphones) / sizeof(Microphones[0]);
+
+// Which devices are plugged in now (the USB cameras not at start), and the providers that follow them.
 std::mutex pluggedGuard;
 bool plugged[ModelCount] = {true, true, false, false};
+bool microphonePlugged[MicrophoneCount] = {true, true, true};
 std::set<GstDeviceProvider *> following;
+
+bool isPlugged(const MicrophoneModel *model)
+{
+    std::lock_guard lock(pluggedGuard);
+    return microphonePlugged[model - Microphones];
+}
 
 // ---- The camera's element: videotestsrc ! [videobalance] ! raw ! [jpegenc] ! offered
 
@@ -258,11 +281,67 @@ GstElement *makeCameraElement(const CameraModel &model, const gchar *name)
     return GST_ELEMENT(self);
 }
 
+// ---- The microphone's element: a live sine tone in a bin
+
+struct FakeMicrophoneSrc {
+    GstBin parent;
+    const MicrophoneModel *model;
+    gint unplugged;
+};
+
+struct FakeMicrophoneSrcClass {
+    GstBinClass parent_class;
+};
+
+WITH_OLD_STYLE_CASTS(G_DEFINE_TYPE(FakeMicrophoneSrc, fake_microphone_src, GST_TYPE_BIN))
+
+FakeMicrophoneSrc *asMicrophone(gpointer object)
+{
+    return G_TYPE_CHECK_INSTANCE_CAST(object, fake_microphone_src_get_type(), FakeMicrophoneSrc);
+}
+
+GstPadProbeReturn passSound(GstPad *, GstPadProbeInfo *, gpointer data)
+{
+    FakeMicrophoneSrc *self = asMicrophone(data);
+    if (isPlugged(self->model))
+        return GST_PAD_PROBE_OK;
+    if (!g_atomic_int_exchange(&self->unplugged, 1))
+        GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from resource."), ("The microphone was unplugged."));
+    return GST_PAD_PROBE_DROP;
+}
+
+void fake_microphone_src_init(FakeMicrophoneSrc *self)
+{
+    GstElement *tone = addElement(GST_BIN(self), "audiotestsrc");
+    g_object_set(tone, "is-live", TRUE, "wave", 0 /* sine */, nullptr);
+    GstPad *inner = gst_element_get_static_pad(tone, "src");
+    gst_element_add_pad(GST_ELEMENT(self), gst_ghost_pad_new("src", inner));
+    gst_pad_add_probe(inner, GST_PAD_PROBE_TYPE_BUFFER, passSound, self, nullptr);
+    gst_object_unref(inner);
+}
+
+GstStateChangeReturn fake_microphone_src_change_state(GstElement *element, GstStateChange transition)
+{
+    FakeMicrophoneSrc *self = asMicrophone(element);
+    if (transition == GST_STATE_CHANGE_NULL_TO_READY && (self->model->broken || !isPlugged(self->model))) {
+        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ, ("Could not open audio device for recording."),
+                          ("The fake microphone refuses to start."));
+        return GST_STATE_CHANGE_FAILURE;
+    }
+    return GST_ELEMENT_CLASS(fake_microphone_src_parent_class)->change_state(element, transition);
+}
+
+void fake_microphone_src_class_init(FakeMicrophoneSrcClass *klass)
+{
+    GST_ELEMENT_CLASS(klass)->change_state = fake_microphone_src_change_state;
+}
+
 // ---- The device the monitor lists
 
 struct FakeCameraDevice {
     GstDevice parent;
     const CameraModel *model;
+    const MicrophoneModel *microphone; // instead of a camera
 };
 
 struct FakeCameraDeviceClass {
@@ -275,8 +354,14 @@ void fake_camera_device_init(FakeCameraDevice *) {}
 
 GstElement *createCameraElement(GstDevice *device, const gchar *name)
 {
-    auto *camera = G_TYPE_CHECK_INSTANCE_CAST(device, fake_camera_device_get_type(), FakeCameraDevice);
-    return makeCameraElement(*camera->model, name);
+    auto *fake = G_TYPE_CHECK_INSTANCE_CAST(device, fake_camera_device_get_type(), FakeCameraDevice);
+    if (fake->model)
+        return makeCameraElement(*fake->model, name);
+    FakeMicrophoneSrc *microphone = asMicrophone(g_object_new(fake_microphone_src_get_type(), nullptr));
+    microphone->model = fake->microphone;
+    if (name)
+        gst_object_set_name(GST_OBJECT(microphone), name);
+    return GST_ELEMENT(microphone);
 }
 
 void fake_camera_device_class_init(FakeCameraDeviceClass *klass)
@@ -284,20 +369,37 @@ void fake_camera_device_class_init(FakeCameraDeviceClass *klass)
     GST_DEVICE_CLASS(klass)->create_element = createCameraElement;
 }
 
+// Takes the caps and properties.
+FakeCameraDevice *newDevice(const char *name, GstCaps *caps, const char *deviceClass, GstStructure *properties)
+{
+    auto *device =
+        G_TYPE_CHECK_INSTANCE_CAST(g_object_new(fake_camera_device_get_type(), "display-name", name, "caps", caps,
+                                                "device-class", deviceClass, "properties", properties, nullptr),
+                                   fake_camera_device_get_type(), FakeCameraDevice);
+    gst_caps_unref(caps);
+    gst_structure_free(properties);
+    return device;
+}
+
 GstDevice *makeDevice(const CameraModel &model)
 {
-    GstCaps *caps = gst_caps_from_string(model.caps);
     GstStructure *properties = gst_structure_new(
         "v4l2deviceprovider", "device.api", G_TYPE_STRING, "v4l2", "device.path", G_TYPE_STRING, model.path,
         "device.serial", G_TYPE_STRING, model.serial, "v4l2.device.driver", G_TYPE_STRING, "fakecam",
         "v4l2.device.card", G_TYPE_STRING, model.name, "v4l2.device.version", G_TYPE_UINT, 0x060101u, nullptr);
-    auto *device =
-        G_TYPE_CHECK_INSTANCE_CAST(g_object_new(fake_camera_device_get_type(), "display-name", model.name, "caps", caps,
-                                                "device-class", "Video/Source", "properties", properties, nullptr),
-                                   fake_camera_device_get_type(), FakeCameraDevice);
+    FakeCameraDevice *device = newDevice(model.name, gst_caps_from_string(model.caps), "Video/Source", properties);
     device->model = &model;
-    gst_caps_unref(caps);
-    gst_structure_free(properties);
+    return GST_DEVICE(device);
+}
+
+GstDevice *makeDevice(const MicrophoneModel &model)
+{
+    GstStructure *properties =
+        gst_structure_new("fakemicrophone", "device.api", G_TYPE_STRING, "fake", "device.path", G_TYPE_STRING,
+                          model.path, "device.class", G_TYPE_STRING, model.deviceClass, nullptr);
+    GstCaps *caps = gst_caps_from_string("audio/x-raw, format=S16LE, layout=interleaved, rate=48000, channels=2");
+    FakeCameraDevice *device = newDevice(model.name, caps, "Audio/Source", properties);
+    device->microphone = &model;
     return GST_DEVICE(device);
 }
 
@@ -326,10 +428,48 @@ GList *probeCameras(GstDeviceProvider *)
     return devices;
 }
 
+// The microphones have a provider of their own: a device monitor takes a provider's messages
+// for itself, and the program follows cameras and microphones with two monitors.
+struct FakeMicrophoneProvider {
+    FakeCameraProvider parent;
+};
+
+struct FakeMicrophoneProviderClass {
+    FakeCameraProviderClass parent_class;
+};
+
+WITH_OLD_STYLE_CASTS(G_DEFINE_TYPE(FakeMicrophoneProvider, fake_microphone_provider, fake_camera_provider_get_type()))
+
+void fake_microphone_provider_init(FakeMicrophoneProvider *) {}
+
+bool listsMicrophones(GstDeviceProvider *provider)
+{
+    return G_TYPE_CHECK_INSTANCE_TYPE(provider, fake_microphone_provider_get_type());
+}
+
+GList *probeMicrophones(GstDeviceProvider *)
+{
+    std::lock_guard lock(pluggedGuard);
+    GList *devices = nullptr;
+    for (int i = 0; i < MicrophoneCount; ++i) {
+        if (microphonePlugged[i])
+            devices = g_list_append(devices, makeDevice(Microphones[i]));
+    }
+    return devices;
+}
+
+void fake_microphone_provider_class_init(FakeMicrophoneProviderClass *klass)
+{
+    GstDeviceProviderClass *provider = GST_DEVICE_PROVIDER_CLASS(klass);
+    provider->probe = probeMicrophones;
+    gst_device_provider_class_set_static_metadata(provider, "Fake microphones", "Source/Audio",
+                                                  "Lists microphones that are not there", "Vantrel");
+}
+
 // A started provider follows plugging: it lists what is plugged in now and announces changes.
 gboolean startFollowing(GstDeviceProvider *provider)
 {
-    GList *devices = probeCameras(provider);
+    GList *devices = GST_DEVICE_PROVIDER_GET_CLASS(provider)->probe(provider);
     for (GList *each = devices; each; each = each->next)
         gst_device_provider_device_add(provider, GST_DEVICE(each->data));
     g_list_free(devices);
@@ -353,20 +493,25 @@ void stopFollowing(GstDeviceProvider *provider)
     following.erase(provider);
 }
 
-void announce(GstDeviceProvider *provider, const CameraModel &model, bool plugIn)
+// Tells the providers of a camera or microphone plugged in or pulled out.
+template <class Model> void announce(const std::set<GstDeviceProvider *> &providers, const Model &model, bool plugIn)
 {
-    if (plugIn) {
-        gst_device_provider_device_add(provider, makeDevice(model));
-        return;
+    for (GstDeviceProvider *provider : providers) {
+        if (listsMicrophones(provider) != std::is_same_v<Model, MicrophoneModel>)
+            continue;
+        if (plugIn) {
+            gst_device_provider_device_add(provider, makeDevice(model));
+            continue;
+        }
+        GList *devices = gst_device_provider_get_devices(provider);
+        for (GList *each = devices; each; each = each->next) {
+            GstStructure *properties = gst_device_get_properties(GST_DEVICE(each->data));
+            if (g_str_equal(gst_structure_get_string(properties, "device.path"), model.path))
+                gst_device_provider_device_remove(provider, GST_DEVICE(each->data));
+            gst_structure_free(properties);
+        }
+        g_list_free_full(devices, gst_object_unref);
     }
-    GList *devices = gst_device_provider_get_devices(provider);
-    for (GList *each = devices; each; each = each->next) {
-        GstStructure *properties = gst_device_get_properties(GST_DEVICE(each->data));
-        if (g_str_equal(gst_structure_get_string(properties, "device.path"), model.path))
-            gst_device_provider_device_remove(provider, GST_DEVICE(each->data));
-        gst_structure_free(properties);
-    }
-    g_list_free_full(devices, gst_object_unref);
 }
 
 void fake_camera_provider_class_init(FakeCameraProviderClass *klass)
@@ -386,7 +531,9 @@ namespace fakecamera {
 gboolean PluginInit(GstPlugin *plugin)
 {
     return gst_device_provider_register(plugin, "fakecameraprovider", GST_RANK_PRIMARY,
-                                        fake_camera_provider_get_type());
+                                        fake_camera_provider_get_type()) &&
+           gst_device_provider_register(plugin, "fakemicrophoneprovider", GST_RANK_PRIMARY,
+                                        fake_microphone_provider_get_type());
 }
 
 bool Register()
@@ -442,8 +589,29 @@ void SetPlugged(const char *nameOrPath, bool plugIn)
                 g_atomic_int_set(&each->framesLeft, 0);
         }
     }
-    for (GstDeviceProvider *provider : providers)
-        announce(provider, *model, plugIn);
+    announce(providers, *model, plugIn);
 }
 
 } // namespace fakecamera
+
+namespace fakemicrophone {
+
+void SetPlugged(const char *name, bool plugIn)
+{
+    std::set<GstDeviceProvider *> providers;
+    const MicrophoneModel *model = nullptr;
+    {
+        std::lock_guard lock(pluggedGuard);
+        for (int i = 0; i < MicrophoneCount && !model; ++i) {
+            if (g_str_equal(Microphones[i].name, name)) {
+                model = &Microphones[i];
+                microphonePlugged[i] = plugIn;
+            }
+        }
+        providers = following;
+    }
+    if (model)
+        announce(providers, *model, plugIn);
+}
+
+} // namespace fakemicrophone

@@ -10,13 +10,8 @@
 // - "Monitor of Fake Speakers" (device.class monitor): what the speakers play.
 // A started device monitor hears of microphones plugged in and removed (SetPlugged); a running
 // element of one pulled out fails with a read error, and one made from it fails to start.
+// They come with the fake cameras: fakecamera::Register() and its plug-in list them too.
 namespace fakemicrophone {
-
-// Registers the microphones with this process's GStreamer (after gst_init). True once they are there.
-bool Register();
-
-// Adds the provider to a plugin (the loadable copy on GST_PLUGIN_PATH shares one with the cameras).
-gboolean PluginInit(GstPlugin *plugin);
 
 void SetPlugged(const char *name, bool plugIn);
 
