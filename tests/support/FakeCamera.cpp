@@ -417,16 +417,18 @@ WITH_OLD_STYLE_CASTS(G_DEFINE_TYPE(FakeCameraProvider, fake_camera_provider, GST
 
 void fake_camera_provider_init(FakeCameraProvider *) {}
 
-GList *probeCameras(GstDeviceProvider *)
+template <class Model, size_t Count> GList *pluggedDevices(const Model (&models)[Count], const bool (&in)[Count])
 {
     std::lock_guard lock(pluggedGuard);
     GList *devices = nullptr;
-    for (int i = 0; i < ModelCount; ++i) {
-        if (plugged[i])
-            devices = g_list_append(devices, makeDevice(Models[i]));
+    for (size_t i = 0; i < Count; ++i) {
+        if (in[i])
+            devices = g_list_append(devices, makeDevice(models[i]));
     }
     return devices;
 }
+
+GList *probeCameras(GstDeviceProvider *) { return pluggedDevices(Models, plugged); }
 
 // The microphones have a provider of their own: a device monitor takes a provider's messages
 // for itself, and the program follows cameras and microphones with two monitors.
@@ -447,16 +449,7 @@ bool listsMicrophones(GstDeviceProvider *provider)
     return G_TYPE_CHECK_INSTANCE_TYPE(provider, fake_microphone_provider_get_type());
 }
 
-GList *probeMicrophones(GstDeviceProvider *)
-{
-    std::lock_guard lock(pluggedGuard);
-    GList *devices = nullptr;
-    for (int i = 0; i < MicrophoneCount; ++i) {
-        if (microphonePlugged[i])
-            devices = g_list_append(devices, makeDevice(Microphones[i]));
-    }
-    return devices;
-}
+GList *probeMicrophones(GstDeviceProvider *) { return pluggedDevices(Microphones, microphonePlugged); }
 
 void fake_microphone_provider_class_init(FakeMicrophoneProviderClass *klass)
 {
