@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/gstreamer/DeviceMessage.h"
+#include "capture/gstreamer/DeviceWatch.h"
 
 #include <QString>
 

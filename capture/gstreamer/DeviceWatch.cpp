@@ -1,4 +1,4 @@
-#include "capture/gstreamer/DeviceMessage.h"
+#include "capture/gstreamer/DeviceWatch.h"
 
 #include <QMetaObject>
 
