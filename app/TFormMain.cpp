@@ -8,9 +8,12 @@
 #include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
+#include "live/AacFeed.h"
+#include "live/GoLive.h"
 #include "live/H264Feed.h"
 #include "live/Microphones.h"
 #include "live/RtspServer.h"
+#include "live/TFormGoLive.h"
 #include "live/WhepSessions.h"
 #include "server/TFormViewerPassword.h"
 
@@ -47,6 +50,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     startChartTimer();
     createFtpClient();
     createViewerPasswordWindow();
+    createGoLive();
     JPEGQualityChange();
 }
 
@@ -66,6 +70,7 @@ void TFormMain::FormDestroy()
     FrameBitmap.reset();
     // Its clients go before the encoder they watch.
     endSound();
+    endGoLive();
     Rtsp.reset();
     if (Capture) {
         delete Capture;
@@ -122,6 +127,7 @@ void TFormMain::InitializeOnFirstShow()
     AddToLog(QStringLiteral("Initialization Successful"));
     AddUntimedLine(QStringLiteral("* Click \"Enable Server\" to begin hosting your webcam"));
     Initialized = true;
+    goLiveAtStart();
 }
 
 void TFormMain::WriteBanner()

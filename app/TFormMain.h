@@ -26,6 +26,9 @@ class MjpegStream;
 class H264Feed;
 class Microphones;
 class OpusFeed;
+class AacFeed;
+class GoLive;
+class TFormGoLive;
 struct SoundPost;
 typedef struct _GstDevice GstDevice;
 class RtspServer;
@@ -137,6 +140,12 @@ public:
     // WebRTC viewers of the page (TFormMain_Whep.cpp), and the STUN server they use (empty: none).
     std::unique_ptr<WhepSessions> Whep;
     QString StunServer;
+    // Going live on a streaming server (TFormMain_GoLive.cpp): the sound as AAC for it, the
+    // push, and its window.
+    std::shared_ptr<AacFeed> LiveAac;
+    std::unique_ptr<GoLive> LivePush;
+    std::unique_ptr<TFormGoLive> FormGoLive;
+    void GoLive1Click();
 
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
@@ -227,6 +236,13 @@ private:
     void saveViewerPassword(IniFile &ini) const;
     void applyViewerPassword();
     void closeStreamViewers();
+    void createGoLive();
+    void loadGoLiveSettings(const IniFile &ini);
+    void saveGoLiveSettings(IniFile &ini) const;
+    void saveGoLiveChoices();
+    void goLiveAtStart();
+    void startGoingLive();
+    void endGoLive();
     void createLive();
     void startLive();
     void stopLive();

@@ -130,6 +130,7 @@ void TFormMain::LoadSettings()
     // Before the server starts: a box opened while it starts lets requests in.
     loadViewerPassword(ini);
     loadLiveSettings(ini);
+    loadGoLiveSettings(ini);
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
@@ -151,6 +152,7 @@ void TFormMain::SaveSettings()
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
     saveViewerPassword(ini);
     saveLiveSettings(ini);
+    saveGoLiveSettings(ini);
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
     savePublishWindow(ini);
     saveStatisticsWindows(ini);

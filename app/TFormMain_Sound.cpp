@@ -1,8 +1,9 @@
-// The microphone whose sound RTSP clients and WebRTC viewers get beside the picture: the
+// The microphone whose sound RTSP clients, WebRTC viewers and the live push get beside the picture: the
 // "Sound" submenu of "Video Options", in step with microphones plugged in and removed. A
 // choice holds for clients that come after it; the microphone is opened on GStreamer's
 // threads, never on this one.
 #include "app/TFormMain.h"
+#include "live/AacFeed.h"
 #include "live/Microphones.h"
 #include "live/OpusFeed.h"
 #include "live/RtspServer.h"
@@ -137,6 +138,8 @@ void TFormMain::soundTried(quint64 choice, GstDevice *device, const QString &fai
         return;
     }
     LiveSound->setDevice(device);
+    if (LiveAac)
+        LiveAac->setDevice(device);
     Rtsp->SetAudio(true);
     Whep->SetAudio(true);
     AddToLog(QStringLiteral("Sound: ") + SoundName);
@@ -148,6 +151,8 @@ void TFormMain::soundOff()
     Rtsp->SetAudio(false);
     Whep->SetAudio(false);
     LiveSound->setDevice(nullptr);
+    if (LiveAac)
+        LiveAac->setDevice(nullptr);
     tickSound();
 }
 

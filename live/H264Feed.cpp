@@ -38,13 +38,26 @@ bool installed(const char *factory)
 
 } // namespace
 
-H264Feed::~H264Feed()
+H264Feed::~H264Feed() { releaseInput(); }
+
+void H264Feed::releaseInput()
 {
     std::lock_guard lock(inputMutex_);
     if (input_)
         gst_object_unref(input_);
     input_ = nullptr;
+    if (encoder_)
+        gst_object_unref(encoder_);
+    encoder_ = nullptr;
     gst_caps_replace(&inputCaps_, nullptr);
+}
+
+// Every encoder we use takes kilobits per second, and takes a new rate while it runs.
+void H264Feed::setBitrate(int kbps)
+{
+    std::lock_guard lock(inputMutex_);
+    if (bitrateKbps_.exchange(kbps) != kbps && encoder_)
+        g_object_set(encoder_, "bitrate", static_cast<guint>(kbps), nullptr);
 }
 
 gstref::Element H264Feed::buildPipeline(QString &failure)
@@ -56,7 +69,7 @@ gstref::Element H264Feed::buildPipeline(QString &failure)
             QStringLiteral("appsrc name=in is-live=true format=time max-buffers=2 leaky-type=2 ! "
                            "queue max-size-buffers=2 leaky=downstream ! %1 ! h264parse config-interval=-1 ! "
                            "video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=out")
-                .arg(QString::fromLatin1(choice.launch).arg(BitrateKbps));
+                .arg(QString::fromLatin1(choice.launch).arg(bitrateKbps_.load()));
         GError *raw = nullptr;
         GstElement *pipeline = gst_parse_launch(launch.toUtf8().constData(), &raw);
         gstref::Error error(raw);
@@ -76,11 +89,13 @@ gstref::Element H264Feed::buildPipeline(QString &failure)
 
 void H264Feed::pipelineStarted(GstElement *pipeline)
 {
+    releaseInput();
     GstElement *in = gst_bin_get_by_name(GST_BIN(pipeline), "in");
     std::lock_guard lock(inputMutex_);
-    if (input_)
-        gst_object_unref(input_);
     input_ = in ? GST_APP_SRC(in) : nullptr;
+    encoder_ = gst_bin_get_by_name(GST_BIN(pipeline), "enc");
+    if (encoder_) // a rate set while the pipeline was being built
+        g_object_set(encoder_, "bitrate", static_cast<guint>(bitrateKbps_.load()), nullptr);
     inputLast_ = GST_CLOCK_TIME_NONE;
     gst_caps_replace(&inputCaps_, nullptr);
 }
@@ -89,11 +104,8 @@ void H264Feed::pipelineStopped(bool failed)
 {
     // A hardware encoder that failed is not chosen again.
     hardwareFailed_ = hardwareFailed_ || (failed && hardwareInUse_);
+    releaseInput();
     std::lock_guard lock(inputMutex_);
-    if (input_)
-        gst_object_unref(input_);
-    input_ = nullptr;
-    gst_caps_replace(&inputCaps_, nullptr);
     encoderName_.clear();
 }
 

@@ -4,6 +4,7 @@
 #include "live/EncodedFeed.h"
 
 #include <array>
+#include <atomic>
 #include <mutex>
 
 // The program's one H.264 encoder: captured frames in, H.264 access units out (byte-stream,
@@ -24,8 +25,10 @@ public:
     // The encoder element's factory name ("x264enc", ...), empty while none runs.
     QString encoderName() const;
 
-    // Kilobits per second the encoder aims at.
-    static constexpr int BitrateKbps = 2000;
+    // Kilobits per second the encoder aims at: from now on, the running encoder included.
+    void setBitrate(int kbps);
+    int bitrate() const { return bitrateKbps_.load(); }
+    static constexpr int DefaultBitrateKbps = 2000;
 
 protected:
     gstref::Element buildPipeline(QString &failure) override;
@@ -33,10 +36,14 @@ protected:
     void pipelineStopped(bool failed) override;
 
 private:
+    void releaseInput();
+
     mutable std::mutex inputMutex_;
     GstAppSrc *input_ = nullptr;   // our own reference, while a pipeline runs
     GstCaps *inputCaps_ = nullptr; // our own reference
     GstClockTime inputLast_ = GST_CLOCK_TIME_NONE;
+    GstElement *encoder_ = nullptr; // our own reference, while a pipeline runs
+    std::atomic<int> bitrateKbps_{DefaultBitrateKbps};
     QString encoderName_;
     bool hardwareInUse_ = false;
     bool hardwareFailed_ = false;

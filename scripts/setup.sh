@@ -14,7 +14,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps
   libgstrtspserver-1.0-dev libgstreamer-plugins-bad1.0-dev
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-rtsp gstreamer1.0-pulseaudio
-  ffmpeg
+  ffmpeg openssl nginx-light libnginx-mod-rtmp
   python3-pyftpdlib
   chromium
   xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool

@@ -1,0 +1,92 @@
+// Going live on a streaming server: the "Go Live" window, its keys in the settings file, and
+// the push that follows the chosen microphone (or sends silence).
+#include "app/SettingsLocation.h"
+#include "app/TFormMain.h"
+#include "base/settings/IniFile.h"
+#include "live/AacFeed.h"
+#include "live/GoLive.h"
+#include "live/H264Feed.h"
+#include "live/TFormGoLive.h"
+
+namespace {
+
+const QString SectionGoLive = QStringLiteral("FormGoLive");
+const QString KeyUrl = QStringLiteral("Url");
+const QString KeyKey = QStringLiteral("Key");
+const QString KeyBitrate = QStringLiteral("Bitrate");
+const QString KeyAutoStart = QStringLiteral("AutoStart");
+
+} // namespace
+
+void TFormMain::createGoLive()
+{
+    LiveAac = std::make_shared<AacFeed>();
+    LivePush = std::make_unique<GoLive>(*LiveVideo, *LiveAac);
+    FormGoLive = std::make_unique<TFormGoLive>();
+    FormGoLive->OnGoLive = [this] {
+        saveGoLiveChoices();
+        startGoingLive();
+    };
+    FormGoLive->OnStop = [this] { LivePush->Stop(); };
+    FormGoLive->OnClosed = [this] { saveGoLiveChoices(); };
+    connect(LivePush.get(), &GoLive::logged, this, [this](const QString &line) { AddToLog(line); });
+    connect(LivePush.get(), &GoLive::changed, this,
+            [this] { FormGoLive->ShowState(LivePush->StateText(), LivePush->Active()); });
+    ConnectGuarded(GoLive1, &QAction::triggered, this, &TFormMain::GoLive1Click);
+}
+
+void TFormMain::GoLive1Click()
+{
+    FormGoLive->show();
+    FormGoLive->raise();
+    FormGoLive->activateWindow();
+}
+
+void TFormMain::startGoingLive()
+{
+    LivePush->Start(RtmpTarget(FormGoLive->Url(), FormGoLive->Key()), FormGoLive->Bitrate());
+}
+
+// Once, when the program has started: not again with "Load Defaults".
+void TFormMain::goLiveAtStart()
+{
+    if (FormGoLive->AutoStart())
+        startGoingLive();
+}
+
+// The push ends before the encoders it takes from.
+void TFormMain::endGoLive()
+{
+    LivePush.reset();
+    LiveAac.reset();
+}
+
+void TFormMain::loadGoLiveSettings(const IniFile &ini)
+{
+    FormGoLive->SetChoices(ini.ReadString(SectionGoLive, KeyUrl, QString()),
+                           ini.ReadString(SectionGoLive, KeyKey, QString()),
+                           ini.ReadInteger(SectionGoLive, KeyBitrate, GoLive::DefaultBitrateKbps),
+                           ini.ReadBool(SectionGoLive, KeyAutoStart, false));
+}
+
+// Nothing is written for a user who never filled the window in.
+void TFormMain::saveGoLiveSettings(IniFile &ini) const
+{
+    const bool untouched = FormGoLive->Url().isEmpty() && FormGoLive->Key().isEmpty() &&
+                           FormGoLive->Bitrate() == GoLive::DefaultBitrateKbps && !FormGoLive->AutoStart();
+    if (untouched && ini.ReadString(SectionGoLive, KeyUrl, QStringLiteral("-")) == QStringLiteral("-"))
+        return;
+    ini.WriteString(SectionGoLive, KeyUrl, FormGoLive->Url());
+    ini.WriteString(SectionGoLive, KeyKey, FormGoLive->Key());
+    ini.WriteInteger(SectionGoLive, KeyBitrate, FormGoLive->Bitrate());
+    ini.WriteBool(SectionGoLive, KeyAutoStart, FormGoLive->AutoStart());
+}
+
+// The window's choices go into the settings file as soon as they are used or the window
+// closes, as the viewer password does: a restart goes live exactly where the user said.
+void TFormMain::saveGoLiveChoices()
+{
+    IniFile ini(SettingsFileForWriting(), IniFile::Writes::Deferred);
+    saveGoLiveSettings(ini);
+    ini.Save();
+}
