@@ -60,8 +60,8 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer data)
 void playAway(GstElement *pipeline, gpointer data)
 {
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        (*static_cast<StatePointer *>(data))->end(QStringLiteral("the stream could not start"),
-                                                  RtmpPush::Failure::Network);
+        (*static_cast<StatePointer *>(data))
+            ->end(QStringLiteral("the stream could not start"), RtmpPush::Failure::Network);
 }
 
 } // namespace
@@ -97,8 +97,8 @@ bool RtmpPush::Start(const QString &location, Ended ended, QString &failure)
     gstref::Element pipeline(gst_parse_launch(description.toUtf8().constData(), &raw));
     gstref::Error error(raw);
     if (!pipeline || error) {
-        failure = QStringLiteral("streaming is not available: %1")
-                      .arg(error ? QString::fromUtf8(error->message) : QString());
+        failure =
+            QStringLiteral("streaming is not available: %1").arg(error ? QString::fromUtf8(error->message) : QString());
         return false;
     }
     pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(pipeline.release())));

@@ -1,5 +1,7 @@
 // Loading the settings file into the main window's controls and saving them back.
+#include "live/TFormGoLive.h"
 #include "tests/app/ProgramFixture.h"
+#include "tests/support/BlackBox.h"
 #include "tests/support/FolderClosedToWriting.h"
 #include "tests/support/VantrelTestMain.h"
 
@@ -148,6 +150,7 @@ private slots:
     void saveMenuConfirmsAfterSaving();
     void loadDefaultsTakesEnabledFromFile_data();
     void loadDefaultsTakesEnabledFromFile();
+    void goLiveWindowStartsAtOnceStopsAndKeepsItsChoices();
 };
 
 void TestSettings::firstStartWithoutFileUsesDefaults()
@@ -579,6 +582,34 @@ void TestSettings::loadDefaultsTakesEnabledFromFile()
     QCOMPARE(QFileInfo::exists(fixture.settingsPath()), !content.isEmpty());
     QCOMPARE(fixture.readSettings(), content);
     QVERIFY(fixture.messages.messages.isEmpty());
+}
+
+// Going live at start with a server that is not there: the window tells of the waits and
+// stops on its button; what it holds is written when it closes.
+void TestSettings::goLiveWindowStartsAtOnceStopsAndKeepsItsChoices()
+{
+    const QByteArray url = "rtmp://127.0.0.1:" + QByteArray::number(FreeLocalPort()) + "/live";
+    ProgramFixture fixture("[FormGoLive]\nUrl=" + url + "\nKey=abc\nBitrate=900\nAutoStart=1\n");
+    fixture.start();
+    TFormGoLive &window = *FormMain->FormGoLive;
+    QCOMPARE(window.Url().toUtf8() + window.Key().toUtf8(), url + "abc");
+    QVERIFY(window.Bitrate() == 900 && window.AutoStart());
+    QVERIFY(QTest::qWaitFor([] { return !FormMain->LogLines().filter(u"refused; trying again in 1 s"_s).isEmpty(); }));
+    QVERIFY2(window.LabelState->text().startsWith(u"Reconnecting in "_s), qPrintable(window.LabelState->text()));
+
+    FormMain->GoLive1->trigger();
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.ButtonGoLive->text(), u"Stop"_s);
+    window.ButtonGoLive->click();
+    QCOMPARE(window.LabelState->text(), u"Stopped: stopped by the user"_s);
+    QCOMPARE(window.ButtonGoLive->text(), u"Go live"_s);
+    QCOMPARE(FormMain->LogLines().constLast().section(u": "_s, 1), u"Live stream stopped: stopped by the user"_s);
+
+    window.Edit_Key->setText(u"xyz"_s);
+    window.CheckBox_AutoStart->setChecked(false);
+    window.ButtonClose->click();
+    QVERIFY2(fixture.readSettings().contains("[FormGoLive]\nUrl=" + url + "\nKey=xyz\nBitrate=900\nAutoStart=0\n"),
+             fixture.readSettings().constData());
 }
 
 VANTREL_TEST_MAIN(TestSettings)

@@ -71,9 +71,9 @@ NginxRtmp::~NginxRtmp() { kill(); }
 bool NginxRtmp::start()
 {
     const QString prefix = dir_.path();
-    process_.start(QStringLiteral("nginx"), {QStringLiteral("-p"), prefix, QStringLiteral("-c"),
-                                             prefix + QStringLiteral("/nginx.conf"), QStringLiteral("-e"),
-                                             QStringLiteral("stderr")});
+    process_.start(QStringLiteral("nginx"),
+                   {QStringLiteral("-p"), prefix, QStringLiteral("-c"), prefix + QStringLiteral("/nginx.conf"),
+                    QStringLiteral("-e"), QStringLiteral("stderr")});
     if (!process_.waitForStarted(5000))
         return false;
     const QDeadlineTimer deadline(10000);

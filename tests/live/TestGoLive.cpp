@@ -42,7 +42,8 @@ bool portAccepts(quint16 port)
 int linesWith(BlackBoxVantrel &program, const QString &text)
 {
     const QStringList lines = program.logLines();
-    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); }));
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.contains(text); }));
 }
 
 bool waitForLines(BlackBoxVantrel &program, const QString &text, int count, int timeoutMs)
@@ -159,8 +160,8 @@ private slots:
         QVERIFY(made.waitForFinished(30000) && made.exitCode() == 0);
         const quint16 port = FreeLocalPort();
         QProcess server; // a TLS server with a certificate nobody signed
-        server.start(u"openssl"_s, {u"s_server"_s, u"-quiet"_s, u"-accept"_s, u"127.0.0.1:%1"_s.arg(port),
-                                    u"-cert"_s, cert, u"-key"_s, key});
+        server.start(u"openssl"_s, {u"s_server"_s, u"-quiet"_s, u"-accept"_s, u"127.0.0.1:%1"_s.arg(port), u"-cert"_s,
+                                    cert, u"-key"_s, key});
         QTRY_VERIFY_WITH_TIMEOUT(portAccepts(port), 5000);
         Pushing pushing;
         pushing.live.Start(RtmpTarget(u"rtmps://127.0.0.1:%1/live"_s.arg(port), u"k"_s), 2500);
@@ -202,8 +203,8 @@ private slots:
         QVERIFY2(probed.contains(u"h264"_s) && probed.contains(u"aac"_s) && probed.endsWith(u"exit 0"_s),
                  qPrintable(probed));
         QTRY_VERIFY_WITH_TIMEOUT(nginx.hlsWritten(key), 15000);
-        const QString played = runTool(u"ffmpeg"_s, {u"-i"_s, nginx.hlsUrl(key), u"-t"_s, u"2"_s, u"-f"_s, u"null"_s,
-                                                     u"-"_s});
+        const QString played =
+            runTool(u"ffmpeg"_s, {u"-i"_s, nginx.hlsUrl(key), u"-t"_s, u"2"_s, u"-f"_s, u"null"_s, u"-"_s});
         QVERIFY2(played.endsWith(u"exit 0"_s), qPrintable(played));
 
         nginx.kill();
