@@ -10,6 +10,10 @@ bool isKeyFrame(GstBuffer *buffer) { return !GST_BUFFER_FLAG_IS_SET(buffer, GST_
 
 GstBuffer *EncodedFeed::StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstClockTime &last)
 {
+    // A pipeline on its way to playing has its clock before its base time: the running time
+    // read then is the clock's own, hours ahead, and every later stamp would follow it.
+    if (GST_STATE(appsrc) != GST_STATE_PLAYING)
+        return nullptr;
     GstClockTime now = gst_element_get_current_running_time(GST_ELEMENT(appsrc));
     if (!GST_CLOCK_TIME_IS_VALID(now))
         return nullptr;

@@ -48,9 +48,9 @@ public:
     void setStoppedListener(Stopped listener) { stopped_ = std::move(listener); }
 
     // A buffer sharing the given one's bytes and flags, stamped with the running time of the
-    // appsrc's pipeline now, at least a millisecond after `last` (which it updates). Null while that
-    // pipeline has no clock yet: a buffer queued then would be stamped only when taken, in a
-    // burst with the others, and players refuse equal times.
+    // appsrc's pipeline now, at least a millisecond after `last` (which it updates). Null until that
+    // pipeline plays: a buffer queued before would be stamped only when taken, in a burst with
+    // the others, and players refuse equal times.
     static GstBuffer *StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstClockTime &last);
 
     // Takes a pipeline down on GStreamer's own thread pool: stopping joins its threads, which
