@@ -21,6 +21,11 @@ const QString KeyAutoStart = QStringLiteral("AutoStart");
 void TFormMain::createGoLive()
 {
     LiveAac = std::make_shared<AacFeed>();
+    LiveAac->setStoppedListener([this](const QString &reason) {
+        QMetaObject::invokeMethod(
+            this, [this, reason] { AddToLog(QStringLiteral("Live stream goes on without sound: ") + reason); },
+            Qt::QueuedConnection);
+    });
     LivePush = std::make_unique<GoLive>(*LiveVideo, *LiveAac);
     FormGoLive = std::make_unique<TFormGoLive>();
     FormGoLive->OnGoLive = [this] {
