@@ -4,6 +4,7 @@
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
 #include "capture/CaptureDevice.h"
+#include "live/GoLive.h"
 #include "live/H264Feed.h"
 #include "live/OpusFeed.h"
 #include "live/RtspServer.h"
@@ -139,6 +140,9 @@ void TFormMain::sendState(const Reply &reply)
     facts.encodersStarted = LiveVideo->encodersStarted();
     facts.sound = SoundName;
     facts.soundRunning = LiveSound->running();
+    facts.push = LivePush->PhaseName();
+    facts.pushHost = LivePush->Host();
+    facts.pushKbps = LivePush->SentKbps();
     QByteArray json = state::Json(facts);
     recordSent(json.size());
     if (!sendBody(reply, bufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))

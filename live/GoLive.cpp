@@ -134,6 +134,12 @@ void GoLive::setPhase(Phase phase)
     emit changed();
 }
 
+QString GoLive::PhaseName() const
+{
+    constexpr const char *Names[] = {"off", "connecting", "live", "waiting", "stopped"};
+    return QString::fromLatin1(Names[static_cast<int>(phase_)]);
+}
+
 QString GoLive::StateText() const
 {
     const QString host = target_ ? target_->host() : QString();

@@ -36,6 +36,9 @@ public:
     bool Active() const { return phase_ == Phase::Connecting || phase_ == Phase::Live || phase_ == Phase::Waiting; }
     // One line for the window: "Connecting to <host>...", "Live since hh:mm:ss, <n> kbit/s", ...
     QString StateText() const;
+    // The phase as a word: "off", "connecting", "live", "waiting" or "stopped".
+    QString PhaseName() const;
+    QString Host() const { return target_ ? target_->host() : QString(); }
     // Kilobits a second sent over the last seconds; 0 when not live.
     int SentKbps() const { return sentKbps_; }
 

@@ -22,13 +22,17 @@ QByteArray Json(const Facts &facts)
                               {QStringLiteral("started"), facts.encodersStarted}};
     const QJsonObject audio{{QStringLiteral("microphone"), facts.sound},
                             {QStringLiteral("running"), facts.soundRunning}};
-    const QJsonObject report{{QStringLiteral("camera"), textOrNull(facts.camera)},
-                             {QStringLiteral("width"), facts.width},
-                             {QStringLiteral("height"), facts.height},
-                             {QStringLiteral("fps"), qRound(facts.framesPerSecond * 10) / 10.0},
-                             {QStringLiteral("viewers"), viewers},
-                             {QStringLiteral("encoder"), encoder},
-                             {QStringLiteral("audio"), audio}};
+    const QJsonObject report{
+        {QStringLiteral("camera"), textOrNull(facts.camera)},
+        {QStringLiteral("width"), facts.width},
+        {QStringLiteral("height"), facts.height},
+        {QStringLiteral("fps"), qRound(facts.framesPerSecond * 10) / 10.0},
+        {QStringLiteral("viewers"), viewers},
+        {QStringLiteral("encoder"), encoder},
+        {QStringLiteral("audio"), audio},
+        {QStringLiteral("golive"), QJsonObject{{QStringLiteral("state"), facts.push},
+                                               {QStringLiteral("host"), textOrNull(facts.pushHost)},
+                                               {QStringLiteral("kbps"), facts.pushKbps}}}};
     return QJsonDocument(report).toJson(QJsonDocument::Compact);
 }
 

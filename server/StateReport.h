@@ -4,7 +4,8 @@
 #include <QString>
 
 // What "GET /state" reports, for scripts, dashboards and the benchmarks: the camera, its
-// picture, who watches how, and whether the H.264 encoder and the microphone run.
+// picture, who watches how, whether the H.264 encoder and the microphone run, and the push to a
+// streaming server.
 namespace state {
 
 struct Facts {
@@ -21,6 +22,9 @@ struct Facts {
     int encodersStarted = 0;   // over the whole run
     QString sound;             // the chosen microphone; empty for none
     bool soundRunning = false; // its Opus encoder runs
+    QString push;              // going live: "off", "connecting", "live", "waiting" or "stopped"
+    QString pushHost;          // the streaming server's host; empty before any
+    int pushKbps = 0;          // sent to it lately
 };
 
 // A JSON object, UTF-8, compact.

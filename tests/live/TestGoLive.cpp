@@ -8,6 +8,8 @@
 #include "tests/live/NginxRtmp.h"
 #include "tests/support/BlackBox.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -37,6 +39,19 @@ bool portAccepts(quint16 port)
     QTcpSocket probe;
     probe.connectToHost(u"127.0.0.1"_s, port);
     return probe.waitForConnected(200);
+}
+
+// The "golive" part of the program's /state.
+QJsonObject pushState(quint16 port)
+{
+    QTcpSocket peer;
+    peer.connectToHost(u"127.0.0.1"_s, port);
+    peer.waitForConnected(2000);
+    peer.write("GET /state HTTP/1.0\r\n\r\n");
+    while (peer.waitForReadyRead(2000)) {
+    }
+    const QByteArray reply = peer.readAll();
+    return QJsonDocument::fromJson(reply.mid(reply.indexOf("\r\n\r\n") + 4)).object().value(u"golive"_s).toObject();
 }
 
 int linesWith(BlackBoxVantrel &program, const QString &text)
@@ -193,7 +208,9 @@ private slots:
         NginxRtmp nginx;
         QVERIFY2(nginx.start(), qPrintable(nginx.output()));
         const QString key = u"k%1"_s.arg(QRandomGenerator::global()->generate());
-        BlackBoxVantrel program("[FormGoLive]\nUrl=" + nginx.url().toUtf8() + "\nKey=" + key.toUtf8() +
+        const quint16 port = FreeServerPort();
+        BlackBoxVantrel program("[FormMain]\nEnabled=1\nRtspPort=0\nPort=" + QByteArray::number(port) +
+                                "\n[FormGoLive]\nUrl=" + nginx.url().toUtf8() + "\nKey=" + key.toUtf8() +
                                 "\nAutoStart=1\n");
         QVERIFY(program.start());
         QVERIFY2(program.waitForLogLineEndingWith(u"Live on 127.0.0.1"_s, 20000), qPrintable(program.standardError()));
@@ -206,6 +223,9 @@ private slots:
         const QString played =
             runTool(u"ffmpeg"_s, {u"-i"_s, nginx.hlsUrl(key), u"-t"_s, u"2"_s, u"-f"_s, u"null"_s, u"-"_s});
         QVERIFY2(played.endsWith(u"exit 0"_s), qPrintable(played));
+        const QJsonObject state = pushState(port);
+        QCOMPARE(state.value(u"state"_s).toString() + state.value(u"host"_s).toString(), u"live127.0.0.1"_s);
+        QVERIFY(state.value(u"kbps"_s).toInt() > 100);
 
         nginx.kill();
         QVERIFY(waitForLines(program, u"trying again in"_s, 1, 15000));
