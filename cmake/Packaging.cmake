@@ -14,9 +14,9 @@ set(CPACK_PACKAGE_DESCRIPTION
   "Vantrel shows your camera live in a small always-on-top preview window
 and shares it: a built-in web server gives any browser a page with the
 live picture and an MJPEG stream, H.264 over RTSP for video recorders and over
-WebRTC for browsers; snapshots are saved as JPEG files and
-uploaded to an FTP server, by button or on a timer, optionally only on
-motion.")
+WebRTC for browsers, and it goes live on streaming servers over RTMP;
+snapshots are saved as JPEG files and uploaded to an FTP server, by button
+or on a timer, optionally only on motion.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
