@@ -1,11 +1,13 @@
 // The whole program with its server on, for load benchmarks: the built-in test pattern at
 // 640x480, JPEG quality 75, listening on the port given, with RTSP on the second port given
 // (off without one). It runs until it is terminated.
-// Every second it prints the newest frame's number, the JPEG encodings made and the
-// stream's viewers: "frames <n> encodes <n> viewers <n>".
+// Every second it prints the newest frame's number, the JPEG encodings made, the stream's
+// viewers and the longest the GUI thread kept a 5 ms timer waiting over that second:
+// "frames <n> encodes <n> viewers <n> gui-wait <ms>".
 // With "stamp" as the third argument, every frame the H.264 encoder gets carries its capture
 // time drawn into its top 16 rows: the wall-clock milliseconds modulo 2^40, as 40 cells of
 // 16x16 pixels, white for 1, most significant first; a browser reads it back from the picture.
+// Settings in VANTREL_BENCH_SETTINGS ("\n" between lines) are added to its settings file.
 // Usage: ServerBench <port> [<RTSP port> [stamp]]
 #include "app/Globals.h"
 #include "app/ProgramEntry.h"
@@ -23,10 +25,12 @@
 
 #include <gst/video/video.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +96,7 @@ int main(int argc, char **argv)
                    .arg(port)
                    .arg(rtspPort)
                    .toLatin1());
+    file.write(qgetenv("VANTREL_BENCH_SETTINGS").replace("\\n", "\n"));
     file.close();
     const ScopedSeam<QByteArray()> settingsSeam(SettingsFileLocation, [&] { return QFile::encodeName(settings); });
 
@@ -106,13 +111,20 @@ int main(int argc, char **argv)
     FormMain->show();
     std::printf("serving on %d\n", port);
     std::fflush(stdout);
+    QElapsedTimer sinceTick;
+    qint64 longestWait = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { longestWait = std::max(longestWait, sinceTick.restart()); });
+    sinceTick.start();
+    tick.start(5);
     QTimer report;
-    QObject::connect(&report, &QTimer::timeout, [] {
-        std::printf("frames %llu encodes %llu viewers %d\n",
+    QObject::connect(&report, &QTimer::timeout, [&] {
+        std::printf("frames %llu encodes %llu viewers %d gui-wait %lld\n",
                     static_cast<unsigned long long>(Capture->SaveFrameToMemory().serial),
                     static_cast<unsigned long long>(FormMain->FrameJpeg->encodeCount()),
-                    FormMain->Stream->ViewerCount());
+                    FormMain->Stream->ViewerCount(), static_cast<long long>(longestWait));
         std::fflush(stdout);
+        longestWait = 0;
     });
     report.start(1000);
     // The capture is set up once the main window has been shown, with the encoder as its tap;
