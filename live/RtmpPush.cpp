@@ -88,10 +88,11 @@ RtmpPush::~RtmpPush()
 bool RtmpPush::Start(const QString &location, Ended ended, QString &failure)
 {
     // The muxer waits a little for the later of picture and sound, so both go out in order.
+    // Each appsrc pushes from a thread of its own: no queue is needed before the muxer.
     const QString description =
-        QStringLiteral("appsrc name=video ! h264parse ! queue ! flvmux name=mux streamable=true latency=200000000 ! "
+        QStringLiteral("appsrc name=video ! h264parse ! flvmux name=mux streamable=true latency=200000000 ! "
                        "rtmp2sink name=sink sync=false async-connect=true timeout=%1 "
-                       "appsrc name=audio ! aacparse ! queue ! mux.")
+                       "appsrc name=audio ! aacparse ! mux.")
             .arg(TimeoutSeconds);
     GError *raw = nullptr;
     gstref::Element pipeline(gst_parse_launch(description.toUtf8().constData(), &raw));
