@@ -1,6 +1,7 @@
 // The microphone: which sound sources count as microphones, and its one Opus encoder fed to
 // consumers in pipelines of their own, with fake microphones that work, fail or are pulled out.
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "live/AacFeed.h"
 #include "live/Microphones.h"
 #include "live/OpusFeed.h"
 #include "tests/support/FakeCamera.h"
@@ -102,6 +103,28 @@ private slots:
         QVERIFY(feed->running());
         feed->detach(secondId);
         QVERIFY(!feed->running());
+    }
+
+    // For streaming servers: the microphone as AAC, and silence as AAC while none is chosen.
+    void aacFeedTakesTheMicrophoneOrSilence()
+    {
+        AacFeed feed;
+        for (const QString &name : {u"Fake Microphone"_s, QString()}) {
+            feed.setDevice(name.isEmpty() ? nullptr : microphones->find(name).get());
+            Consumer consumer;
+            const int id = consumer.attachTo(feed);
+            QVERIFY(id);
+            QCOMPARE(consumer.next(), u"audio/mpeg"_s);
+            QCOMPARE(consumer.next(), u"audio/mpeg"_s);
+            feed.detach(id);
+            QVERIFY(feed.failure().isEmpty());
+        }
+        QCOMPARE(feed.encodersStarted(), 2);
+        feed.setDevice(microphones->find(u"Broken Microphone"_s).get());
+        Consumer consumer;
+        QVERIFY(consumer.attachTo(feed));
+        QTRY_VERIFY(consumer.ended());
+        QCOMPARE(feed.failure(), u"Could not open audio device for recording."_s);
     }
 
     void brokenMicrophoneFailsClearlyAndEndsItsConsumer()
