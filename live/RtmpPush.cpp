@@ -50,10 +50,16 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer data)
         gstref::String details(rawDetails);
         const QByteArray text = error ? QByteArray(error->message) : QByteArrayLiteral("error");
         state->end(QString::fromUtf8(text), failureOf(text, QByteArray(details ? details.get() : "")));
-    } else if (GST_MESSAGE_TYPE(raw) == GST_MESSAGE_EOS) {
-        state->end(QStringLiteral("the picture ended"), RtmpPush::Failure::Network);
     }
     return GST_BUS_DROP;
+}
+
+// The shared encoder gave up on its consumers: a stream without a picture is no stream.
+GstPadProbeReturn onPictureEvent(GstPad *, GstPadProbeInfo *info, gpointer data)
+{
+    if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
+        (*static_cast<StatePointer *>(data))->end(QStringLiteral("the picture ended"), RtmpPush::Failure::Network);
+    return GST_PAD_PROBE_OK;
 }
 
 // The pipeline plays on GStreamer's thread pool: the element resolves and connects from there.
@@ -111,6 +117,10 @@ bool RtmpPush::Start(const QString &location, Ended ended, QString &failure)
                              [](gpointer held) { delete static_cast<StatePointer *>(held); });
     gstref::Element video(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "video"));
     gstref::Element audio(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "audio"));
+    GstPad *picture = gst_element_get_static_pad(video.get(), "src");
+    gst_pad_add_probe(picture, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onPictureEvent, new StatePointer(state_),
+                      [](gpointer held) { delete static_cast<StatePointer *>(held); });
+    gst_object_unref(picture);
     videoId_ = video_.attach(GST_APP_SRC(video.get()));
     if (!videoId_) {
         failure = QStringLiteral("the encoder did not start: %1").arg(video_.failure());

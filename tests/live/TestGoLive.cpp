@@ -5,6 +5,7 @@
 #include "live/AacFeed.h"
 #include "live/GoLive.h"
 #include "live/H264Feed.h"
+#include "live/RtmpPush.h"
 #include "tests/live/NginxRtmp.h"
 #include "tests/support/BlackBox.h"
 
@@ -95,6 +96,24 @@ struct Pushing {
         for (const auto &line : logged)
             all << line.at(0).toString();
         return all.join(u'\n');
+    }
+};
+
+// Pictures for one run only: its encoder fails after a second, and cannot be started again.
+struct OneRunFeed : EncodedFeed {
+    OneRunFeed() : EncodedFeed(true) {}
+    int builds = 0;
+    gstref::Element buildPipeline(QString &failure) override
+    {
+        if (builds++) {
+            failure = u"no more pictures"_s;
+            return {};
+        }
+        return gstref::Element(GST_ELEMENT(gst_object_ref_sink(gst_parse_launch(
+            "videotestsrc is-live=true ! video/x-raw,width=160,height=120,framerate=30/1 ! identity error-after=30 ! "
+            "x264enc tune=zerolatency key-int-max=10 ! h264parse config-interval=-1 ! "
+            "video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=out",
+            nullptr))));
     }
 };
 
@@ -199,6 +218,29 @@ private slots:
         QVERIFY(!pushing.live.Active());
         QTest::qWait(1500);
         QCOMPARE(pushing.logged.size(), 1);
+    }
+
+    // A stream whose picture ends is over, sound or not: it ends and may be tried again.
+    void pushEndsWithThePicture()
+    {
+        NginxRtmp nginx;
+        QVERIFY2(nginx.start(), qPrintable(nginx.output()));
+        OneRunFeed video;
+        AacFeed audio;
+        RtmpPush push(video, audio);
+        std::mutex mutex;
+        QString reason;
+        QString failure;
+        QVERIFY2(push.Start(
+                     nginx.url() + u"/pictures"_s,
+                     [&](const QString &why, RtmpPush::Failure kind) {
+                         std::lock_guard lock(mutex);
+                         reason = why + (kind == RtmpPush::Failure::Network ? u" (network)"_s : u""_s);
+                     },
+                     failure),
+                 qPrintable(failure));
+        QTRY_VERIFY_WITH_TIMEOUT(push.BytesSent() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT((std::lock_guard(mutex), reason == u"the picture ended (network)"_s), 10000);
     }
 
     // The whole program, started to go live: the server gets picture and sound, HLS from it
