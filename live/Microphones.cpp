@@ -1,10 +1,14 @@
 #include "live/Microphones.h"
 
+#include "capture/gstreamer/GstCapturePlatform.h"
+
 #include <QStringList>
 
+// GStreamer may start here first (with a camera that is not a GStreamer one): it starts the
+// way the capture starts it.
 std::unique_ptr<Microphones> Microphones::start()
 {
-    if (!gst_init_check(nullptr, nullptr, nullptr))
+    if (!GstCapturePlatform::initialise())
         return nullptr;
     std::unique_ptr<Microphones> microphones(new Microphones);
     if (!microphones->watch_.follow())
