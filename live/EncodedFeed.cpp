@@ -29,6 +29,33 @@ GstBuffer *EncodedFeed::StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstCloc
     return copy;
 }
 
+gstref::Element EncodedFeed::SoundPipeline(GstElement *source, const QString &encoding, const char *codec,
+                                           QString &failure)
+{
+    if (!source) {
+        failure = QStringLiteral("the microphone gives no source element");
+        return {};
+    }
+    gstref::Element pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
+    gst_bin_add(GST_BIN(pipeline.get()), source);
+    GError *raw = nullptr;
+    GstElement *rest = gst_parse_bin_from_description(encoding.toUtf8().constData(), TRUE, &raw);
+    gstref::Error error(raw);
+    if (!rest || error) {
+        if (rest)
+            gst_object_unref(gst_object_ref_sink(rest));
+        failure = QStringLiteral("no %1 encoder: %2")
+                      .arg(QString::fromLatin1(codec), error ? QString::fromUtf8(error->message) : QString());
+        return {};
+    }
+    gst_bin_add(GST_BIN(pipeline.get()), rest);
+    if (!gst_element_link(source, rest)) {
+        failure = QStringLiteral("the microphone's sound cannot be encoded");
+        return {};
+    }
+    return pipeline;
+}
+
 EncodedFeed::~EncodedFeed()
 {
     {

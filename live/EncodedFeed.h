@@ -76,6 +76,11 @@ protected:
     // lock: they must not call back into the feed).
     virtual void pipelineStarted(GstElement *pipeline) { (void)pipeline; }
     virtual void pipelineStopped(bool failed) { (void)failed; }
+    // A pipeline of a sound source (taken; null when the microphone gave none) and the
+    // encoding described after it, which ends in the appsink "out". Null with the reason when
+    // it cannot be built; `codec` names the encoder in that reason.
+    static gstref::Element SoundPipeline(GstElement *source, const QString &encoding, const char *codec,
+                                         QString &failure);
     // A key frame soon, for a consumer that joined.
     void requestKeyFrame();
     // How often a key frame is asked for when the encoder itself gives none.

@@ -54,33 +54,12 @@ gstref::Element OpusFeed::buildPipeline(QString &failure)
         failure = QStringLiteral("no microphone is chosen");
         return {};
     }
-    GstElement *source = gst_device_create_element(device_.get(), "microphone");
-    if (!source) {
-        failure = QStringLiteral("the microphone gives no source element");
-        return {};
-    }
-    const QString encoder =
+    const QString encoding =
         QStringLiteral("audioconvert ! audioresample ! audio/x-raw,rate=48000,channels=%1 ! "
                        "opusenc frame-size=20 audio-type=voice bitrate=%2 ! opusparse ! appsink name=out")
             .arg(channelsOf(device_.get()))
             .arg(BitrateBps);
-    GError *raw = nullptr;
-    GstElement *rest = gst_parse_bin_from_description(encoder.toUtf8().constData(), TRUE, &raw);
-    gstref::Error error(raw);
-    gstref::Element pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-    gst_bin_add(GST_BIN(pipeline.get()), source);
-    if (!rest || error) {
-        if (rest)
-            gst_object_unref(gst_object_ref_sink(rest));
-        failure = QStringLiteral("no Opus encoder: %1").arg(error ? QString::fromUtf8(error->message) : QString());
-        return {};
-    }
-    gst_bin_add(GST_BIN(pipeline.get()), rest);
-    if (!gst_element_link(source, rest)) {
-        failure = QStringLiteral("the microphone's sound cannot be encoded");
-        return {};
-    }
-    return pipeline;
+    return SoundPipeline(gst_device_create_element(device_.get(), "microphone"), encoding, "Opus", failure);
 }
 
 void OpusFeed::TryOpen(GstDevice *device, std::function<void(const QString &failure)> done)
