@@ -8,13 +8,8 @@
 #include "capture/CapturePlatformFactory.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
-#include "live/AacFeed.h"
-#include "live/GoLive.h"
-#include "live/H264Feed.h"
-#include "live/Microphones.h"
-#include "live/RtspServer.h"
+#include "live/LiveService.h"
 #include "live/TFormGoLive.h"
-#include "live/WhepSessions.h"
 #include "server/TFormViewerPassword.h"
 
 #include <QCloseEvent>
@@ -68,10 +63,8 @@ void TFormMain::FormDestroy()
 {
     FrameJpeg.reset();
     FrameBitmap.reset();
-    // Its clients go before the encoder they watch.
-    endSound();
-    endGoLive();
-    Rtsp.reset();
+    // The live side ends before the capture that feeds it.
+    Live.reset();
     if (Capture) {
         delete Capture;
         Capture = nullptr;
@@ -120,8 +113,8 @@ void TFormMain::InitializeOnFirstShow()
     if (!Capture->DriverNames().isEmpty())
         Capture->SelectDriver(0);
     Capture->SetFrameListener([this] { FrameArrived(); });
-    Capture->SetFrameTap(LiveVideo);
-    followMicrophones();
+    Capture->SetFrameTap(Live->FrameInput());
+    Live->FollowMicrophones();
     HardwareOverlay1Click();
     LoadSettings();
     AddToLog(QStringLiteral("Initialization Successful"));

@@ -6,7 +6,9 @@
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
 #include "server/AddressPacing.h"
+#include "server/CrossOrigin.h"
 #include "server/HeadGathering.h"
+#include "server/Reply.h"
 #include "server/ViewerAccess.h"
 
 #include <QHash>
@@ -23,16 +25,8 @@ struct DriverEntry;
 class IniFile;
 class JpegImage;
 class MjpegStream;
-class H264Feed;
-class Microphones;
-class OpusFeed;
-class AacFeed;
-class GoLive;
+class LiveService;
 class TFormGoLive;
-struct SoundPost;
-typedef struct _GstDevice GstDevice;
-class RtspServer;
-class WhepSessions;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
@@ -100,11 +94,6 @@ public:
 
     // Requests and their answers (TFormMain_Requests.cpp)
     void ServerSocketClientRead(QObject *Sender, TCustomWinSocket *Socket);
-    // Where an answer goes, and whether it carries an HTTP head.
-    struct Reply {
-        QPointer<TCustomWinSocket> socket;
-        bool withHttpHead = false;
-    };
     void SendResource(const Reply &reply, const QString &name);
 
     // Who may watch: the viewer password (TFormMain_ViewerPassword.cpp)
@@ -126,24 +115,11 @@ public:
     // How long the stream's viewers may go without a frame before the log says so.
     std::chrono::milliseconds QuietStreamLimit{3000};
 
-    // Live H.264 for RTSP and WebRTC viewers (TFormMain_Live.cpp)
-    std::shared_ptr<H264Feed> LiveVideo;
-    // The chosen microphone's sound beside the picture (TFormMain_Sound.cpp): its one Opus
-    // encoder, the microphones there are, and the one chosen ("Sound" in the settings; empty: none).
-    std::shared_ptr<OpusFeed> LiveSound;
-    std::unique_ptr<Microphones> Mics;
-    QString SoundName;
+    // Live H.264, sound, RTSP, WebRTC and going live: a service of its own, wired to the
+    // server's switch, the viewer password, the "Sound" menu (TFormMain_Sound.cpp), the WHEP
+    // requests (TFormMain_Whep.cpp) and the "Go Live" window (TFormMain_GoLive.cpp).
+    std::unique_ptr<LiveService> Live;
     void SoundItemClick(QAction *item);
-    std::unique_ptr<RtspServer> Rtsp;
-    // The RTSP server's port; 0 keeps it off.
-    int RtspPort = 8554;
-    // WebRTC viewers of the page (TFormMain_Whep.cpp), and the STUN server they use (empty: none).
-    std::unique_ptr<WhepSessions> Whep;
-    QString StunServer;
-    // Going live on a streaming server (TFormMain_GoLive.cpp): the sound as AAC for it, the
-    // push, and its window.
-    std::shared_ptr<AacFeed> LiveAac;
-    std::unique_ptr<GoLive> LivePush;
     std::unique_ptr<TFormGoLive> FormGoLive;
     void GoLive1Click();
 
@@ -223,7 +199,7 @@ private:
     void takeFrame(const CapturedFrame &frame);
     void reportMissingFrame(const QString &source);
 
-    enum class PictureConnection { Close, KeepOpen };
+    using PictureConnection = Reply::Connection;
     void createServerSocket();
     void connectServerHandlers();
     void startServer();
@@ -242,28 +218,16 @@ private:
     void saveGoLiveChoices();
     void goLiveAtStart();
     void startGoingLive();
-    void endGoLive();
     void createLive();
-    void startLive();
-    void stopLive();
-    void applyLivePassword();
-    void createSound();
-    void followMicrophones();
-    void endSound();
     void syncSoundMenu();
     void tickSound();
-    void chooseSound(const QString &name);
-    void soundTried(quint64 choice, GstDevice *device, const QString &failure);
-    void soundOff();
-    void soundUnavailable(const QString &reason);
-    void MicrophoneChanged(const QString &name, bool added);
-    // Counts choices, so that the late answer of an older one is known.
-    quint64 soundChoice_ = 0;
-    std::shared_ptr<SoundPost> soundPost_;
     void sendState(const Reply &reply);
     void whepOffer(const Reply &reply, const QByteArray &text);
     void whepEnd(const Reply &reply, const QByteArray &text);
-    void whepOptions(const Reply &reply);
+    void whepOptions(const Reply &reply, const QByteArray &text);
+    bool refusedOrigin(const Reply &reply, const QByteArray &text);
+    // Pages of other origins that may use WebRTC ("AllowedOrigins" in the settings).
+    CrossOrigin crossOrigin_;
     void sendWhole(const Reply &reply, const QByteArray &response);
     void notePictureViewer(const QString &peer);
     int pictureViewerCount();
@@ -288,10 +252,6 @@ private:
     void streamQuiet();
     QTimer *streamQuietTimer_ = nullptr;
     bool streamQuietLogged_ = false;
-    bool sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, const QByteArray &contentType,
-                  PictureConnection connection);
-    static QString peerOf(const Reply &reply);
-    static std::unique_ptr<QIODevice> bufferOf(const QByteArray &bytes);
     void recordSent(qint64 bytes);
 
     int openMessageBoxes_ = 0;

@@ -1,11 +1,10 @@
-// Going live on a streaming server: the "Go Live" window, its keys in the settings file, and
-// the push that follows the chosen microphone (or sends silence).
+// Going live on a streaming server: the "Go Live" window, wired to the live service's push,
+// and its keys in the settings file.
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
-#include "live/AacFeed.h"
 #include "live/GoLive.h"
-#include "live/H264Feed.h"
+#include "live/LiveService.h"
 #include "live/TFormGoLive.h"
 
 namespace {
@@ -20,23 +19,15 @@ const QString KeyAutoStart = QStringLiteral("AutoStart");
 
 void TFormMain::createGoLive()
 {
-    LiveAac = std::make_shared<AacFeed>();
-    LiveAac->setStoppedListener([this](const QString &reason) {
-        QMetaObject::invokeMethod(
-            this, [this, reason] { AddToLog(QStringLiteral("Live stream goes on without sound: ") + reason); },
-            Qt::QueuedConnection);
-    });
-    LivePush = std::make_unique<GoLive>(*LiveVideo, *LiveAac);
     FormGoLive = std::make_unique<TFormGoLive>();
     FormGoLive->OnGoLive = [this] {
         saveGoLiveChoices();
         startGoingLive();
     };
-    FormGoLive->OnStop = [this] { LivePush->Stop(); };
+    FormGoLive->OnStop = [this] { Live->Push().Stop(); };
     FormGoLive->OnClosed = [this] { saveGoLiveChoices(); };
-    connect(LivePush.get(), &GoLive::logged, this, [this](const QString &line) { AddToLog(line); });
-    connect(LivePush.get(), &GoLive::changed, this,
-            [this] { FormGoLive->ShowState(LivePush->StateText(), LivePush->Active()); });
+    connect(&Live->Push(), &GoLive::changed, this,
+            [this] { FormGoLive->ShowState(Live->Push().StateText(), Live->Push().Active()); });
     ConnectGuarded(GoLive1, &QAction::triggered, this, &TFormMain::GoLive1Click);
 }
 
@@ -49,7 +40,7 @@ void TFormMain::GoLive1Click()
 
 void TFormMain::startGoingLive()
 {
-    LivePush->Start(RtmpTarget(FormGoLive->Url(), FormGoLive->Key()), FormGoLive->Bitrate());
+    Live->Push().Start(RtmpTarget(FormGoLive->Url(), FormGoLive->Key()), FormGoLive->Bitrate());
 }
 
 // Once, when the program has started: not again with "Load Defaults".
@@ -57,13 +48,6 @@ void TFormMain::goLiveAtStart()
 {
     if (FormGoLive->AutoStart())
         startGoingLive();
-}
-
-// The push ends before the encoders it takes from.
-void TFormMain::endGoLive()
-{
-    LivePush.reset();
-    LiveAac.reset();
 }
 
 void TFormMain::loadGoLiveSettings(const IniFile &ini)

@@ -1,20 +1,14 @@
-// Live H.264: the one encoder the capture feeds, and the RTSP server that shares it. Both
-// follow the web server's switch: what is shared is shared together.
+// The live side (H.264, sound, RTSP, WebRTC, going live) is a service of its own; the window
+// makes it, follows the web server's switch with it, keeps its settings and asks it for /state.
 #include "app/Globals.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
 #include "capture/CaptureDevice.h"
-#include "live/GoLive.h"
-#include "live/H264Feed.h"
-#include "live/OpusFeed.h"
+#include "live/LiveService.h"
 #include "live/RtspServer.h"
-#include "live/WhepSessions.h"
-#include "server/ComputerAddresses.h"
-#include "server/ListeningPort.h"
 #include "server/MjpegStream.h"
 #include "server/StateReport.h"
 
-#include "server/TFormViewerPassword.h"
 #include <chrono>
 
 namespace {
@@ -32,74 +26,41 @@ const QString SectionMain = QStringLiteral("FormMain");
 const QString KeyRtspPort = QStringLiteral("RtspPort");
 const QString KeyStunServer = QStringLiteral("StunServer");
 const QString KeySound = QStringLiteral("Sound");
+const QString KeyAllowedOrigins = QStringLiteral("AllowedOrigins");
+
+// A key is written once it differs from its default or is in the file already.
+void writeUnlessDefault(IniFile &ini, const QString &key, const QString &value)
+{
+    if (!value.isEmpty() || ini.ReadString(SectionMain, key, QStringLiteral("-")) != QStringLiteral("-"))
+        ini.WriteString(SectionMain, key, value);
+}
 
 } // namespace
 
 void TFormMain::createLive()
 {
-    LiveVideo = std::make_shared<H264Feed>();
-    LiveSound = std::make_shared<OpusFeed>();
-    Rtsp = std::make_unique<RtspServer>(*LiveVideo, LiveSound.get());
-    Whep = std::make_unique<WhepSessions>(*LiveVideo, LiveSound.get());
-    createSound();
-    connect(Whep.get(), &WhepSessions::ended, this, [this](const QString &peer, const QString &reason) {
-        AddToLog(QStringLiteral("WebRTC viewer from %1 left: %2").arg(peer, reason));
-    });
-}
-
-void TFormMain::startLive()
-{
-    const int port = listening::RtspPort(RtspPort);
-    if (RtspPort <= 0 || port < 0 || Rtsp->Listening())
-        return;
-    QString failure;
-    if (!Rtsp->Start(port, failure)) {
-        AddToLog(QStringLiteral("RTSP server not started on port %1: %2").arg(RtspPort).arg(failure));
-        return;
-    }
-    const QStringList addresses = computer::Addresses();
-    AddToLog(QStringLiteral("RTSP server started: rtsp://%1:%2%3")
-                 .arg(addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first())
-                 .arg(Rtsp->Port())
-                 .arg(QString::fromLatin1(RtspServer::Path)));
-}
-
-void TFormMain::stopLive()
-{
-    if (Whep)
-        Whep->EndAll();
-    if (!Rtsp || !Rtsp->Listening())
-        return;
-    Rtsp->Stop();
-    AddToLog(QStringLiteral("RTSP server stopped"));
-}
-
-// RTSP clients let in before are sent away too: they come back and are asked.
-void TFormMain::applyLivePassword()
-{
-    if (!Rtsp)
-        return;
-    Rtsp->SetCredentials(FormViewerPassword->User(), FormViewerPassword->Password());
-    if (!FormViewerPassword->Password().isEmpty())
-        Rtsp->CloseClients();
+    Live = std::make_unique<LiveService>();
+    connect(Live.get(), &LiveService::logged, this, [this](const QString &line) { AddToLog(line); });
+    connect(Live.get(), &LiveService::microphonesChanged, this, [this] { syncSoundMenu(); });
+    connect(Live.get(), &LiveService::soundChanged, this, [this] { tickSound(); });
+    syncSoundMenu();
 }
 
 void TFormMain::loadLiveSettings(const IniFile &ini)
 {
-    RtspPort = ini.ReadInteger(SectionMain, KeyRtspPort, RtspServer::DefaultPort);
-    StunServer = ini.ReadString(SectionMain, KeyStunServer, QString());
-    chooseSound(ini.ReadString(SectionMain, KeySound, QString()));
+    Live->SetRtspPort(ini.ReadInteger(SectionMain, KeyRtspPort, RtspServer::DefaultPort));
+    Live->SetStunServer(ini.ReadString(SectionMain, KeyStunServer, QString()));
+    crossOrigin_.SetAllowed(ini.ReadString(SectionMain, KeyAllowedOrigins, QString()).split(u' ', Qt::SkipEmptyParts));
+    Live->ChooseSound(ini.ReadString(SectionMain, KeySound, QString()));
 }
 
-// The key is written once it differs from the default or is in the file already.
 void TFormMain::saveLiveSettings(IniFile &ini) const
 {
-    if (RtspPort != RtspServer::DefaultPort || ini.ReadInteger(SectionMain, KeyRtspPort, -1) != -1)
-        ini.WriteInteger(SectionMain, KeyRtspPort, RtspPort);
-    if (!StunServer.isEmpty() || ini.ReadString(SectionMain, KeyStunServer, QStringLiteral("-")) != QStringLiteral("-"))
-        ini.WriteString(SectionMain, KeyStunServer, StunServer);
-    if (!SoundName.isEmpty() || ini.ReadString(SectionMain, KeySound, QStringLiteral("-")) != QStringLiteral("-"))
-        ini.WriteString(SectionMain, KeySound, SoundName);
+    if (Live->RtspPort() != RtspServer::DefaultPort || ini.ReadInteger(SectionMain, KeyRtspPort, -1) != -1)
+        ini.WriteInteger(SectionMain, KeyRtspPort, Live->RtspPort());
+    writeUnlessDefault(ini, KeyStunServer, Live->StunServer());
+    writeUnlessDefault(ini, KeyAllowedOrigins, crossOrigin_.Allowed().join(u' '));
+    writeUnlessDefault(ini, KeySound, Live->Sound());
 }
 
 void TFormMain::notePictureViewer(const QString &peer)
@@ -130,21 +91,11 @@ void TFormMain::sendState(const Reply &reply)
         facts.width = frame.image.width();
         facts.height = frame.image.height();
     }
-    facts.framesPerSecond = LiveVideo->framesPerSecond();
     facts.pictureViewers = pictureViewerCount();
     facts.mjpegViewers = Stream->ViewerCount();
-    facts.rtspClients = Rtsp->ClientCount();
-    facts.webrtcViewers = Whep->Count();
-    facts.encoderRunning = LiveVideo->running();
-    facts.encoder = LiveVideo->encoderName();
-    facts.encodersStarted = LiveVideo->encodersStarted();
-    facts.sound = SoundName;
-    facts.soundRunning = LiveSound->running();
-    facts.push = LivePush->PhaseName();
-    facts.pushHost = LivePush->Host();
-    facts.pushKbps = LivePush->SentKbps();
+    Live->Describe(facts);
     QByteArray json = state::Json(facts);
     recordSent(json.size());
-    if (!sendBody(reply, bufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))
-        AddToLog(QStringLiteral("Failed to send state to ") + peerOf(reply));
+    if (!reply.SendBody(Reply::BufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send state to ") + reply.Peer());
 }

@@ -24,14 +24,6 @@ const QByteArray JpegType = QByteArrayLiteral("image/jpeg");
 
 } // namespace
 
-std::unique_ptr<QIODevice> TFormMain::bufferOf(const QByteArray &bytes)
-{
-    auto buffer = std::make_unique<QBuffer>();
-    buffer->setData(bytes);
-    buffer->open(QIODevice::ReadOnly);
-    return buffer;
-}
-
 void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
 {
     const QByteArray received = Socket->ReadAvailableText();
@@ -54,10 +46,12 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     case HeadGathering::Outcome::Ready:
         break;
     }
-    // A refused request is no request served: not counted, not recorded, nothing sent that counts.
-    if (refusedWithoutViewerPassword(Socket, text))
-        return;
     const QByteArray head = request::Head(text);
+    const request::Kind kind = request::Classify(head);
+    // A refused request is no request served: not counted, not recorded, nothing sent that
+    // counts. A browser's preflight carries no credentials: it is never asked for them.
+    if (kind != request::Kind::WhepOptions && refusedWithoutViewerPassword(Socket, text))
+        return;
     if (LogRequests->isChecked()) {
         const QByteArray shown = viewerAccess_.Required() ? http::WithoutAuthorization(head) : head;
         AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") +
@@ -66,7 +60,7 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     countRequest(Socket->PeerAddress());
 
     const Reply reply{Socket, http::NamesHttpVersion(text)};
-    switch (request::Classify(head)) {
+    switch (kind) {
     case request::Kind::TitleImage:
         SendResource(reply, QStringLiteral("ResImage"));
         break;
@@ -111,7 +105,7 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         whepEnd(reply, text);
         break;
     case request::Kind::WhepOptions:
-        whepOptions(reply);
+        whepOptions(reply, text);
         break;
     case request::Kind::Index:
         SendResource(reply, QStringLiteral("HtmlIndex"));
@@ -143,7 +137,7 @@ bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QBy
                 : QStringLiteral("Refused a plain-text request from %1: it cannot give the viewer password").arg(peer));
     }
     if (verdict == ViewerAccess::Verdict::Closed ||
-        !socket->WriteStreamThenClose(bufferOf(http::UnauthorizedResponse())))
+        !socket->WriteStreamThenClose(Reply::BufferOf(http::UnauthorizedResponse())))
         socket->CloseConnection();
     return true;
 }
@@ -155,8 +149,8 @@ void TFormMain::SendResource(const Reply &reply, const QString &name)
         return;
     recordSent(stream->size());
     const QByteArray type = name.startsWith(QStringLiteral("Html"), Qt::CaseInsensitive) ? HtmlType : JpegType;
-    if (!sendBody(reply, std::move(stream), type, PictureConnection::Close))
-        AddToLog(QStringLiteral("Failed to send ") + name + QStringLiteral(" stream to ") + peerOf(reply));
+    if (!reply.SendBody(std::move(stream), type, PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send ") + name + QStringLiteral(" stream to ") + reply.Peer());
 }
 
 void TFormMain::sendCameraPicture(const Reply &reply, PictureConnection connection)
@@ -169,11 +163,11 @@ void TFormMain::sendCameraPicture(const Reply &reply, PictureConnection connecti
     // A grab that found no frame stops the server, and with it this connection.
     if (!reply.socket || !reply.socket->Connected())
         return;
-    if (sendBody(reply, BuildFrameStream(), JpegType, connection))
+    if (reply.SendBody(BuildFrameStream(), JpegType, connection))
         return;
     AddToLog((connection == PictureConnection::Close ? QStringLiteral("Failed to send /pic stream to ")
                                                      : QStringLiteral("Failed to send streampic stream to ")) +
-             peerOf(reply));
+             reply.Peer());
 }
 
 void TFormMain::sendWindowPicture(const Reply &reply, char choice)
@@ -185,27 +179,11 @@ void TFormMain::sendWindowPicture(const Reply &reply, char choice)
         window = FormRequestedIPs;
     else if (choice == '3')
         window = FormPreview;
-    std::unique_ptr<QIODevice> stream = bufferOf(windowpicture::ClientAreaJpeg(window));
+    std::unique_ptr<QIODevice> stream = Reply::BufferOf(windowpicture::ClientAreaJpeg(window));
     recordSent(stream->size());
-    if (!sendBody(reply, std::move(stream), JpegType, PictureConnection::Close))
-        AddToLog(QStringLiteral("Failed to send Chart1 stream to ") + peerOf(reply));
+    if (!reply.SendBody(std::move(stream), JpegType, PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send Chart1 stream to ") + reply.Peer());
 }
-
-bool TFormMain::sendBody(const Reply &reply, std::unique_ptr<QIODevice> body, const QByteArray &contentType,
-                         PictureConnection connection)
-{
-    if (!reply.socket)
-        return true; // gone while the answer was being made: nobody left to answer
-    if (reply.withHttpHead) {
-        const auto keep =
-            connection == PictureConnection::KeepOpen ? http::Connection::KeepAlive : http::Connection::Close;
-        body = bufferOf(http::ResponseHead(contentType, body->size(), keep) + body->readAll());
-    }
-    return connection == PictureConnection::KeepOpen ? reply.socket->WriteStream(body)
-                                                     : reply.socket->WriteStreamThenClose(body);
-}
-
-QString TFormMain::peerOf(const Reply &reply) { return reply.socket ? reply.socket->PeerAddress() : QString(); }
 
 void TFormMain::recordSent(qint64 bytes) { FormBandwidth->RecordSent(bytes); }
 

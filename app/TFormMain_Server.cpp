@@ -2,6 +2,7 @@
 #include "app/TFormMain.h"
 #include "base/seams/ExceptionDisplay.h"
 #include "base/seams/Seams.h"
+#include "live/LiveService.h"
 #include "net/SocketExceptionDisplay.h"
 #include "net/TServerSocket.h"
 #include "server/ComputerAddresses.h"
@@ -62,7 +63,7 @@ void TFormMain::startServer()
     UrlBox->setEnabled(true);
     BuildUrlList();
     AddToLog(QStringLiteral("Server started!"));
-    startLive();
+    Live->Start();
 }
 
 void TFormMain::stopServer()
@@ -71,7 +72,7 @@ void TFormMain::stopServer()
     Offline->setEnabled(false);
     ServerSocket->SetActive(false);
     Stream->Clear();
-    stopLive();
+    Live->Stop();
     SpinEdit->setReadOnly(false);
     AddToLog(QStringLiteral("Server stopped!"));
 }

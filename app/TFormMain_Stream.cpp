@@ -35,7 +35,7 @@ void TFormMain::startStream(const Reply &reply)
 {
     // An answer still being sent on this connection ("GET /STREAMPIC") would be interleaved.
     if (!reply.socket || reply.socket->HasPendingStream()) {
-        AddToLog(QStringLiteral("Failed to send stream.mjpg stream to ") + peerOf(reply));
+        AddToLog(QStringLiteral("Failed to send stream.mjpg stream to ") + reply.Peer());
         return;
     }
     QByteArray first;

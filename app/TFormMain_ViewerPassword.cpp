@@ -3,6 +3,7 @@
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
+#include "live/LiveService.h"
 #include "net/TServerClientWinSocket.h"
 #include "net/TServerSocket.h"
 #include "net/TServerWinSocket.h"
@@ -68,7 +69,7 @@ void TFormMain::saveViewerPassword(IniFile &ini) const
 void TFormMain::applyViewerPassword()
 {
     viewerAccess_.Set(FormViewerPassword->User(), FormViewerPassword->Password());
-    applyLivePassword();
+    Live->SetCredentials(FormViewerPassword->User(), FormViewerPassword->Password());
     // Viewers let in before would go on watching without it; they come back and are asked.
     if (viewerAccess_.Required())
         closeStreamViewers();

@@ -1,15 +1,13 @@
 // WebRTC viewers of the page: a browser posts its offer to /whep and gets the answer with
-// every candidate in it; a DELETE of the resource it was given ends its viewing.
+// every candidate in it; a DELETE of the resource it was given ends its viewing. Pages of
+// other origins get in only when the settings name them.
 #include "app/TFormMain.h"
-#include "live/WhepSessions.h"
-#include "net/TCustomWinSocket.h"
+#include "base/seams/Seams.h"
+#include "live/LiveService.h"
+#include "server/HeadGathering.h"
 #include "server/HttpFraming.h"
 
 namespace {
-
-// Pages of other origins may play the camera too: they must see the resource's address.
-const QByteArray CrossOrigin = QByteArrayLiteral("Access-Control-Allow-Origin: *\r\n"
-                                                 "Access-Control-Expose-Headers: Location\r\n");
 
 // The path a request names: its first line's second word.
 QByteArray requestPath(const QByteArray &text)
@@ -25,54 +23,76 @@ void TFormMain::sendWhole(const Reply &reply, const QByteArray &response)
     if (!reply.socket)
         return;
     recordSent(response.size());
-    if (!reply.socket->WriteStreamThenClose(bufferOf(response)))
-        reply.socket->CloseConnection();
+    reply.SendWhole(response);
+}
+
+// A page of another origin that the settings do not name is told no, once in the log a minute.
+bool TFormMain::refusedOrigin(const Reply &reply, const QByteArray &text)
+{
+    if (crossOrigin_.Admits(text))
+        return false;
+    const QString origin = QString::fromLatin1(http::HeaderValue(text, "Origin").value_or(QByteArray()));
+    if (refusalLog_.Allows(reply.Peer(), seams::Now()))
+        AddToLog(QStringLiteral("Refused a WebRTC request from %1: the page of %2 is not allowed")
+                     .arg(reply.Peer(), origin));
+    sendWhole(reply,
+              http::TextResponse("403 Forbidden", QStringLiteral("pages of this origin may not play the camera")));
+    return true;
 }
 
 void TFormMain::whepOffer(const Reply &reply, const QByteArray &text)
 {
+    if (refusedOrigin(reply, text))
+        return;
     const qsizetype headEnd = http::HeadEnd(text);
     const QByteArray offer = headEnd >= 0 ? text.mid(headEnd) : QByteArray();
-    const QString peer = peerOf(reply);
-    Whep->SetStunServer(StunServer);
-    auto answered = [this, reply, peer](const QByteArray &resource, const QByteArray &answer, const QString &failure) {
+    const QString peer = reply.Peer();
+    const QByteArray corsHeaders = crossOrigin_.HeadersFor(text);
+    auto answered = [this, reply, peer, corsHeaders](const QByteArray &resource, const QByteArray &answer,
+                                                     const QString &failure) {
         if (answer.isEmpty()) {
             AddToLog(QStringLiteral("WebRTC viewer from %1 not started: %2").arg(peer, failure));
             sendWhole(reply, http::TextResponse("503 Service Unavailable", failure));
             return;
         }
         AddToLog(QStringLiteral("WebRTC viewer from %1").arg(peer));
-        sendWhole(reply, http::StatusResponse("201 Created", "Location: " + resource + "\r\n" + CrossOrigin,
+        sendWhole(reply, http::StatusResponse("201 Created", "Location: " + resource + "\r\n" + corsHeaders,
                                               "application/sdp", answer));
     };
     QString failure;
-    switch (Whep->Offer(offer, peer, answered, failure)) {
-    case WhepSessions::Refusal::None:
+    const WhepSessions::Refusal refusal = Live->OfferViewer(offer, peer, answered, failure);
+    if (refusal == WhepSessions::Refusal::None)
         return;
-    case WhepSessions::Refusal::BadOffer:
-        sendWhole(reply, http::TextResponse("400 Bad Request", failure));
-        return;
-    case WhepSessions::Refusal::Full:
-    case WhepSessions::Refusal::Unavailable:
-        sendWhole(reply, http::TextResponse("503 Service Unavailable", failure));
-        return;
-    }
+    AddToLog(QStringLiteral("WebRTC viewer from %1 not started: %2").arg(peer, failure));
+    sendWhole(reply,
+              http::TextResponse(
+                  refusal == WhepSessions::Refusal::BadOffer ? "400 Bad Request" : "503 Service Unavailable", failure));
 }
 
 void TFormMain::whepEnd(const Reply &reply, const QByteArray &text)
 {
-    if (Whep->End(requestPath(text))) {
-        AddToLog(QStringLiteral("WebRTC viewer from %1 left").arg(peerOf(reply)));
-        sendWhole(reply, http::StatusResponse("204 No Content", CrossOrigin, {}, {}));
+    if (refusedOrigin(reply, text))
+        return;
+    if (Live->EndViewer(requestPath(text))) {
+        AddToLog(QStringLiteral("WebRTC viewer from %1 left").arg(reply.Peer()));
+        sendWhole(reply, http::StatusResponse("204 No Content", crossOrigin_.HeadersFor(text), {}, {}));
     } else {
         sendWhole(reply, http::TextResponse("404 Not Found", QStringLiteral("no such viewer")));
     }
 }
 
-void TFormMain::whepOptions(const Reply &reply)
+// A preflight carries no credentials: it is answered before the password is asked for, and
+// tells an allowed page that it may send them.
+void TFormMain::whepOptions(const Reply &reply, const QByteArray &text)
 {
+    if (refusedOrigin(reply, text))
+        return;
+    const QByteArray cors = crossOrigin_.HeadersFor(text);
     sendWhole(reply, http::StatusResponse("204 No Content",
-                                          CrossOrigin + "Access-Control-Allow-Methods: POST, DELETE, OPTIONS\r\n"
-                                                        "Access-Control-Allow-Headers: Content-Type, Authorization\r\n",
+                                          cors.isEmpty()
+                                              ? cors
+                                              : cors + "Access-Control-Allow-Methods: POST, DELETE, OPTIONS\r\n"
+                                                       "Access-Control-Allow-Headers: Content-Type, Authorization\r\n"
+                                                       "Access-Control-Allow-Credentials: true\r\n",
                                           {}, {}));
 }

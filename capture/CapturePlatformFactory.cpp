@@ -1,4 +1,5 @@
 #include "capture/CapturePlatformFactory.h"
+#include "gst/GstStart.h"
 
 #include "capture/NoCapturePlatform.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
@@ -6,7 +7,7 @@
 namespace {
 std::unique_ptr<CapturePlatform> makeSystemPlatform()
 {
-    if (!GstCapturePlatform::initialise())
+    if (!StartGStreamer())
         return std::make_unique<NoCapturePlatform>();
     std::unique_ptr<CameraWatch> watch = CameraWatch::start();
     if (!watch)

@@ -1,5 +1,7 @@
 #include "live/EncodedFeed.h"
 
+#include "gst/Pipelines.h"
+
 #include <vector>
 
 namespace {
@@ -29,40 +31,11 @@ GstBuffer *EncodedFeed::StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstCloc
     return copy;
 }
 
-gstref::Element EncodedFeed::SoundPipeline(GstElement *source, const QString &encoding, const char *codec,
-                                           QString &failure)
-{
-    if (!source) {
-        failure = QStringLiteral("the microphone gives no source element");
-        return {};
-    }
-    gstref::Element pipeline(GST_ELEMENT(gst_object_ref_sink(gst_pipeline_new(nullptr))));
-    gst_bin_add(GST_BIN(pipeline.get()), source);
-    GError *raw = nullptr;
-    GstElement *rest = gst_parse_bin_from_description(encoding.toUtf8().constData(), TRUE, &raw);
-    gstref::Error error(raw);
-    if (!rest || error) {
-        if (rest)
-            gst_object_unref(gst_object_ref_sink(rest));
-        failure = QStringLiteral("no %1 encoder: %2")
-                      .arg(QString::fromLatin1(codec), error ? QString::fromUtf8(error->message) : QString());
-        return {};
-    }
-    gst_bin_add(GST_BIN(pipeline.get()), rest);
-    if (!gst_element_link(source, rest)) {
-        failure = QStringLiteral("the microphone's sound cannot be encoded");
-        return {};
-    }
-    return pipeline;
-}
+EncodedFeed::~EncodedFeed() { endFeeding(); }
 
-EncodedFeed::~EncodedFeed()
+void EncodedFeed::endFeeding()
 {
-    {
-        // A start under way on the thread pool finishes first; later ones find no feed.
-        std::lock_guard alive(life_->mutex);
-        life_->feed = nullptr;
-    }
+    link_.cut();
     gstref::Element pipeline;
     {
         std::lock_guard lock(mutex_);
@@ -70,8 +43,9 @@ EncodedFeed::~EncodedFeed()
             release(consumer);
         consumers_.clear();
         pipeline = std::move(pipeline_);
+        out_ = nullptr;
+        running_ = false;
     }
-    // Nothing may deliver into this feed once it is gone: stopped here, not later.
     if (pipeline)
         gst_element_set_state(pipeline.get(), GST_STATE_NULL);
 }
@@ -110,7 +84,7 @@ void EncodedFeed::detach(int id)
         running_ = false;
         pipelineStopped(false);
     }
-    StopLater(std::move(stopping));
+    pipelines::StopLater(std::move(stopping));
 }
 
 void EncodedFeed::release(Consumer &consumer)
@@ -143,14 +117,14 @@ bool EncodedFeed::startLocked()
     gst_object_unref(out); // the pipeline holds it
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &EncodedFeed::onSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, this, nullptr);
+    gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, link_.hold(), &gstcall::OwnerLink<EncodedFeed>::release);
     g_object_set(out, "sync", FALSE, "enable-last-sample", FALSE, nullptr);
     gstref::Bus bus(gst_element_get_bus(pipeline.get()));
-    gst_bus_set_sync_handler(bus.get(), &EncodedFeed::onBusMessage, this, nullptr);
+    gst_bus_set_sync_handler(bus.get(), &EncodedFeed::onBusMessage, link_.hold(),
+                             &gstcall::OwnerLink<EncodedFeed>::release);
     pipelineStarted(pipeline.get());
     if (!playLocked(pipeline.get())) {
-        gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
-        gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+        pipelines::StopLater(std::move(pipeline));
         failure_ = QStringLiteral("the encoder did not start");
         return false;
     }
@@ -166,30 +140,33 @@ bool EncodedFeed::playLocked(GstElement *pipeline)
 {
     if (!startsAway_)
         return gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
-    gst_element_call_async(pipeline, &EncodedFeed::playAway, new std::shared_ptr<Life>(life_),
-                           [](gpointer held) { delete static_cast<std::shared_ptr<Life> *>(held); });
+    gst_element_call_async(pipeline, &EncodedFeed::playAway, link_.hold(), &gstcall::OwnerLink<EncodedFeed>::release);
     return true;
 }
 
-void EncodedFeed::playAway(GstElement *pipeline, gpointer held)
+// The link is not held while the pipeline starts: its streaming threads may deliver (and wait
+// for the link) while the start waits for them. The feed may go meanwhile; the pipeline is
+// then found out of use and stays stopped.
+void EncodedFeed::playAway(GstElement *pipeline, gpointer link)
 {
-    const std::shared_ptr<Life> life = *static_cast<std::shared_ptr<Life> *>(held);
-    std::lock_guard alive(life->mutex);
-    EncodedFeed *feed = life->feed;
-    auto current = [feed, pipeline] {
-        std::lock_guard lock(feed->mutex_);
-        return pipeline == feed->pipeline_.get();
-    };
-    if (!feed || !current()) {
+    using Link = gstcall::OwnerLink<EncodedFeed>;
+    bool current = false;
+    Link::With(link, [&](EncodedFeed &feed) { current = feed.isCurrent(pipeline); });
+    const bool played = current && gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
+    bool kept = false;
+    Link::With(link, [&](EncodedFeed &feed) {
+        kept = feed.isCurrent(pipeline);
+        if (kept && !played)
+            feed.failed(pipeline, QStringLiteral("the device could not be opened"));
+    });
+    if (!kept)
         gst_element_set_state(pipeline, GST_STATE_NULL);
-        return;
-    }
-    const bool played = gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
-    // Taken out of use meanwhile (its stop may have come before this start): it stays stopped.
-    if (!current())
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-    else if (!played)
-        feed->failed(pipeline, QStringLiteral("the device could not be opened"));
+}
+
+bool EncodedFeed::isCurrent(GstElement *pipeline) const
+{
+    std::lock_guard lock(mutex_);
+    return pipeline == pipeline_.get();
 }
 
 void EncodedFeed::endConsumersLocked()
@@ -199,18 +176,6 @@ void EncodedFeed::endConsumersLocked()
         release(consumer);
     }
     consumers_.clear();
-}
-
-void EncodedFeed::StopLater(gstref::Element pipeline)
-{
-    if (!pipeline)
-        return;
-    GstElement *raw = pipeline.release();
-    gst_bus_set_sync_handler(gstref::Bus(gst_element_get_bus(raw)).get(), nullptr, nullptr, nullptr);
-    gst_element_call_async(
-        raw, [](GstElement *element, gpointer) { gst_element_set_state(element, GST_STATE_NULL); }, nullptr, nullptr);
-    // call_async holds its own reference until the call has run.
-    gst_object_unref(raw);
 }
 
 void EncodedFeed::requestKeyFrame()
@@ -231,11 +196,12 @@ void EncodedFeed::requestKeyFrame()
     gst_object_unref(out);
 }
 
-GstFlowReturn EncodedFeed::onSample(GstAppSink *sink, gpointer feed)
+GstFlowReturn EncodedFeed::onSample(GstAppSink *sink, gpointer link)
 {
     gstref::Sample sample(gst_app_sink_pull_sample(sink));
     if (sample)
-        static_cast<EncodedFeed *>(feed)->deliver(GST_ELEMENT(sink), sample.get());
+        gstcall::OwnerLink<EncodedFeed>::With(
+            link, [sink, &sample](EncodedFeed &feed) { feed.deliver(GST_ELEMENT(sink), sample.get()); });
     return GST_FLOW_OK;
 }
 
@@ -300,30 +266,19 @@ void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
         }
         failure_ = reason;
     }
-    StopLater(std::move(stopping));
+    pipelines::StopLater(std::move(stopping));
     if (tell)
         tell(reason);
 }
 
 // A sync handler that drops a message owns it.
-GstBusSyncReply EncodedFeed::onBusMessage(GstBus *, GstMessage *raw, gpointer feed)
+GstBusSyncReply EncodedFeed::onBusMessage(GstBus *, GstMessage *raw, gpointer link)
 {
-    gstref::Message message(raw);
+    const gstref::Message message(raw);
     if (GST_MESSAGE_TYPE(raw) != GST_MESSAGE_ERROR)
         return GST_BUS_DROP;
-    GError *parsed = nullptr;
-    gst_message_parse_error(raw, &parsed, nullptr);
-    gstref::Error error(parsed);
-    GstElement *pipeline = GST_ELEMENT(gst_object_get_parent(GST_MESSAGE_SRC(raw)));
-    // The message comes from an element inside the pipeline: find the pipeline itself.
-    while (pipeline && GST_OBJECT_PARENT(pipeline)) {
-        GstElement *up = GST_ELEMENT(gst_object_get_parent(GST_OBJECT(pipeline)));
-        gst_object_unref(pipeline);
-        pipeline = up;
-    }
-    static_cast<EncodedFeed *>(feed)->failed(pipeline,
-                                             error ? QString::fromUtf8(error->message) : QStringLiteral("error"));
-    if (pipeline)
-        gst_object_unref(pipeline);
+    const gstref::Element pipeline = pipelines::PipelineOf(raw);
+    const QString reason = pipelines::ErrorText(raw);
+    gstcall::OwnerLink<EncodedFeed>::With(link, [&](EncodedFeed &feed) { feed.failed(pipeline.get(), reason); });
     return GST_BUS_DROP;
 }

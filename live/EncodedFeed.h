@@ -1,6 +1,7 @@
 #pragma once
 
-#include "capture/gstreamer/GstRefs.h"
+#include "gst/Callbacks.h"
+#include "gst/GstRefs.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
@@ -53,10 +54,6 @@ public:
     // the others, and players refuse equal times.
     static GstBuffer *StampedNow(GstAppSrc *appsrc, GstBuffer *buffer, GstClockTime &last);
 
-    // Takes a pipeline down on GStreamer's own thread pool: stopping joins its threads, which
-    // must not happen on the thread that asks (the GUI thread, or one of those very threads).
-    static void StopLater(gstref::Element pipeline);
-
     // Consumers hold at most this many buffers before the oldest go.
     static constexpr guint ConsumerQueue = 60;
 
@@ -64,10 +61,12 @@ protected:
     // keyFramed: a consumer must wait for a buffer that is not a delta unit before its first.
     // startsAway: the pipeline is set playing on GStreamer's thread pool, not by the thread
     // that attaches (opening a device may take a while); a failure then ends the consumers.
-    explicit EncodedFeed(bool keyFramed, bool startsAway = false) : keyFramed_(keyFramed), startsAway_(startsAway)
-    {
-        life_->feed = this;
-    }
+    explicit EncodedFeed(bool keyFramed, bool startsAway = false) : keyFramed_(keyFramed), startsAway_(startsAway) {}
+
+    // Lets the consumers go and stops the encoder here and now; nothing calls into the feed
+    // after (a delivery under way finishes first). The most derived destructor calls it before
+    // its own members go.
+    void endFeeding();
 
     // Builds the encoder's pipeline; its output is the appsink named "out". Null with a
     // reason in `failure` when it cannot be built.
@@ -76,11 +75,6 @@ protected:
     // lock: they must not call back into the feed).
     virtual void pipelineStarted(GstElement *pipeline) { (void)pipeline; }
     virtual void pipelineStopped(bool failed) { (void)failed; }
-    // A pipeline of a sound source (taken; null when the microphone gave none) and the
-    // encoding described after it, which ends in the appsink "out". Null with the reason when
-    // it cannot be built; `codec` names the encoder in that reason.
-    static gstref::Element SoundPipeline(GstElement *source, const QString &encoding, const char *codec,
-                                         QString &failure);
     // A key frame soon, for a consumer that joined.
     void requestKeyFrame();
     // How often a key frame is asked for when the encoder itself gives none.
@@ -94,23 +88,20 @@ private:
         GstClockTime last = GST_CLOCK_TIME_NONE;
     };
     static void release(Consumer &consumer);
-    static GstFlowReturn onSample(GstAppSink *sink, gpointer feed);
-    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer feed);
+    static GstFlowReturn onSample(GstAppSink *sink, gpointer link);
+    static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer link);
     void deliver(GstElement *sink, GstSample *sample);
     void failed(GstElement *pipeline, const QString &reason);
     bool startLocked();
     bool playLocked(GstElement *pipeline);
     void endConsumersLocked();
-    // What a start on the thread pool reaches; its feed is null once the feed is gone.
-    struct Life {
-        std::mutex mutex;
-        EncodedFeed *feed = nullptr;
-    };
-    static void playAway(GstElement *pipeline, gpointer life);
+    static void playAway(GstElement *pipeline, gpointer link);
+    bool isCurrent(GstElement *pipeline) const;
 
     const bool keyFramed_;
     const bool startsAway_;
-    std::shared_ptr<Life> life_ = std::make_shared<Life>();
+    // What every callback of the encoder's pipelines reaches.
+    gstcall::OwnerLink<EncodedFeed> link_{this};
     Stopped stopped_;
     // The encoder was started again after a failure and has delivered nothing since.
     bool retried_ = false;

@@ -1,6 +1,7 @@
 #include "live/GoLive.h"
 
 #include "live/H264Feed.h"
+#include "live/RtmpPush.h"
 
 #include <QLocale>
 
@@ -57,27 +58,26 @@ void GoLive::attempt()
     QString problem;
     const bool started = push_->Start(
         target_->location(),
-        [this, id](const QString &reason, RtmpPush::Failure failure) {
-            QMetaObject::invokeMethod(
-                this, [this, id, reason, failure] { ended(id, reason, failure); }, Qt::QueuedConnection);
+        [post = post_.poster(), this, id](const QString &reason, PushFailure failure) {
+            post([this, id, reason, failure] { ended(id, reason, failure); });
         },
         problem);
     if (!started)
         Stop(problem);
 }
 
-void GoLive::ended(quint64 attempt, const QString &words, RtmpPush::Failure failure)
+void GoLive::ended(quint64 attempt, const QString &words, PushFailure failure)
 {
     if (attempt != attempts_ || !push_)
         return;
     push_.reset();
     const QString reason = target_->withoutKey(words);
     const QString host = target_->host();
-    if (failure == RtmpPush::Failure::Refused) {
+    if (failure == PushFailure::Refused) {
         Stop(QStringLiteral("%1 refused the stream (%2)").arg(host, reason));
         return;
     }
-    if (failure == RtmpPush::Failure::Certificate) {
+    if (failure == PushFailure::Certificate) {
         Stop(QStringLiteral("%1 has no valid certificate (%2)").arg(host, reason));
         return;
     }

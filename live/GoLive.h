@@ -1,6 +1,7 @@
 #pragma once
 
-#include "live/RtmpPush.h"
+#include "gst/GuiPost.h"
+#include "live/PushFailure.h"
 #include "live/RtmpTarget.h"
 
 #include <QDateTime>
@@ -10,7 +11,9 @@
 #include <memory>
 #include <optional>
 
+class EncodedFeed;
 class H264Feed;
+class RtmpPush;
 
 // Going live on a streaming server: pushes the camera there, reconnects on its own when the
 // server drops it (after 1, 2, 4, ... and at most 60 seconds; from 1 again once it was live
@@ -53,7 +56,7 @@ signals:
 
 private:
     void attempt();
-    void ended(quint64 attempt, const QString &reason, RtmpPush::Failure failure);
+    void ended(quint64 attempt, const QString &reason, PushFailure failure);
     void poll();
     void finish(Phase phase, const QString &reason);
     void setPhase(Phase phase);
@@ -75,4 +78,5 @@ private:
     qint64 lastBytes_ = -1;
     qint64 lastPollMs_ = 0;
     int sentKbps_ = 0;
+    GuiPost post_{this};
 };

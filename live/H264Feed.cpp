@@ -1,5 +1,7 @@
 #include "live/H264Feed.h"
 
+#include "gst/Pipelines.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -38,7 +40,11 @@ bool installed(const char *factory)
 
 } // namespace
 
-H264Feed::~H264Feed() { releaseInput(); }
+H264Feed::~H264Feed()
+{
+    endFeeding();
+    releaseInput();
+}
 
 void H264Feed::releaseInput()
 {
@@ -70,17 +76,12 @@ gstref::Element H264Feed::buildPipeline(QString &failure)
                            "queue max-size-buffers=2 leaky=downstream ! %1 ! h264parse config-interval=-1 ! "
                            "video/x-h264,stream-format=byte-stream,alignment=au ! appsink name=out")
                 .arg(QString::fromLatin1(choice.launch).arg(bitrateKbps_.load()));
-        GError *raw = nullptr;
-        GstElement *pipeline = gst_parse_launch(launch.toUtf8().constData(), &raw);
-        gstref::Error error(raw);
-        if (pipeline && !error) {
+        if (gstref::Element pipeline = pipelines::FromText(launch, failure)) {
             hardwareInUse_ = choice.hardware;
+            std::lock_guard lock(inputMutex_); // read by every thread that asks for its name
             encoderName_ = QString::fromLatin1(choice.factory);
-            return gstref::Element(GST_ELEMENT(gst_object_ref_sink(pipeline)));
+            return pipeline;
         }
-        if (pipeline)
-            gst_object_unref(gst_object_ref_sink(pipeline));
-        failure = error ? QString::fromUtf8(error->message) : QStringLiteral("no encoder");
     }
     if (failure.isEmpty())
         failure = QStringLiteral("no H.264 encoder is installed (x264enc is in gstreamer1.0-plugins-ugly)");

@@ -1,6 +1,6 @@
 #include "live/Microphones.h"
 
-#include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 
 #include <QStringList>
 
@@ -8,7 +8,7 @@
 // way the capture starts it.
 std::unique_ptr<Microphones> Microphones::start()
 {
-    if (!GstCapturePlatform::initialise())
+    if (!StartGStreamer())
         return nullptr;
     std::unique_ptr<Microphones> microphones(new Microphones);
     if (!microphones->watch_.follow())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/gstreamer/DeviceWatch.h"
+#include "gst/DeviceWatch.h"
 
 #include <QString>
 

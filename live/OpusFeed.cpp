@@ -1,6 +1,6 @@
 #include "live/OpusFeed.h"
 
-#include "live/Microphones.h"
+#include "gst/Pipelines.h"
 
 #include <algorithm>
 
@@ -25,41 +25,21 @@ QString errorOn(GstElement *pipeline)
 {
     gstref::Bus bus(gst_element_get_bus(pipeline));
     gstref::Message message(gst_bus_pop_filtered(bus.get(), GST_MESSAGE_ERROR));
-    if (!message)
-        return QStringLiteral("the microphone could not be opened");
-    GError *parsed = nullptr;
-    gst_message_parse_error(message.get(), &parsed, nullptr);
-    gstref::Error error(parsed);
-    return QString::fromUtf8(error->message);
+    return message ? pipelines::ErrorText(message.get()) : QStringLiteral("the microphone could not be opened");
 }
 
 } // namespace
 
-void OpusFeed::setDevice(GstDevice *device)
+QString OpusFeed::encoding(GstDevice *device, QString &failure) const
 {
-    std::lock_guard lock(deviceMutex_);
-    device_.reset(device ? GST_DEVICE(gst_object_ref(device)) : nullptr);
-}
-
-QString OpusFeed::deviceName() const
-{
-    std::lock_guard lock(deviceMutex_);
-    return device_ ? Microphones::NameOf(device_.get()) : QString();
-}
-
-gstref::Element OpusFeed::buildPipeline(QString &failure)
-{
-    std::lock_guard lock(deviceMutex_);
-    if (!device_) {
+    if (!device) {
         failure = QStringLiteral("no microphone is chosen");
         return {};
     }
-    const QString encoding =
-        QStringLiteral("audioconvert ! audioresample ! audio/x-raw,rate=48000,channels=%1 ! "
-                       "opusenc frame-size=20 audio-type=voice bitrate=%2 ! opusparse ! appsink name=out")
-            .arg(channelsOf(device_.get()))
-            .arg(BitrateBps);
-    return SoundPipeline(gst_device_create_element(device_.get(), "microphone"), encoding, "Opus", failure);
+    return QStringLiteral("audioconvert ! audioresample ! audio/x-raw,rate=48000,channels=%1 ! "
+                          "opusenc frame-size=20 audio-type=voice bitrate=%2 ! opusparse ! appsink name=out")
+        .arg(channelsOf(device))
+        .arg(BitrateBps);
 }
 
 void OpusFeed::TryOpen(GstDevice *device, std::function<void(const QString &failure)> done)

@@ -1,6 +1,7 @@
 #include "live/RtmpPush.h"
 
-#include "live/EncodedFeed.h"
+#include "gst/Callbacks.h"
+#include "gst/Pipelines.h"
 
 #include <gst/app/gstappsrc.h>
 
@@ -24,7 +25,10 @@ struct RtmpPush::State {
 
 namespace {
 
-using StatePointer = std::shared_ptr<RtmpPush::State>;
+using State = RtmpPush::State;
+using gstcall::Hold;
+using gstcall::Release;
+State &stateOf(gpointer held) { return gstcall::Held<State>(held); }
 
 // A server that answers the connection or the publishing with anything but yes ends up in a
 // failed command; TLS errors are the certificate's. The element names the network's own
@@ -41,15 +45,9 @@ RtmpPush::Failure failureOf(const QByteArray &message, const QByteArray &details
 GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer data)
 {
     gstref::Message message(raw);
-    auto &state = *static_cast<StatePointer *>(data);
     if (GST_MESSAGE_TYPE(raw) == GST_MESSAGE_ERROR) {
-        GError *parsed = nullptr;
-        gchar *rawDetails = nullptr;
-        gst_message_parse_error(raw, &parsed, &rawDetails);
-        gstref::Error error(parsed);
-        gstref::String details(rawDetails);
-        const QByteArray text = error ? QByteArray(error->message) : QByteArrayLiteral("error");
-        state->end(QString::fromUtf8(text), failureOf(text, QByteArray(details ? details.get() : "")));
+        const QString text = pipelines::ErrorText(raw);
+        stateOf(data).end(text, failureOf(text.toUtf8(), pipelines::ErrorDetails(raw).toUtf8()));
     }
     return GST_BUS_DROP;
 }
@@ -58,7 +56,7 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer data)
 GstPadProbeReturn onPictureEvent(GstPad *, GstPadProbeInfo *info, gpointer data)
 {
     if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
-        (*static_cast<StatePointer *>(data))->end(QStringLiteral("the picture ended"), RtmpPush::Failure::Network);
+        stateOf(data).end(QStringLiteral("the picture ended"), RtmpPush::Failure::Network);
     return GST_PAD_PROBE_OK;
 }
 
@@ -66,14 +64,13 @@ GstPadProbeReturn onPictureEvent(GstPad *, GstPadProbeInfo *info, gpointer data)
 void playAway(GstElement *pipeline, gpointer data)
 {
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-        (*static_cast<StatePointer *>(data))
-            ->end(QStringLiteral("the stream could not start"), RtmpPush::Failure::Network);
+        stateOf(data).end(QStringLiteral("the stream could not start"), RtmpPush::Failure::Network);
 }
 
 } // namespace
 
 RtmpPush::RtmpPush(EncodedFeed &video, EncodedFeed &audio)
-    : video_(video), audio_(audio), state_(std::make_shared<State>())
+    : FeedConsumer(video, &audio), state_(std::make_shared<State>())
 {
 }
 
@@ -83,12 +80,8 @@ RtmpPush::~RtmpPush()
         std::lock_guard lock(state_->mutex);
         state_->ended = nullptr;
     }
-    if (videoId_)
-        video_.detach(videoId_);
-    if (audioId_)
-        audio_.detach(audioId_);
     sink_.reset();
-    EncodedFeed::StopLater(std::move(pipeline_));
+    end();
 }
 
 bool RtmpPush::Start(const QString &location, Ended ended, QString &failure)
@@ -100,38 +93,31 @@ bool RtmpPush::Start(const QString &location, Ended ended, QString &failure)
                        "rtmp2sink name=sink sync=false async-connect=true timeout=%1 "
                        "appsrc name=audio ! aacparse ! mux.")
             .arg(TimeoutSeconds);
-    GError *raw = nullptr;
-    gstref::Element pipeline(gst_parse_launch(description.toUtf8().constData(), &raw));
-    gstref::Error error(raw);
-    if (!pipeline || error) {
-        failure =
-            QStringLiteral("streaming is not available: %1").arg(error ? QString::fromUtf8(error->message) : QString());
+    QString why;
+    if (!build(description, why)) {
+        failure = QStringLiteral("streaming is not available: %1").arg(why);
         return false;
     }
-    pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(pipeline.release())));
-    sink_.reset(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "sink"));
+    sink_ = child("sink");
     g_object_set(sink_.get(), "location", location.toUtf8().constData(), nullptr);
     state_->ended = std::move(ended);
-    gstref::Bus bus(gst_element_get_bus(pipeline_.get()));
-    gst_bus_set_sync_handler(bus.get(), onBusMessage, new StatePointer(state_),
-                             [](gpointer held) { delete static_cast<StatePointer *>(held); });
-    gstref::Element video(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "video"));
-    gstref::Element audio(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "audio"));
-    GstPad *picture = gst_element_get_static_pad(video.get(), "src");
-    gst_pad_add_probe(picture, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onPictureEvent, new StatePointer(state_),
-                      [](gpointer held) { delete static_cast<StatePointer *>(held); });
-    gst_object_unref(picture);
-    videoId_ = video_.attach(GST_APP_SRC(video.get()));
-    if (!videoId_) {
-        failure = QStringLiteral("the encoder did not start: %1").arg(video_.failure());
+    connectCallbacks();
+    if (!attachVideo(failure))
         return false;
-    }
-    audioId_ = audio_.attach(GST_APP_SRC(audio.get()));
-    if (!audioId_) // the picture goes on alone
-        gst_app_src_end_of_stream(GST_APP_SRC(audio.get()));
-    gst_element_call_async(pipeline_.get(), playAway, new StatePointer(state_),
-                           [](gpointer held) { delete static_cast<StatePointer *>(held); });
+    if (!attachAudio()) // the picture goes on alone
+        gst_app_src_end_of_stream(GST_APP_SRC(child("audio").get()));
+    gst_element_call_async(pipeline(), playAway, Hold(state_), Release<State>);
     return true;
+}
+
+void RtmpPush::connectCallbacks()
+{
+    gstref::Bus bus(gst_element_get_bus(pipeline()));
+    gst_bus_set_sync_handler(bus.get(), onBusMessage, Hold(state_), Release<State>);
+    const gstref::Element video = child("video");
+    GstPad *picture = gst_element_get_static_pad(video.get(), "src");
+    gst_pad_add_probe(picture, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, onPictureEvent, Hold(state_), Release<State>);
+    gst_object_unref(picture);
 }
 
 qint64 RtmpPush::BytesSent() const

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "capture/gstreamer/GstRefs.h"
+#include "live/FeedConsumer.h"
+#include "live/PushFailure.h"
 
 #include <QString>
 
@@ -12,22 +13,16 @@ class EncodedFeed;
 // One connection to a streaming server: a small pipeline that takes the shared encoder's
 // H.264 and the AAC feed's sound into FLV and pushes it over RTMP (or RTMPS). It connects
 // on GStreamer's threads; the caller never waits for the network.
-class RtmpPush {
+class RtmpPush : public FeedConsumer {
 public:
-    enum class Failure {
-        Network,     // the server could not be reached, or dropped the stream: worth another try
-        Refused,     // the server said no to the stream (a wrong key, most often)
-        Certificate, // an rtmps:// server whose certificate is not valid
-    };
+    using Failure = PushFailure;
     // Called once, on a GStreamer thread, when the push ends on its own; never once the push
     // is destroyed, which waits for a call under way (the call must not wait for the caller).
     // The reason is the server's or the network's own words.
     using Ended = std::function<void(const QString &reason, Failure failure)>;
 
     RtmpPush(EncodedFeed &video, EncodedFeed &audio);
-    ~RtmpPush();
-    RtmpPush(const RtmpPush &) = delete;
-    RtmpPush &operator=(const RtmpPush &) = delete;
+    ~RtmpPush() override;
 
     // Starts connecting to the location ("rtmp://host/app/stream"); false with the reason
     // when the pipeline cannot be made or the encoder does not start.
@@ -42,11 +37,8 @@ public:
     struct State;
 
 private:
-    EncodedFeed &video_;
-    EncodedFeed &audio_;
-    gstref::Element pipeline_;
+    void connectCallbacks();
+
     gstref::Element sink_;
     std::shared_ptr<State> state_;
-    int videoId_ = 0;
-    int audioId_ = 0;
 };

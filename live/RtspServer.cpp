@@ -1,5 +1,6 @@
 #include "live/RtspServer.h"
 
+#include "gst/Callbacks.h"
 #include "live/H264Feed.h"
 
 // GIO names a field "signals", which Qt defines as a keyword.
@@ -19,24 +20,22 @@ constexpr const char *VideoAndSound = "( appsrc name=video ! h264parse ! rtph264
 
 } // namespace
 
-struct RtspServer::Shared {
-    H264Feed *video = nullptr;
-    EncodedFeed *audio = nullptr;
+struct RtspServer::Shared : std::enable_shared_from_this<RtspServer::Shared> {
+    std::shared_ptr<H264Feed> video;
+    std::shared_ptr<EncodedFeed> audio;
     std::atomic<int> clients{0};
 };
 
 namespace {
 
-// A signal connection keeps what its callback reaches.
-gpointer holdShared(gpointer data)
-{
-    return new std::shared_ptr<RtspServer::Shared>(*static_cast<std::shared_ptr<RtspServer::Shared> *>(data));
-}
-void releaseShared(gpointer data, GClosure *) { delete static_cast<std::shared_ptr<RtspServer::Shared> *>(data); }
-RtspServer::Shared *sharedOf(gpointer data) { return static_cast<std::shared_ptr<RtspServer::Shared> *>(data)->get(); }
+using Shared = RtspServer::Shared;
+using gstcall::Hold;
+using gstcall::ReleaseClosure;
+Shared &sharedOf(gpointer data) { return gstcall::Held<Shared>(data); }
 
+// A media's hold on a feed: the feed stays while the media has it.
 struct Attachment {
-    EncodedFeed *feed;
+    std::shared_ptr<EncodedFeed> feed;
     int id;
 };
 
@@ -50,7 +49,8 @@ void detachAll(gpointer data)
 
 void onUnprepared(GstRTSPMedia *media, gpointer) { g_object_set_data(G_OBJECT(media), "vantrel-feeds", nullptr); }
 
-void attachSource(GstElement *bin, const char *name, EncodedFeed *feed, std::vector<Attachment> &attachments)
+void attachSource(GstElement *bin, const char *name, const std::shared_ptr<EncodedFeed> &feed,
+                  std::vector<Attachment> &attachments)
 {
     GstElement *source = feed ? gst_bin_get_by_name(GST_BIN(bin), name) : nullptr;
     if (!source)
@@ -64,32 +64,34 @@ void attachSource(GstElement *bin, const char *name, EncodedFeed *feed, std::vec
 // when it is unprepared, after its last client.
 void onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer data)
 {
-    const RtspServer::Shared *shared = sharedOf(data);
+    const Shared &shared = sharedOf(data);
     gstref::Element bin(gst_rtsp_media_get_element(media));
     auto *attachments = new std::vector<Attachment>;
-    attachSource(bin.get(), "video", shared->video, *attachments);
-    attachSource(bin.get(), "audio", shared->audio, *attachments);
+    attachSource(bin.get(), "video", shared.video, *attachments);
+    attachSource(bin.get(), "audio", shared.audio, *attachments);
     g_object_set_data_full(G_OBJECT(media), "vantrel-feeds", attachments, detachAll);
     g_signal_connect(media, "unprepared", G_CALLBACK(onUnprepared), nullptr);
 }
 
-void onClientClosed(GstRTSPClient *, gpointer data) { --sharedOf(data)->clients; }
+void onClientClosed(GstRTSPClient *, gpointer data) { --sharedOf(data).clients; }
 
 void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer data)
 {
-    ++sharedOf(data)->clients;
-    g_signal_connect_data(client, "closed", G_CALLBACK(onClientClosed), holdShared(data), releaseShared,
-                          GConnectFlags{});
+    Shared &shared = sharedOf(data);
+    ++shared.clients;
+    g_signal_connect_data(client, "closed", G_CALLBACK(onClientClosed), Hold(shared.shared_from_this()),
+                          ReleaseClosure<Shared>, GConnectFlags{});
 }
 
 GstRTSPFilterResult closeClient(GstRTSPServer *, GstRTSPClient *, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 
 } // namespace
 
-RtspServer::RtspServer(H264Feed &video, EncodedFeed *audio) : shared_(std::make_shared<Shared>())
+RtspServer::RtspServer(std::shared_ptr<H264Feed> video, std::shared_ptr<EncodedFeed> audio)
+    : shared_(std::make_shared<Shared>())
 {
-    shared_->video = &video;
-    shared_->audio = audio;
+    shared_->video = std::move(video);
+    shared_->audio = std::move(audio);
 }
 
 RtspServer::~RtspServer() { Stop(); }
@@ -104,13 +106,13 @@ bool RtspServer::Start(int port, QString &failure)
     factory_ = gst_rtsp_media_factory_new();
     gst_rtsp_media_factory_set_launch(factory_, shared_->audio && audio_ ? VideoAndSound : VideoOnly);
     gst_rtsp_media_factory_set_shared(factory_, TRUE);
-    g_signal_connect_data(factory_, "media-configure", G_CALLBACK(onMediaConfigure), holdShared(&shared_),
-                          releaseShared, GConnectFlags{});
+    g_signal_connect_data(factory_, "media-configure", G_CALLBACK(onMediaConfigure), Hold(shared_),
+                          ReleaseClosure<Shared>, GConnectFlags{});
     GstRTSPMountPoints *mounts = gst_rtsp_server_get_mount_points(server_);
     gst_rtsp_mount_points_add_factory(mounts, Path, GST_RTSP_MEDIA_FACTORY(g_object_ref(factory_)));
     g_object_unref(mounts);
-    g_signal_connect_data(server_, "client-connected", G_CALLBACK(onClientConnected), holdShared(&shared_),
-                          releaseShared, GConnectFlags{});
+    g_signal_connect_data(server_, "client-connected", G_CALLBACK(onClientConnected), Hold(shared_),
+                          ReleaseClosure<Shared>, GConnectFlags{});
     applyCredentials();
 
     context_ = g_main_context_new();

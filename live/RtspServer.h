@@ -22,7 +22,8 @@ public:
     static constexpr int DefaultPort = 8554;
     static constexpr const char *Path = "/live";
 
-    RtspServer(H264Feed &video, EncodedFeed *audio);
+    // The server's media keep the feeds for as long as the last of them is there.
+    RtspServer(std::shared_ptr<H264Feed> video, std::shared_ptr<EncodedFeed> audio);
     ~RtspServer();
     RtspServer(const RtspServer &) = delete;
     RtspServer &operator=(const RtspServer &) = delete;

@@ -43,13 +43,32 @@ bool constrainedBaseline(const QByteArray &profileLevelId)
     return ok && profileLevelId.size() == 6 && (value >> 16) == 0x42 && (value & 0x4000) != 0;
 }
 
+// A payload type an offer may map to a codec: the dynamic ones (96-127, and 35-63 that
+// browsers take when those run out); static or out-of-range ones are not ours to send.
+bool dynamicPayload(int payload) { return (payload >= 96 && payload <= 127) || (payload >= 35 && payload <= 63); }
+
+// Whether the browser takes what the media sends: not when it only sends or takes nothing.
+bool receives(const GstSDPMessage *message, const GstSDPMedia *media)
+{
+    for (const char *refusal : {"sendonly", "inactive"}) {
+        if (gst_sdp_media_get_attribute_val(media, refusal))
+            return false;
+    }
+    for (const char *direction : {"recvonly", "sendrecv"}) {
+        if (gst_sdp_media_get_attribute_val(media, direction))
+            return true;
+    }
+    return !gst_sdp_message_get_attribute_val(message, "sendonly") &&
+           !gst_sdp_message_get_attribute_val(message, "inactive");
+}
+
 // Payload types of an encoding ("H264", "opus") in one media, in the offer's order of preference.
 template <typename Accept> int choosePayload(const GstSDPMedia *media, const char *encoding, Accept accept)
 {
     for (guint i = 0; i < gst_sdp_media_formats_len(media); ++i) {
         bool ok = false;
         const int payload = QByteArray(gst_sdp_media_get_format(media, i)).toInt(&ok);
-        if (!ok)
+        if (!ok || !dynamicPayload(payload))
             continue;
         const QByteArray map = QByteArray::number(payload) + ' ';
         for (guint a = 0; a < gst_sdp_media_attributes_len(media); ++a) {
@@ -81,9 +100,14 @@ WhepOffer WhepOffer::Read(const QByteArray &sdp, QString &failure)
         failure = QStringLiteral("the offer is not a session description");
         return offer;
     }
+    bool refusedDirection = false;
     for (guint i = 0; i < gst_sdp_message_medias_len(raw); ++i) {
         const GstSDPMedia *media = gst_sdp_message_get_media(raw, i);
         const QByteArray kind(gst_sdp_media_get_media(media));
+        if (!receives(raw, media)) {
+            refusedDirection = refusedDirection || kind == "video";
+            continue;
+        }
         if (kind == "video" && offer.videoPayload < 0) {
             offer.videoPayload = choosePayload(media, "H264", [&offer](const QByteArray &parameters) {
                 if (parameter(parameters, "packetization-mode") != "1" ||
@@ -96,7 +120,9 @@ WhepOffer WhepOffer::Read(const QByteArray &sdp, QString &failure)
             offer.audioPayload = choosePayload(media, "opus", [](const QByteArray &) { return true; });
         }
     }
-    if (offer.videoPayload < 0)
+    if (offer.videoPayload < 0 && refusedDirection)
+        failure = QStringLiteral("the offer does not receive the picture (sendonly or inactive)");
+    else if (offer.videoPayload < 0)
         failure = QStringLiteral("the offer takes no H.264 in packetization mode 1, constrained baseline");
     return offer;
 }

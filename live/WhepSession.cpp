@@ -1,6 +1,7 @@
 #include "live/WhepSession.h"
 
-#include "live/EncodedFeed.h"
+#include "gst/Callbacks.h"
+#include "gst/Pipelines.h"
 #include "live/WhepOffer.h"
 
 #include <gst/app/gstappsrc.h>
@@ -42,10 +43,11 @@ struct WhepSession::State : std::enable_shared_from_this<WhepSession::State> {
 
 namespace {
 
-using StatePointer = std::shared_ptr<WhepSession::State>;
-
-void releaseState(gpointer data, GClosure * = nullptr) { delete static_cast<StatePointer *>(data); }
-StatePointer *holdState(const StatePointer &state) { return new StatePointer(state); }
+using State = WhepSession::State;
+using gstcall::Hold;
+using gstcall::Release;
+using gstcall::ReleaseClosure;
+State &stateOf(gpointer held) { return gstcall::Held<State>(held); }
 
 QString describeVideo(const WhepOffer &offer)
 {
@@ -79,14 +81,11 @@ void preferOfferedFormat(GstElement *webrtc, const WhepOffer &offer)
     gst_object_unref(transceiver);
 }
 
-void onGathering(GstElement *, GParamSpec *, gpointer data)
-{
-    (*static_cast<StatePointer *>(data))->answerIfComplete();
-}
+void onGathering(GstElement *, GParamSpec *, gpointer data) { stateOf(data).answerIfComplete(); }
 
 GstPadProbeReturn onHeard(GstPad *, GstPadProbeInfo *, gpointer data)
 {
-    (*static_cast<StatePointer *>(data))->lastHeard = g_get_monotonic_time();
+    stateOf(data).lastHeard = g_get_monotonic_time();
     return GST_PAD_PROBE_OK;
 }
 
@@ -94,15 +93,15 @@ void onConnection(GstElement *webrtc, GParamSpec *, gpointer data)
 {
     GstWebRTCICEConnectionState state = GST_WEBRTC_ICE_CONNECTION_STATE_NEW;
     g_object_get(webrtc, "ice-connection-state", &state, nullptr);
-    auto &shared = *static_cast<StatePointer *>(data);
+    State &shared = stateOf(data);
     if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CONNECTED || state == GST_WEBRTC_ICE_CONNECTION_STATE_COMPLETED) {
-        shared->connected = true;
-        shared->listen();
+        shared.connected = true;
+        shared.listen();
     }
     if (state == GST_WEBRTC_ICE_CONNECTION_STATE_FAILED)
-        shared->end(QStringLiteral("the connection failed"));
+        shared.end(QStringLiteral("the connection failed"));
     else if (state == GST_WEBRTC_ICE_CONNECTION_STATE_CLOSED)
-        shared->end(QStringLiteral("the connection closed"));
+        shared.end(QStringLiteral("the connection closed"));
 }
 
 // The answer names the H.264 format exactly as offered: webrtcbin may leave the profile out
@@ -128,44 +127,44 @@ void statePlainFormat(GstSDPMessage *sdp, int payload, const QByteArray &profile
 // The answer is made and set as ours; gathering then completes it.
 void onAnswerCreated(GstPromise *promise, gpointer data)
 {
-    auto &shared = *static_cast<StatePointer *>(data);
+    State &shared = stateOf(data);
     const GstStructure *reply = gst_promise_get_reply(promise);
     GstWebRTCSessionDescription *answer = nullptr;
     if (reply)
         gst_structure_get(reply, "answer", GST_TYPE_WEBRTC_SESSION_DESCRIPTION, &answer, nullptr);
     gst_promise_unref(promise);
     if (!answer) {
-        shared->fail(QStringLiteral("no answer could be made to the offer"));
+        shared.fail(QStringLiteral("no answer could be made to the offer"));
         return;
     }
-    statePlainFormat(answer->sdp, shared->videoPayload, shared->profileLevelId);
-    g_signal_emit_by_name(shared->webrtc, "set-local-description", answer, nullptr);
+    statePlainFormat(answer->sdp, shared.videoPayload, shared.profileLevelId);
+    g_signal_emit_by_name(shared.webrtc, "set-local-description", answer, nullptr);
     gst_webrtc_session_description_free(answer);
     {
-        std::lock_guard lock(shared->mutex);
-        shared->answerMade = true;
+        std::lock_guard lock(shared.mutex);
+        shared.answerMade = true;
     }
-    shared->answerIfComplete();
+    shared.answerIfComplete();
 }
 
 void onOfferSet(GstPromise *promise, gpointer data)
 {
-    auto &shared = *static_cast<StatePointer *>(data);
+    State &shared = stateOf(data);
     const bool accepted = gst_promise_wait(promise) == GST_PROMISE_RESULT_REPLIED && !gst_promise_get_reply(promise);
     gst_promise_unref(promise);
     if (!accepted) {
-        shared->fail(QStringLiteral("the offer was refused"));
+        shared.fail(QStringLiteral("the offer was refused"));
         return;
     }
     GstPromise *answer =
-        gst_promise_new_with_change_func(onAnswerCreated, holdState(shared), [](gpointer held) { releaseState(held); });
-    g_signal_emit_by_name(shared->webrtc, "create-answer", nullptr, answer);
+        gst_promise_new_with_change_func(onAnswerCreated, Hold(shared.shared_from_this()), Release<State>);
+    g_signal_emit_by_name(shared.webrtc, "create-answer", nullptr, answer);
 }
 
 // The first picture on its way to webrtcbin: its format has reached it.
 GstPadProbeReturn onFirstPicture(GstPad *, GstPadProbeInfo *, gpointer data)
 {
-    (*static_cast<StatePointer *>(data))->giveOffer();
+    stateOf(data).giveOffer();
     return GST_PAD_PROBE_REMOVE;
 }
 
@@ -174,19 +173,16 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer data)
     gstref::Message message(raw);
     // webrtcbin's sending parts join a playing pipeline: its latency is worked out again.
     if (GST_MESSAGE_TYPE(raw) == GST_MESSAGE_LATENCY) {
-        if (GstElement *pipeline = (*static_cast<StatePointer *>(data))->pipeline)
+        if (GstElement *pipeline = stateOf(data).pipeline)
             gst_element_call_async(
                 pipeline, [](GstElement *element, gpointer) { gst_bin_recalculate_latency(GST_BIN(element)); }, nullptr,
                 nullptr);
     }
     if (GST_MESSAGE_TYPE(raw) == GST_MESSAGE_ERROR) {
-        GError *parsed = nullptr;
-        gst_message_parse_error(raw, &parsed, nullptr);
-        gstref::Error error(parsed);
-        const QString reason = error ? QString::fromUtf8(error->message) : QStringLiteral("error");
-        auto &shared = *static_cast<StatePointer *>(data);
-        shared->fail(reason);
-        shared->end(reason);
+        const QString reason = pipelines::ErrorText(raw);
+        State &shared = stateOf(data);
+        shared.fail(reason);
+        shared.end(reason);
     }
     return GST_BUS_DROP;
 }
@@ -233,8 +229,7 @@ void WhepSession::State::giveOffer()
     GstSDPMessage *sdp = nullptr;
     gst_sdp_message_new_from_text(offer.constData(), &sdp);
     GstWebRTCSessionDescription *remote = gst_webrtc_session_description_new(GST_WEBRTC_SDP_TYPE_OFFER, sdp);
-    GstPromise *set = gst_promise_new_with_change_func(onOfferSet, holdState(shared_from_this()),
-                                                       [](gpointer held) { releaseState(held); });
+    GstPromise *set = gst_promise_new_with_change_func(onOfferSet, Hold(shared_from_this()), Release<State>);
     g_signal_emit_by_name(webrtc, "set-remote-description", remote, set);
     gst_webrtc_session_description_free(remote);
 }
@@ -255,8 +250,7 @@ void WhepSession::State::listen()
         GstElementFactory *factory = gst_element_get_factory(element);
         if (factory && qstrcmp(GST_OBJECT_NAME(factory), "nicesrc") == 0) {
             GstPad *output = gst_element_get_static_pad(element, "src");
-            gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_BUFFER, onHeard, holdState(shared_from_this()),
-                              [](gpointer held) { releaseState(held); });
+            gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_BUFFER, onHeard, Hold(shared_from_this()), Release<State>);
             gst_object_unref(output);
         }
         g_value_reset(&item);
@@ -292,49 +286,43 @@ void WhepSession::State::end(const QString &reason)
 }
 
 WhepSession::WhepSession(EncodedFeed &video, EncodedFeed *audio)
-    : video_(video), audio_(audio), state_(std::make_shared<State>())
+    : FeedConsumer(video, audio), audioOffered_(audio != nullptr), state_(std::make_shared<State>())
 {
+}
+
+void WhepSession::close()
+{
+    std::lock_guard lock(state_->mutex);
+    state_->closed = true;
+    state_->answered = nullptr;
+    state_->ended = nullptr;
 }
 
 void WhepSession::StopNow()
 {
-    if (!pipeline_)
-        return;
-    gst_bus_set_sync_handler(gstref::Bus(gst_element_get_bus(pipeline_.get())).get(), nullptr, nullptr, nullptr);
-    gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    close();
+    endNow();
 }
 
 WhepSession::~WhepSession()
 {
-    {
-        std::lock_guard lock(state_->mutex);
-        state_->closed = true;
-        state_->answered = nullptr;
-        state_->ended = nullptr;
-    }
-    if (videoId_)
-        video_.detach(videoId_);
-    if (audioId_ && audio_)
-        audio_->detach(audioId_);
-    EncodedFeed::StopLater(std::move(pipeline_));
+    close();
+    end();
 }
 
 bool WhepSession::Start(const WhepOffer &offer, const QByteArray &offerSdp, const QString &stunServer,
                         Answered answered, Ended ended, QString &failure)
 {
-    const bool withAudio = audio_ && offer.audioPayload >= 0;
+    const bool withAudio = audioOffered_ && offer.audioPayload >= 0;
     const QString description = QStringLiteral("webrtcbin name=webrtc bundle-policy=max-bundle latency=0 ") +
                                 describeVideo(offer) + (withAudio ? describeAudio(offer) : QString());
-    GError *raw = nullptr;
-    gstref::Element pipeline(gst_parse_launch(description.toUtf8().constData(), &raw));
-    gstref::Error error(raw);
-    if (!pipeline || error) {
-        failure =
-            QStringLiteral("WebRTC is not available: %1").arg(error ? QString::fromUtf8(error->message) : QString());
+    QString why;
+    if (!build(description, why)) {
+        failure = QStringLiteral("WebRTC is not available: %1").arg(why);
         return false;
     }
-    gstref::Element webrtc(gst_bin_get_by_name(GST_BIN(pipeline.get()), "webrtc"));
-    state_->pipeline = pipeline.get();
+    const gstref::Element webrtc = child("webrtc");
+    state_->pipeline = pipeline();
     state_->webrtc = webrtc.get();
     state_->offer = offerSdp;
     state_->videoPayload = offer.videoPayload;
@@ -344,31 +332,34 @@ bool WhepSession::Start(const WhepOffer &offer, const QByteArray &offerSdp, cons
     if (!stunServer.isEmpty())
         g_object_set(webrtc.get(), "stun-server", stunServer.toUtf8().constData(), nullptr);
     preferOfferedFormat(webrtc.get(), offer);
-    g_signal_connect_data(webrtc.get(), "notify::ice-gathering-state", G_CALLBACK(onGathering), holdState(state_),
-                          releaseState, GConnectFlags{});
-    g_signal_connect_data(webrtc.get(), "notify::ice-connection-state", G_CALLBACK(onConnection), holdState(state_),
-                          releaseState, GConnectFlags{});
-    gstref::Bus bus(gst_element_get_bus(pipeline.get()));
-    gst_bus_set_sync_handler(bus.get(), onBusMessage, holdState(state_), [](gpointer held) { releaseState(held); });
-    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    connectCallbacks(webrtc.get());
+    if (gst_element_set_state(pipeline(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         failure = QStringLiteral("the WebRTC pipeline did not start");
-        EncodedFeed::StopLater(std::move(pipeline));
+        close();
+        end();
         return false;
     }
-    pipeline_ = std::move(pipeline);
-    attachFeeds(pipeline_.get(), withAudio);
-    if (!videoId_) {
-        failure = QStringLiteral("the encoder did not start: %1").arg(video_.failure());
+    if (!attachVideo(failure))
         return false;
-    }
+    if (withAudio)
+        attachAudio();
     // The offer goes in once the first picture reaches webrtcbin: an answer made before names
     // no stream (a=ssrc), and browsers then drop what they get.
-    gstref::Element payloader(gst_bin_get_by_name(GST_BIN(pipeline_.get()), "pay"));
+    const gstref::Element payloader = child("pay");
     GstPad *output = gst_element_get_static_pad(payloader.get(), "src");
-    gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_BUFFER, onFirstPicture, holdState(state_),
-                      [](gpointer held) { releaseState(held); });
+    gst_pad_add_probe(output, GST_PAD_PROBE_TYPE_BUFFER, onFirstPicture, Hold(state_), Release<State>);
     gst_object_unref(output);
     return true;
+}
+
+void WhepSession::connectCallbacks(GstElement *webrtc)
+{
+    g_signal_connect_data(webrtc, "notify::ice-gathering-state", G_CALLBACK(onGathering), Hold(state_),
+                          ReleaseClosure<State>, GConnectFlags{});
+    g_signal_connect_data(webrtc, "notify::ice-connection-state", G_CALLBACK(onConnection), Hold(state_),
+                          ReleaseClosure<State>, GConnectFlags{});
+    gstref::Bus bus(gst_element_get_bus(pipeline()));
+    gst_bus_set_sync_handler(bus.get(), onBusMessage, Hold(state_), Release<State>);
 }
 
 bool WhepSession::Connected() const { return state_->connected; }
@@ -380,13 +371,3 @@ qint64 WhepSession::SilentForMs() const
 }
 
 void WhepSession::AnswerNow() { state_->answerIfComplete(true); }
-
-void WhepSession::attachFeeds(GstElement *pipeline, bool withAudio)
-{
-    gstref::Element video(gst_bin_get_by_name(GST_BIN(pipeline), "video"));
-    videoId_ = video_.attach(GST_APP_SRC(video.get()));
-    if (!withAudio)
-        return;
-    gstref::Element audio(gst_bin_get_by_name(GST_BIN(pipeline), "audio"));
-    audioId_ = audio_->attach(GST_APP_SRC(audio.get()));
-}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/gstreamer/GstRefs.h"
+#include "live/FeedConsumer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,7 +18,7 @@ struct WhepOffer;
 //
 // The callbacks run on GStreamer's threads, at most once each, and never after the session
 // is destroyed.
-class WhepSession {
+class WhepSession : public FeedConsumer {
 public:
     // The answer's SDP, or empty with the reason it could not be made.
     using Answered = std::function<void(const QByteArray &answer, const QString &failure)>;
@@ -26,9 +26,7 @@ public:
     using Ended = std::function<void(const QString &reason)>;
 
     WhepSession(EncodedFeed &video, EncodedFeed *audio);
-    ~WhepSession();
-    WhepSession(const WhepSession &) = delete;
-    WhepSession &operator=(const WhepSession &) = delete;
+    ~WhepSession() override;
 
     // Starts negotiating; false with the reason when the pipeline cannot be made or the
     // encoder does not start.
@@ -49,12 +47,10 @@ public:
     struct State;
 
 private:
-    void attachFeeds(GstElement *pipeline, bool withAudio);
+    void connectCallbacks(GstElement *webrtc);
+    // Cuts every callback into the session: they find it closed from now on.
+    void close();
 
-    EncodedFeed &video_;
-    EncodedFeed *audio_;
-    gstref::Element pipeline_;
+    const bool audioOffered_;
     std::shared_ptr<State> state_;
-    int videoId_ = 0;
-    int audioId_ = 0;
 };

@@ -3,7 +3,6 @@
 #include "live/WhepOffer.h"
 #include "live/WhepSession.h"
 
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -47,21 +46,18 @@ WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QStr
     const quint64 id = nextId_++;
     const QByteArray resource = resourceOf(id, QRandomGenerator::system()->generate64());
     auto session = std::make_unique<WhepSession>(video_, audioOn_ ? audio_ : nullptr);
-    QPointer<WhepSessions> self(this);
-    auto onAnswer = [self, id, resource, answered](const QByteArray &answer, const QString &why) {
-        QMetaObject::invokeMethod(self.get(), [self, id, resource, answered, answer, why] {
-            if (!self || !self->sessions_.count(id))
+    auto onAnswer = [post = post_.poster(), this, id, resource, answered](const QByteArray &answer,
+                                                                          const QString &why) {
+        post([this, id, resource, answered, answer, why] {
+            if (!sessions_.count(id))
                 return;
             answered(answer.isEmpty() ? QByteArray() : resource, answer, why);
             if (answer.isEmpty())
-                self->End(resource);
+                End(resource);
         });
     };
-    auto onEnd = [self, id](const QString &why) {
-        QMetaObject::invokeMethod(self.get(), [self, id, why] {
-            if (self)
-                self->endLater(id, why);
-        });
+    auto onEnd = [post = post_.poster(), this, id](const QString &why) {
+        post([this, id, why] { endLater(id, why); });
     };
     if (!session->Start(offer, offerSdp, stunServer_, onAnswer, onEnd, failure))
         return Refusal::Unavailable;

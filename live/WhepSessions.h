@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gst/GuiPost.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -66,4 +68,5 @@ private:
     std::map<QByteArray, quint64> resources_;
     quint64 nextId_ = 1;
     QTimer silenceChecks_;
+    GuiPost post_{this};
 };

@@ -1,26 +1,13 @@
 #include "server/BasicCredentials.h"
 
 #include "server/HeadGathering.h"
+#include "server/HttpFraming.h"
 
 #include <QList>
 
 namespace http {
 
 namespace {
-
-// The value of the first header line with that name (compared without regard to case).
-std::optional<QByteArray> headerValue(const QByteArray &requestText, const QByteArray &name)
-{
-    const qsizetype headEnd = HeadEnd(requestText);
-    const QList<QByteArray> lines = requestText.left(headEnd < 0 ? requestText.size() : headEnd).split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) { // the request line is no header
-        const QByteArray &line = lines.at(i);
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(colon + 1).trimmed();
-    }
-    return std::nullopt;
-}
 
 // Only the one canonical spelling is taken: the alphabet, the padding, nothing left over.
 std::optional<QByteArray> strictBase64Decoded(const QByteArray &text)
@@ -35,7 +22,7 @@ std::optional<QByteArray> strictBase64Decoded(const QByteArray &text)
 
 std::optional<BasicCredentials> BasicCredentialsOf(const QByteArray &requestText)
 {
-    const std::optional<QByteArray> value = headerValue(requestText, QByteArrayLiteral("Authorization"));
+    const std::optional<QByteArray> value = HeaderValue(requestText, QByteArrayLiteral("Authorization"));
     if (!value)
         return std::nullopt;
     const qsizetype space = value->indexOf(' ');

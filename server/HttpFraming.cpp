@@ -1,5 +1,7 @@
 #include "server/HttpFraming.h"
 
+#include "server/HeadGathering.h"
+
 namespace http {
 
 bool NamesHttpVersion(const QByteArray &requestText)
@@ -63,6 +65,19 @@ QByteArray StatusResponse(const QByteArray &status, const QByteArray &headers, c
 QByteArray TextResponse(const QByteArray &status, const QString &text)
 {
     return StatusResponse(status, {}, QByteArrayLiteral("text/plain; charset=utf-8"), text.toUtf8() + '\n');
+}
+
+std::optional<QByteArray> HeaderValue(const QByteArray &requestText, const QByteArray &name)
+{
+    const qsizetype headEnd = HeadEnd(requestText);
+    const QList<QByteArray> lines = requestText.left(headEnd < 0 ? requestText.size() : headEnd).split('\n');
+    for (qsizetype i = 1; i < lines.size(); ++i) { // the request line is no header
+        const QByteArray &line = lines.at(i);
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(colon + 1).trimmed();
+    }
+    return std::nullopt;
 }
 
 } // namespace http

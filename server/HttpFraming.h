@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Browsers refuse an answer without a status line on any port but 80, so a request that
 // names an HTTP version gets a minimal HTTP/1.0 head in front of the body. Requests
 // without a version (terminals, scripts) get the bare bytes, as they always have.
@@ -10,6 +12,10 @@ namespace http {
 
 // True when the request's first line ends in an HTTP version, as in "GET /pic1.jpg HTTP/1.1".
 bool NamesHttpVersion(const QByteArray &requestText);
+
+// The value of the request's first header line with that name (compared without regard to
+// case), trimmed; none when it has no such line.
+std::optional<QByteArray> HeaderValue(const QByteArray &requestText, const QByteArray &name);
 
 enum class Connection { Close, KeepAlive };
 

@@ -4,6 +4,7 @@
 // many reconnects and format changes.
 #include "capture/CaptureDevice.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 #include "tests/support/FakeCamera.h"
 
 #include <QApplication>
@@ -72,7 +73,7 @@ void report(const char *what, std::vector<double> holds)
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    if (!GstCapturePlatform::initialise() || !fakecamera::Register())
+    if (!StartGStreamer() || !fakecamera::Register())
         qFatal("GStreamer or the fake cameras are not available");
 
     std::vector<double> toHung, afterHung, endWhileHung, endAfterHung;

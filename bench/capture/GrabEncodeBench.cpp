@@ -3,6 +3,7 @@
 #include "capture/CaptureDevice.h"
 #include "capture/JpegImage.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -106,7 +107,7 @@ void measure(QSize size)
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    if (!GstCapturePlatform::initialise())
+    if (!StartGStreamer())
         qFatal("GStreamer is not available");
     std::printf("median of %d frames, quality %d, built-in test pattern\n", Frames, Quality);
     measure({640, 480});

@@ -5,6 +5,7 @@
 #include "capture/CaptureDevice.h"
 #include "capture/TFormPreview.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -36,7 +37,7 @@ void runFor(int milliseconds)
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    if (!GstCapturePlatform::initialise())
+    if (!StartGStreamer())
         qFatal("GStreamer is not available");
     const int seconds = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 20;
 

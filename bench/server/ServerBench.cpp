@@ -20,6 +20,7 @@
 #include "capture/JpegImage.h"
 #include "capture/gstreamer/CaptureSource.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 #include "live/H264Feed.h"
 #include "server/MjpegStream.h"
 
@@ -81,7 +82,7 @@ int main(int argc, char **argv)
 {
     VantrelApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    if (!GstCapturePlatform::initialise())
+    if (!StartGStreamer())
         qFatal("GStreamer is not available");
     const int port = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 8282;
     const int rtspPort = argc > 2 ? QString::fromLatin1(argv[2]).toInt() : 0;

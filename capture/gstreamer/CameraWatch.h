@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/gstreamer/DeviceWatch.h"
+#include "gst/DeviceWatch.h"
 
 // Follows the cameras the system reports while the program runs.
 class CameraWatch : public DeviceWatch {

@@ -3,7 +3,7 @@
 #include "capture/CapturedFrame.h"
 #include "capture/FrameTap.h"
 #include "capture/gstreamer/CaptureSource.h"
-#include "capture/gstreamer/GstRefs.h"
+#include "gst/GstRefs.h"
 
 #include <QObject>
 #include <QSize>

@@ -2,17 +2,7 @@
 
 #include "capture/CaptureWindow.h"
 #include "capture/FormatChooser.h"
-#include "capture/gstreamer/GlibQuarkTable.h"
 #include "capture/gstreamer/SourceChooser.h"
-
-bool GstCapturePlatform::initialise()
-{
-    KeepFirstQuarkTableReachable();
-    GError *raw = nullptr;
-    const bool started = gst_init_check(nullptr, nullptr, &raw);
-    gstref::Error error(raw);
-    return started;
-}
 
 namespace {
 // How often a connect on its way is looked at.

@@ -24,9 +24,6 @@ class CaptureWindow;
 // at every few milliseconds until its first frame, its failure or the wait's end.
 class GstCapturePlatform : public CapturePlatform {
 public:
-    // Starts GStreamer if needed; false when it cannot run here.
-    static bool initialise();
-
     explicit GstCapturePlatform(QList<CaptureSource> sources);
     ~GstCapturePlatform() override;
 

@@ -1,6 +1,6 @@
 #include "capture/gstreamer/SourceChooser.h"
 
-#include "capture/gstreamer/GstRefs.h"
+#include "gst/GstRefs.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/gstreamer/GstRefs.h"
+#include "gst/GstRefs.h"
 
 #include <QDialog>
 

@@ -1,4 +1,5 @@
 #include "capture/JpegImage.h"
+#include "gst/GstStart.h"
 #include "tests/app/ProgramFixture.h"
 #include "tests/capture/RealCapture.h"
 #include "tests/server/ServerClient.h"
@@ -92,7 +93,7 @@ private slots:
 
 void TestCameraPaths::initTestCase()
 {
-    QVERIFY(GstCapturePlatform::initialise());
+    QVERIFY(StartGStreamer());
     QVERIFY(fakecamera::Register());
 }
 

@@ -1,4 +1,5 @@
 #include "capture/JpegImage.h"
+#include "gst/GstStart.h"
 #include "tests/capture/RealCapture.h"
 
 namespace {
@@ -24,7 +25,7 @@ class TestGstCapture : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(GstCapturePlatform::initialise()); }
+    void initTestCase() { QVERIFY(StartGStreamer()); }
     void testPatternIsAlwaysTheLastDriver();
     void connectedPatternGivesFramesWithoutCopies();
     void grabbedFramesEncodeAtTheChosenQuality();

@@ -1,10 +1,11 @@
 // Going live on a streaming server: a real nginx with its RTMP module takes the stream, turns
 // a key away, dies and comes back; HLS from it plays. Servers that cannot be reached, stall
 // or show a bad certificate, and addresses that will not do.
-#include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 #include "live/AacFeed.h"
 #include "live/GoLive.h"
 #include "live/H264Feed.h"
+#include "live/RtmpPush.h"
 #include "tests/live/NginxRtmp.h"
 
 #include <QJsonDocument>
@@ -71,7 +72,7 @@ class TestGoLive : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(GstCapturePlatform::initialise()); }
+    void initTestCase() { QVERIFY(StartGStreamer()); }
 
     void addressesThatWillNotDo_data()
     {

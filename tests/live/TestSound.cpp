@@ -1,61 +1,16 @@
 // The microphone: which sound sources count as microphones, and its one Opus encoder fed to
 // consumers in pipelines of their own, with fake microphones that work, fail or are pulled out.
-#include "capture/gstreamer/GstCapturePlatform.h"
+#include "gst/GstStart.h"
 #include "live/AacFeed.h"
 #include "live/Microphones.h"
 #include "live/OpusFeed.h"
+#include "tests/live/FeedProbe.h"
 #include "tests/support/FakeCamera.h"
 #include "tests/support/FakeMicrophone.h"
 
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// A pipeline that takes what the feed gives: appsrc ! appsink.
-struct Consumer {
-    gstref::Element pipeline{
-        gst_parse_launch("appsrc name=in is-live=true format=time ! appsink name=out sync=false", nullptr)};
-    gstref::Element in{gst_bin_get_by_name(GST_BIN(pipeline.get()), "in")};
-    gstref::Element out{gst_bin_get_by_name(GST_BIN(pipeline.get()), "out")};
-    Consumer() { gst_element_set_state(pipeline.get(), GST_STATE_PLAYING); }
-    ~Consumer() { gst_element_set_state(pipeline.get(), GST_STATE_NULL); }
-    int attachTo(EncodedFeed &feed) { return feed.attach(GST_APP_SRC(in.get())); }
-    // The media type of the next buffer, empty when none came within two seconds.
-    QString next()
-    {
-        gstref::Sample sample(gst_app_sink_try_pull_sample(GST_APP_SINK(out.get()), 2 * GST_SECOND));
-        GstCaps *caps = sample ? gst_sample_get_caps(sample.get()) : nullptr;
-        return caps ? QString::fromUtf8(gst_structure_get_name(gst_caps_get_structure(caps, 0))) : QString();
-    }
-    bool ended()
-    {
-        while (gstref::Sample(gst_app_sink_try_pull_sample(GST_APP_SINK(out.get()), 0))) {
-        }
-        return gst_app_sink_is_eos(GST_APP_SINK(out.get()));
-    }
-};
-
-// What the feed's listener heard, from GStreamer's threads.
-struct Heard {
-    std::mutex mutex;
-    QString reason;
-    QString get()
-    {
-        std::lock_guard lock(mutex);
-        return reason;
-    }
-    void listen(EncodedFeed &feed)
-    {
-        feed.setStoppedListener([this](const QString &why) {
-            std::lock_guard lock(mutex);
-            reason = why;
-        });
-    }
-};
-
-} // namespace
 
 class TestSound : public QObject {
     Q_OBJECT
@@ -72,7 +27,7 @@ class TestSound : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(GstCapturePlatform::initialise());
+        QVERIFY(StartGStreamer());
         QVERIFY(fakecamera::Register());
         microphones = Microphones::start();
         QVERIFY(microphones);

@@ -27,6 +27,8 @@ private slots:
     void httpHeadCarriesLengthTypeAndConnection();
     void bodyIsGatheredToItsAnnouncedLength();
     void offerGivesTheConstrainedBaselineFormat();
+    void offerRefusesStaticPayloadsAndBrowsersThatDoNotReceive_data();
+    void offerRefusesStaticPayloadsAndBrowsersThatDoNotReceive();
     void messageTextDropsKeywordAndLastCharacter_data();
     void messageTextDropsKeywordAndLastCharacter();
     void floodOfMessageTextIsCut();
@@ -127,6 +129,34 @@ void TestServerTexts::offerGivesTheConstrainedBaselineFormat()
     QCOMPARE(WhepOffer::Read(QByteArray(offer).replace("a=fmtp:108", "a=fmtp:109"), failure).videoPayload, -1);
     QVERIFY(!failure.isEmpty());
     QCOMPARE(WhepOffer::Read("v=0\r\nm=video"_ba, failure).videoPayload, -1);
+}
+
+// Payload types that are not dynamic, and a browser that would not receive, get no format.
+void TestServerTexts::offerRefusesStaticPayloadsAndBrowsersThatDoNotReceive_data()
+{
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::newRow("payload 0") << "108"_ba
+                               << "0"_ba;
+    QTest::newRow("payload 200") << "108"_ba
+                                 << "200"_ba;
+    QTest::newRow("sendonly") << "a=rtpmap:108"_ba
+                              << "a=sendonly\r\na=rtpmap:108"_ba;
+    QTest::newRow("inactive") << "a=rtpmap:108"_ba
+                              << "a=inactive\r\na=rtpmap:108"_ba;
+}
+
+void TestServerTexts::offerRefusesStaticPayloadsAndBrowsersThatDoNotReceive()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    const QByteArray offer =
+        "v=0\r\no=- 1 2 IN IP4 0.0.0.0\r\ns=-\r\nt=0 0\r\nm=video 9 UDP/TLS/RTP/SAVPF 108\r\n"
+        "a=rtpmap:108 H264/90000\r\na=fmtp:108 packetization-mode=1;profile-level-id=42e01f\r\n"_ba;
+    QString failure;
+    QCOMPARE(WhepOffer::Read(offer, failure).videoPayload, 108);
+    QCOMPARE(WhepOffer::Read(QByteArray(offer).replace(from, to), failure).videoPayload, -1);
+    QVERIFY(!failure.isEmpty());
 }
 
 void TestServerTexts::windowPictureChoiceIsTheCharacterAfterChart()

@@ -1,4 +1,4 @@
-#include "capture/gstreamer/GlibQuarkTable.h"
+#include "gst/GlibQuarkTable.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 

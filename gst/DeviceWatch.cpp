@@ -1,10 +1,7 @@
-#include "capture/gstreamer/DeviceWatch.h"
-
-#include <QMetaObject>
+#include "gst/DeviceWatch.h"
 
 DeviceWatch::DeviceWatch(const char *deviceClass)
-    : monitor_(gst_device_monitor_new()), bus_(gst_device_monitor_get_bus(monitor_.get())),
-      guiThread_(std::make_unique<QObject>())
+    : monitor_(gst_device_monitor_new()), bus_(gst_device_monitor_get_bus(monitor_.get()))
 {
     gst_device_monitor_add_filter(monitor_.get(), deviceClass, nullptr);
     // Providers post from their own threads; the handler only forwards.
@@ -48,11 +45,8 @@ GstBusSyncReply DeviceWatch::onMessage(GstBus *, GstMessage *message, gpointer s
 void DeviceWatch::deliver(gstref::Device device, bool added)
 {
     auto shared = std::make_shared<gstref::Device>(std::move(device));
-    QMetaObject::invokeMethod(
-        guiThread_.get(),
-        [this, shared, added] {
-            if (listener_)
-                listener_(shared->get(), added);
-        },
-        Qt::QueuedConnection);
+    post_.post([this, shared, added] {
+        if (listener_)
+            listener_(shared->get(), added);
+    });
 }

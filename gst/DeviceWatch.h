@@ -1,6 +1,7 @@
 #pragma once
 
-#include "capture/gstreamer/GstRefs.h"
+#include "gst/GstRefs.h"
+#include "gst/GuiPost.h"
 
 #include <QObject>
 
@@ -36,6 +37,7 @@ private:
 
     std::unique_ptr<GstDeviceMonitor, gstref::ObjectUnref> monitor_;
     gstref::Bus bus_;
-    std::unique_ptr<QObject> guiThread_; // queued deliveries are dropped with it
+    QObject guiThread_; // queued deliveries are dropped with it
+    GuiPost post_{&guiThread_};
     Listener listener_;
 };

@@ -1,0 +1,33 @@
+#include "server/Reply.h"
+
+#include "net/TCustomWinSocket.h"
+#include "server/HttpFraming.h"
+
+#include <QBuffer>
+
+std::unique_ptr<QIODevice> Reply::BufferOf(const QByteArray &bytes)
+{
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(bytes);
+    buffer->open(QIODevice::ReadOnly);
+    return buffer;
+}
+
+bool Reply::SendBody(std::unique_ptr<QIODevice> body, const QByteArray &contentType, Connection connection) const
+{
+    if (!socket)
+        return true; // gone while the answer was being made: nobody left to answer
+    if (withHttpHead) {
+        const auto keep = connection == Connection::KeepOpen ? http::Connection::KeepAlive : http::Connection::Close;
+        body = BufferOf(http::ResponseHead(contentType, body->size(), keep) + body->readAll());
+    }
+    return connection == Connection::KeepOpen ? socket->WriteStream(body) : socket->WriteStreamThenClose(body);
+}
+
+void Reply::SendWhole(const QByteArray &response) const
+{
+    if (socket && !socket->WriteStreamThenClose(BufferOf(response)))
+        socket->CloseConnection();
+}
+
+QString Reply::Peer() const { return socket ? socket->PeerAddress() : QString(); }
