@@ -48,8 +48,11 @@ void TFormMain::whepOffer(const Reply &reply, const QByteArray &text)
     const QByteArray offer = headEnd >= 0 ? text.mid(headEnd) : QByteArray();
     const QString peer = reply.Peer();
     const QByteArray corsHeaders = crossOrigin_.HeadersFor(text);
-    auto answered = [this, reply, peer, corsHeaders](const QByteArray &resource, const QByteArray &answer,
-                                                     const QString &failure) {
+    // Set once the answer went: a connection that goes before gives its viewer's slot back.
+    auto answerSent = std::make_shared<bool>(false);
+    auto answered = [this, reply, peer, corsHeaders, answerSent](const QByteArray &resource, const QByteArray &answer,
+                                                                 const QString &failure) {
+        *answerSent = true;
         if (answer.isEmpty()) {
             AddToLog(QStringLiteral("WebRTC viewer from %1 not started: %2").arg(peer, failure));
             sendWhole(reply, http::TextResponse("503 Service Unavailable", failure));
@@ -60,10 +63,18 @@ void TFormMain::whepOffer(const Reply &reply, const QByteArray &text)
                                               "application/sdp", answer));
     };
     QString failure;
-    const WhepSessions::Refusal refusal = Live->OfferViewer(offer, peer, answered, failure);
-    if (refusal == WhepSessions::Refusal::None)
+    QByteArray resource;
+    const WhepSessions::Refusal refusal = Live->OfferViewer(offer, peer, answered, failure, &resource);
+    if (refusal == WhepSessions::Refusal::None) {
+        if (reply.socket)
+            connect(reply.socket, &QObject::destroyed, Live.get(), [live = Live.get(), resource, answerSent] {
+                if (!*answerSent)
+                    live->EndViewer(resource);
+            });
         return;
-    AddToLog(QStringLiteral("WebRTC viewer from %1 not started: %2").arg(peer, failure));
+    }
+    if (refusalLog_.Allows(peer, seams::Now()))
+        AddToLog(QStringLiteral("WebRTC viewer from %1 not started: %2").arg(peer, failure));
     sendWhole(reply,
               http::TextResponse(
                   refusal == WhepSessions::Refusal::BadOffer ? "400 Bad Request" : "503 Service Unavailable", failure));

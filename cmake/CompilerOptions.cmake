@@ -27,6 +27,12 @@ if(VANTREL_SANITIZE)
   target_link_options(vantrel_options INTERFACE ${_sanitizers})
 endif()
 
+if(VANTREL_TSAN)
+  set(_tsan -fsanitize=thread -fno-omit-frame-pointer)
+  target_compile_options(vantrel_options INTERFACE ${_tsan})
+  target_link_options(vantrel_options INTERFACE ${_tsan})
+endif()
+
 # Wraps a folder's sources into its static library with the shared options.
 function(vantrel_library name)
   add_library(${name} STATIC ${ARGN})

@@ -89,10 +89,10 @@ void LiveService::SetCredentials(const QString &user, const QString &password)
 }
 
 WhepSessions::Refusal LiveService::OfferViewer(const QByteArray &offer, const QString &peer,
-                                               WhepSessions::Answered answered, QString &failure)
+                                               WhepSessions::Answered answered, QString &failure, QByteArray *resource)
 {
     whep_->SetStunServer(stunServer_);
-    return whep_->Offer(offer, peer, std::move(answered), failure);
+    return whep_->Offer(offer, peer, std::move(answered), failure, resource);
 }
 
 bool LiveService::EndViewer(const QByteArray &resource) { return whep_->End(resource); }

@@ -59,7 +59,7 @@ public:
 
     // A WebRTC viewer from the browser's offer, and the end of one by its resource.
     WhepSessions::Refusal OfferViewer(const QByteArray &offer, const QString &peer, WhepSessions::Answered answered,
-                                      QString &failure);
+                                      QString &failure, QByteArray *resource = nullptr);
     bool EndViewer(const QByteArray &resource);
 
     // Going live on a streaming server.

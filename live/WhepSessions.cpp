@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -33,10 +34,16 @@ WhepSessions::~WhepSessions()
 }
 
 WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QString &peer, Answered answered,
-                                          QString &failure)
+                                          QString &failure, QByteArray *resourceMade)
 {
     if (Count() >= MaxViewers) {
         failure = QStringLiteral("%1 WebRTC viewers watch already").arg(MaxViewers);
+        return Refusal::Full;
+    }
+    const auto fromPeer = std::count_if(sessions_.begin(), sessions_.end(),
+                                        [&peer](const auto &entry) { return entry.second.peer == peer; });
+    if (fromPeer >= MaxViewersPerAddress) {
+        failure = QStringLiteral("%1 WebRTC viewers from %2 watch already").arg(MaxViewersPerAddress).arg(peer);
         return Refusal::Full;
     }
     const WhepOffer offer = WhepOffer::Read(offerSdp, failure);
@@ -64,6 +71,8 @@ WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QStr
     sessions_[id] = Viewer{std::move(session), peer};
     silenceChecks_.start();
     resources_[resource] = id;
+    if (resourceMade)
+        *resourceMade = resource;
     // A STUN server that does not answer holds gathering up: the answer goes with what is there.
     QTimer::singleShot(AnswerWaitMs, this, [this, id] {
         if (const auto found = sessions_.find(id); found != sessions_.end())

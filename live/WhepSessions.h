@@ -22,11 +22,14 @@ class WhepSessions : public QObject {
 
 public:
     static constexpr int MaxViewers = 16;
+    // Viewers from one address at most, so that one client cannot hold every slot.
+    static constexpr int MaxViewersPerAddress = 4;
     static constexpr const char *Path = "/whep";
     // How long candidates are gathered at most before the answer goes.
     static constexpr int AnswerWaitMs = 5000;
     // A viewer that has not connected this long after its answer never will: it is ended.
-    static constexpr int ConnectWaitMs = 20000;
+    // Browsers check their first candidates within a second or two of the answer.
+    static constexpr int ConnectWaitMs = 8000;
     // A browser silent this long has gone without a word (closed, crashed, off the network).
     static constexpr int SilenceLimitMs = 10000;
 
@@ -38,8 +41,10 @@ public:
     using Answered = std::function<void(const QByteArray &resource, const QByteArray &answer, const QString &failure)>;
 
     // Starts a viewer from the browser's offer. Refusal::None when it is under way (the
-    // answer follows through `answered`); otherwise why not, with the reason in `failure`.
-    Refusal Offer(const QByteArray &offerSdp, const QString &peer, Answered answered, QString &failure);
+    // answer follows through `answered`, and `resource` names it already); otherwise why not,
+    // with the reason in `failure`.
+    Refusal Offer(const QByteArray &offerSdp, const QString &peer, Answered answered, QString &failure,
+                  QByteArray *resource = nullptr);
     // Ends the viewer of that resource; false when there is none.
     bool End(const QByteArray &resource);
     void EndAll();

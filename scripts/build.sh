@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds Vantrel. Usage: scripts/build.sh [release|debug|sanitize|bench] [--unit-tests]
+# Configures and builds Vantrel. Usage: scripts/build.sh [release|debug|sanitize|tsan|bench] [--unit-tests]
 # --unit-tests builds only what the unit suites need.
 set -euo pipefail
 
@@ -10,14 +10,15 @@ case "$kind" in
   release)  dir="$here/build/release";  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF) ;;
   debug)    dir="$here/build/debug";    flags=(-DCMAKE_BUILD_TYPE=Debug) ;;
   sanitize) dir="$here/build/sanitize"; flags=(-DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=ON) ;;
+  tsan)     dir="$here/build/tsan";     flags=(-DCMAKE_BUILD_TYPE=Debug -DVANTREL_TSAN=ON) ;;
   bench)    dir="$here/build/bench";    flags=(-DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF -DVANTREL_BENCH=ON) ;;
-  *) echo "usage: $0 [release|debug|sanitize|bench]" >&2; exit 2 ;;
+  *) echo "usage: $0 [release|debug|sanitize|tsan|bench]" >&2; exit 2 ;;
 esac
 
 # Warnings fail the builds that run the tests, so a warning never lands; a user's release
 # build on a newer compiler only warns. VANTREL_WERROR=ON|OFF overrides.
 case "$kind" in
-  debug|sanitize) werror=ON ;;
+  debug|sanitize|tsan) werror=ON ;;
   *) werror=OFF ;;
 esac
 [[ "${CI:-}" == "true" ]] && werror=ON

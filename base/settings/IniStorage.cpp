@@ -82,6 +82,9 @@ bool writeInPlace(const QByteArray &nativeTarget, const QByteArray &content)
     const int fd = ::open(nativeTarget.constData(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
+    struct stat existing = {};
+    if (::fstat(fd, &existing) == 0)
+        ::fchmod(fd, existing.st_mode & S_IRWXU);
     // A file system that cannot reserve space takes the write as it comes.
     bool ok =
         content.isEmpty() || ::fallocate(fd, 0, 0, static_cast<off_t>(content.size())) == 0 || errno == EOPNOTSUPP;
@@ -147,7 +150,8 @@ bool FileIniStorage::write(const QByteArray &content)
             return false;
         if (::access(nativeTarget.constData(), W_OK) != 0)
             return false;
-        mode = existing.st_mode & 07777;
+        // It holds passwords and keys: only its owner may read it once it is written.
+        mode = existing.st_mode & S_IRWXU;
     } else if (errno != ENOENT) {
         return false;
     }

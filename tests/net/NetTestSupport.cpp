@@ -14,11 +14,20 @@
 
 RawPeer::~RawPeer() { Close(); }
 
-int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer)
+int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer, quint8 fromHost)
 {
     const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (handle < 0)
         return -1;
+    if (fromHost != 1) { // another loopback address: another client as the server sees it
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + fromHost);
+        if (::bind(handle, reinterpret_cast<sockaddr *>(&from), sizeof from) != 0) {
+            ::close(handle);
+            return -1;
+        }
+    }
     if (smallReceiveBuffer) {
         const int size = 4096;
         ::setsockopt(handle, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
@@ -34,10 +43,10 @@ int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer)
     return handle;
 }
 
-bool RawPeer::Connect(quint16 port, bool smallReceiveBuffer)
+bool RawPeer::Connect(quint16 port, bool smallReceiveBuffer, quint8 fromHost)
 {
     Close();
-    handle_ = StartLoopbackConnect(port, smallReceiveBuffer);
+    handle_ = StartLoopbackConnect(port, smallReceiveBuffer, fromHost);
     if (handle_ < 0)
         return false;
     // Let the server accept: its queue of waiting connections is short.

@@ -10,7 +10,8 @@
 
 // Starts a non-blocking connect to 127.0.0.1; the handle, or -1 when it failed at once. A small
 // receive buffer makes a server's sends fill the connection soon.
-int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer = false);
+// From 127.0.0.<fromHost>.
+int StartLoopbackConnect(quint16 port, bool smallReceiveBuffer = false, quint8 fromHost = 1);
 
 // A raw TCP peer on 127.0.0.1, driven by hand so that a test can half-close, reset or
 // never read. Its calls never block; waits pump the event loop so the components run.
@@ -23,7 +24,7 @@ public:
 
     // Connects and waits until connected (or refused); true on success. A small receive
     // buffer makes a server's sends fill the connection soon.
-    bool Connect(quint16 port, bool smallReceiveBuffer = false);
+    bool Connect(quint16 port, bool smallReceiveBuffer = false, quint8 fromHost = 1);
     int Handle() const { return handle_; }
     // Sends all of it, pumping the loop while the socket is full.
     bool Send(const QByteArray &data);

@@ -166,6 +166,7 @@ private slots:
     void theChosenMicrophoneIsHeardOverRtspAndWebRtc();
     void browserWatchesTheLowLatencyChoice();
     void whepRefusesWhatItCannotServeAndLeavesNothingBehind();
+    void whepKeepsSlotsForOtherAddressesAndOtherPagesOut();
 };
 
 void TestServerEndToEnd::browserShowsTheMovingTestPattern_data()
@@ -399,9 +400,10 @@ void TestServerEndToEnd::whepRefusesWhatItCannotServeAndLeavesNothingBehind()
     QCOMPARE(StatusOf(serving.exchange("DELETE /whep/1-0 HTTP/1.1\r\n\r\n")), "HTTP/1.0 404 Not Found");
 
     std::vector<std::unique_ptr<RawPeer>> offers;
-    for (int n = 0; n < 100; ++n) {
+    for (int n = 0; n < 100; ++n) { // each from an address of its own
         offers.push_back(std::make_unique<RawPeer>());
-        QVERIFY(offers.back()->Connect(serving.port) && offers.back()->Send(PostOffer(BrowserOffer())));
+        QVERIFY(offers.back()->Connect(serving.port, false, static_cast<quint8>(n + 2)) &&
+                offers.back()->Send(PostOffer(BrowserOffer())));
     }
     QStringList statuses;
     QList<QByteArray> resources;
@@ -421,6 +423,34 @@ void TestServerEndToEnd::whepRefusesWhatItCannotServeAndLeavesNothingBehind()
     QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"webrtc"_s) == 0 && !serving.encoder().value(u"running"_s).toBool(),
                              10000);
     QTRY_COMPARE_WITH_TIMEOUT(serving.openSockets(), socketsBefore, 10000);
+}
+
+// One address holds a few slots at most, offers whose connection went give theirs back, and
+// a page of another origin neither reads an answer nor gets past its preflight.
+void TestServerEndToEnd::whepKeepsSlotsForOtherAddressesAndOtherPagesOut()
+{
+    ServingProgram serving("RtspPort=0\nAllowedOrigins=http://player.example\n");
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QTRY_VERIFY_WITH_TIMEOUT(serving.state().value(u"width"_s).toInt() > 0, 10000);
+    std::vector<std::unique_ptr<RawPeer>> offers;
+    for (int n = 0; n < 5; ++n) {
+        offers.push_back(std::make_unique<RawPeer>());
+        QVERIFY(offers.back()->Connect(serving.port) && offers.back()->Send(PostOffer(BrowserOffer())));
+    }
+    QCOMPARE(StatusOf(offers.back()->ReceiveUntilClosed(20000)), "HTTP/1.0 503 Service Unavailable");
+    QCOMPARE(serving.viewers(u"webrtc"_s), 4);
+    offers.clear(); // gone before their answers
+    QTRY_COMPARE_WITH_TIMEOUT(serving.viewers(u"webrtc"_s), 0, 10000);
+
+    const QByteArray foreign = "Origin: http://elsewhere.example\r\n";
+    QCOMPARE(StatusOf(serving.exchange(PostOffer(BrowserOffer(), foreign))), "HTTP/1.0 403 Forbidden");
+    QCOMPARE(StatusOf(serving.exchange("OPTIONS /whep HTTP/1.1\r\n" + foreign + "\r\n")), "HTTP/1.0 403 Forbidden");
+    const QByteArray preflight = serving.exchange("OPTIONS /whep HTTP/1.1\r\nOrigin: http://player.example\r\n\r\n");
+    QVERIFY2(preflight.contains("Access-Control-Allow-Origin: http://player.example\r\n"), preflight.constData());
+    const QByteArray answer =
+        serving.exchange(PostOffer(BrowserOffer(), "Host: 127.0.0.1\r\nOrigin: http://127.0.0.1\r\n"));
+    QCOMPARE(StatusOf(answer), "HTTP/1.0 201 Created");
+    QVERIFY(!answer.contains("Access-Control-Allow-Origin"));
 }
 
 QTEST_GUILESS_MAIN(TestServerEndToEnd)

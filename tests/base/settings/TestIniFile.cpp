@@ -115,8 +115,8 @@ private slots:
     void integersAndBoolsWritten();
     void newFileIsOwnerOnly_data();
     void newFileIsOwnerOnly();
-    void existingModeIsKept_data();
-    void existingModeIsKept();
+    void existingModeKeepsOnlyTheOwners_data();
+    void existingModeKeepsOnlyTheOwners();
     void readOnlyFileRefusesWrite_data();
     void readOnlyFileRefusesWrite();
     void missingFolderRefusesWrite();
@@ -531,23 +531,27 @@ void TestIniFile::newFileIsOwnerOnly()
     QCOMPARE(IniFile(path()).ReadString(u"Ftp"_s, u"Password"_s, {}), u"secret"_s);
 }
 
-void TestIniFile::existingModeIsKept_data()
+// The file holds passwords and keys: whoever else could read it cannot once it is written;
+// the owner's own bits stay.
+void TestIniFile::existingModeKeepsOnlyTheOwners_data()
 {
     QTest::addColumn<int>("mode");
-    for (const int mode : {0644, 0640, 0604, 0666, 0755})
-        QTest::addRow("%04o", mode) << mode;
+    QTest::addColumn<int>("written");
+    for (const int mode : {0644, 0640, 0604, 0666, 0755, 0600})
+        QTest::addRow("%04o", mode) << mode << (mode & 0700);
 }
 
-void TestIniFile::existingModeIsKept()
+void TestIniFile::existingModeKeepsOnlyTheOwners()
 {
     QFETCH(int, mode);
+    QFETCH(int, written);
     QVERIFY(putFile(path(), "[S]\nk=1\n"));
     QCOMPARE(::chmod(QFile::encodeName(path()).constData(), static_cast<mode_t>(mode)), 0);
     {
         const auto restore = qScopeGuard([previous = ::umask(077)] { ::umask(previous); });
         IniFile(path()).WriteInteger(u"S"_s, u"k"_s, 2);
     }
-    QCOMPARE(modeOf(path()), mode);
+    QCOMPARE(modeOf(path()), written);
     QCOMPARE(FileBytes(path()), "[S]\nk=2\n"_ba);
 }
 
@@ -695,7 +699,7 @@ void TestIniFile::writesThroughSymlink()
     IniFile(link).WriteInteger(u"S"_s, u"k"_s, 2);
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(FileBytes(real), "[S]\nk=2\n"_ba);
-    QCOMPARE(modeOf(real), 0640);
+    QCOMPARE(modeOf(real), 0600); // and only its owner reads it
 
     // A link whose target does not exist yet gets the target created.
     const QString dangling = path(u"dangling.ini"_s);
