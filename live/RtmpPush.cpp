@@ -3,8 +3,12 @@
 #include "gst/Callbacks.h"
 #include "gst/Pipelines.h"
 
+#include <QUrl>
+
 #include <gst/app/gstappsrc.h>
 
+#include <algorithm>
+#include <iterator>
 #include <mutex>
 
 // What the bus handler reaches; it outlives the push while the pipeline winds down.
@@ -74,6 +78,9 @@ RtmpPush::RtmpPush(EncodedFeed &video, EncodedFeed &audio)
 {
 }
 
+// rtmp2sink keeps the connection of a server that would not take the stream (it lets go of
+// it without closing it): what this push opened to the server and is still open once the
+// pipeline is gone is closed then, or every attempt against such a server would leave one.
 RtmpPush::~RtmpPush()
 {
     {
@@ -81,6 +88,18 @@ RtmpPush::~RtmpPush()
         state_->ended = nullptr;
     }
     sink_.reset();
+    if (GstElement *stopping = pipeline()) {
+        straysockets::Inodes opened;
+        std::ranges::set_difference(straysockets::ConnectedTo(port_), before_, std::inserter(opened, opened.end()));
+        if (!opened.empty())
+            g_object_weak_ref(
+                G_OBJECT(stopping),
+                [](gpointer held, GObject *) {
+                    const std::unique_ptr<straysockets::Inodes> strays(static_cast<straysockets::Inodes *>(held));
+                    straysockets::Close(*strays);
+                },
+                new straysockets::Inodes(std::move(opened)));
+    }
     end();
 }
 
@@ -99,6 +118,9 @@ bool RtmpPush::Start(const QString &location, Ended ended, QString &failure)
         return false;
     }
     sink_ = child("sink");
+    port_ = static_cast<quint16>(QUrl(location).port(location.startsWith(QStringLiteral("rtmps:")) ? 443 : 1935));
+    before_ = straysockets::ConnectedTo(port_);
+
     g_object_set(sink_.get(), "location", location.toUtf8().constData(), nullptr);
     state_->ended = std::move(ended);
     connectCallbacks();

@@ -2,6 +2,7 @@
 
 #include "live/FeedConsumer.h"
 #include "live/PushFailure.h"
+#include "live/StraySockets.h"
 
 #include <QString>
 
@@ -41,4 +42,7 @@ private:
 
     gstref::Element sink_;
     std::shared_ptr<State> state_;
+    // The server's port, and the connections to it there were before this push.
+    quint16 port_ = 0;
+    straysockets::Inodes before_;
 };

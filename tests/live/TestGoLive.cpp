@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+#include <QUrl>
 
 #include <atomic>
 
@@ -48,6 +49,22 @@ struct Pushing {
         return QTest::qWaitFor([&] { return lines().contains(text); }, timeoutMs);
     }
 };
+
+// Connections open from this process to a port of this machine (client ends, established).
+int connectionsTo(quint16 port)
+{
+    QFile table(u"/proc/net/tcp"_s);
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    int count = 0;
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields.at(3) == "01" &&
+            fields.at(2).endsWith(':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0')))
+            ++count;
+    }
+    return count;
+}
 
 // Pictures for one run only: its encoder fails after a second, and cannot be started again.
 struct OneRunFeed : EncodedFeed {
@@ -159,6 +176,22 @@ private slots:
         QCOMPARE(pushing.video.bitrate(), H264Feed::DefaultBitrateKbps);
         tls.kill();
         tls.waitForFinished();
+    }
+
+    // A server that turns every attempt away ("Already publishing") is tried again and again:
+    // each attempt's connection goes with it.
+    void retriesLeaveNoConnectionBehind()
+    {
+        NginxRtmp nginx;
+        QVERIFY(nginx.start());
+        const quint16 port = static_cast<quint16>(QUrl(nginx.url()).port());
+        Pushing first;
+        first.live.Start(RtmpTarget(nginx.url(), u"taken"_s), 900);
+        QTRY_COMPARE_WITH_TIMEOUT(connectionsTo(port), 1, 10000);
+        Pushing second;
+        second.live.Start(RtmpTarget(nginx.url(), u"taken"_s), 900);
+        QVERIFY2(second.waitForLine(u"trying again in 4 s"_s, 30000), qPrintable(second.lines()));
+        QTRY_VERIFY_WITH_TIMEOUT(connectionsTo(port) <= 2, 5000);
     }
 
     // A stream whose picture ends is over, sound or not: it ends and may be tried again.
