@@ -1,5 +1,7 @@
 #include "app/ProgramEntry.h"
 
+#include "net/PosixSocket.h"
+
 #include "app/CommandLine.h"
 #include "app/DisplayChoice.h"
 #include "app/Globals.h"
@@ -69,6 +71,7 @@ int RunProgram(int argc, char **argv)
     if (const std::optional<int> exitCode = HandleCommandLine(argc, argv))
         return *exitCode;
     InstallStandardErrorLogging();
+    PosixSocket::RaiseDescriptorLimit();
     std::unique_ptr<VantrelApplication> application;
     try {
         application = std::make_unique<VantrelApplication>(argc, argv);

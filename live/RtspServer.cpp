@@ -2,6 +2,8 @@
 
 #include "gst/Callbacks.h"
 #include "live/H264Feed.h"
+#include "live/RtspDoor.h"
+#include "net/PosixSocket.h"
 
 // GIO names a field "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
@@ -20,10 +22,10 @@ constexpr const char *VideoAndSound = "( appsrc name=video ! h264parse ! rtph264
 
 } // namespace
 
-struct RtspServer::Shared : std::enable_shared_from_this<RtspServer::Shared> {
+struct RtspServer::Shared {
     std::shared_ptr<H264Feed> video;
     std::shared_ptr<EncodedFeed> audio;
-    std::atomic<int> clients{0};
+    std::shared_ptr<RtspDoor> door = std::make_shared<RtspDoor>();
 };
 
 namespace {
@@ -73,15 +75,7 @@ void onMediaConfigure(GstRTSPMediaFactory *, GstRTSPMedia *media, gpointer data)
     g_signal_connect(media, "unprepared", G_CALLBACK(onUnprepared), nullptr);
 }
 
-void onClientClosed(GstRTSPClient *, gpointer data) { --sharedOf(data).clients; }
-
-void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer data)
-{
-    Shared &shared = sharedOf(data);
-    ++shared.clients;
-    g_signal_connect_data(client, "closed", G_CALLBACK(onClientClosed), Hold(shared.shared_from_this()),
-                          ReleaseClosure<Shared>, GConnectFlags{});
-}
+void onClientConnected(GstRTSPServer *, GstRTSPClient *client, gpointer data) { sharedOf(data).door->admit(client); }
 
 GstRTSPFilterResult closeClient(GstRTSPServer *, GstRTSPClient *, gpointer) { return GST_RTSP_FILTER_REMOVE; }
 
@@ -96,11 +90,12 @@ RtspServer::RtspServer(std::shared_ptr<H264Feed> video, std::shared_ptr<EncodedF
 
 RtspServer::~RtspServer() { Stop(); }
 
-int RtspServer::ClientCount() const { return shared_->clients.load(); }
+int RtspServer::ClientCount() const { return shared_->door->clients(); }
 
 bool RtspServer::Start(int port, QString &failure)
 {
     Stop();
+    shared_->door->setMaxClients(RtspDoor::ClientsFor(PosixSocket::DescriptorLimit()));
     server_ = gst_rtsp_server_new();
     gst_rtsp_server_set_service(server_, QByteArray::number(port).constData());
     factory_ = gst_rtsp_media_factory_new();
@@ -183,6 +178,7 @@ void RtspServer::SetCredentials(const QString &user, const QString &password)
 {
     user_ = user;
     password_ = password;
+    shared_->door->setOwnSessions(!password.isEmpty());
     if (server_)
         applyCredentials();
 }

@@ -2,6 +2,7 @@
 
 #include "live/WhepOffer.h"
 #include "live/WhepSession.h"
+#include "net/PosixSocket.h"
 
 #include <QRandomGenerator>
 #include <QTimer>
@@ -38,6 +39,12 @@ WhepSessions::Refusal WhepSessions::Offer(const QByteArray &offerSdp, const QStr
 {
     if (Count() >= MaxViewers) {
         failure = QStringLiteral("%1 WebRTC viewers watch already").arg(MaxViewers);
+        return Refusal::Full;
+    }
+    // A viewer takes a few dozen descriptors (its sockets, its threads' wake-ups): none is
+    // started that would leave the program without the ones it needs itself.
+    if (PosixSocket::OpenDescriptors() + DescriptorsKept > PosixSocket::DescriptorLimit()) {
+        failure = QStringLiteral("too many connections are open");
         return Refusal::Full;
     }
     const auto fromPeer = std::count_if(sessions_.begin(), sessions_.end(),

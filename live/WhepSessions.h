@@ -24,6 +24,8 @@ public:
     static constexpr int MaxViewers = 16;
     // Viewers from one address at most, so that one client cannot hold every slot.
     static constexpr int MaxViewersPerAddress = 4;
+    // Descriptors that stay free when a viewer starts: its own, and what the program needs.
+    static constexpr int DescriptorsKept = 128;
     static constexpr const char *Path = "/whep";
     // How long candidates are gathered at most before the answer goes.
     static constexpr int AnswerWaitMs = 5000;

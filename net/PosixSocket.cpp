@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits>
 #include <netdb.h>
@@ -128,6 +129,27 @@ int DescriptorLimit()
         limit.rlim_cur > static_cast<rlim_t>(std::numeric_limits<int>::max()))
         return std::numeric_limits<int>::max();
     return static_cast<int>(limit.rlim_cur);
+}
+
+void RaiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+        return;
+    limit.rlim_cur = limit.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+int OpenDescriptors()
+{
+    DIR *folder = ::opendir("/proc/self/fd");
+    if (!folder)
+        return 0;
+    int open = 0;
+    while (const dirent *entry = ::readdir(folder))
+        open += entry->d_name[0] != '.' ? 1 : 0;
+    ::closedir(folder);
+    return open - 1; // the folder's own
 }
 
 int Close(int handle) { return ::close(handle) == 0 || errno == EINTR ? 0 : LastError(); }

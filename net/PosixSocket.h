@@ -38,6 +38,11 @@ int PendingError(int handle);
 int Close(int handle);
 // The process's soft limit of open file descriptors; a large number when there is none.
 int DescriptorLimit();
+// Raises the soft limit to the hard one, for a server with many clients (the usual soft
+// limit of a desktop session is 1024).
+void RaiseDescriptorLimit();
+// Descriptors the process has open now.
+int OpenDescriptors();
 // The local port a socket is bound to, 0 when it is not bound.
 quint16 LocalPort(int handle);
 

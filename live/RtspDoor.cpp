@@ -1,0 +1,98 @@
+#include "live/RtspDoor.h"
+
+#include "gst/Callbacks.h"
+
+#include <algorithm>
+
+// GIO names a field "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gst/rtsp-server/rtsp-server.h>
+#pragma pop_macro("signals")
+
+namespace {
+
+// Descriptors the web server may take (its own cap), and what the program keeps for itself:
+// pipelines, WebRTC viewers, files.
+constexpr int WebServerShare = 512;
+constexpr int ProgramReserve = 256;
+
+using gstcall::Hold;
+using gstcall::ReleaseClosure;
+RtspDoor &doorOf(gpointer held) { return gstcall::Held<RtspDoor>(held); }
+
+void onProven(GstRTSPClient *client, GstRTSPContext *, gpointer door);
+void onClosed(GstRTSPClient *client, gpointer door);
+
+} // namespace
+
+int RtspDoor::ClientsFor(int descriptorLimit)
+{
+    const int left = descriptorLimit - std::min(WebServerShare, descriptorLimit) - ProgramReserve;
+    return std::clamp(left, 8, MostClients);
+}
+
+void RtspDoor::admit(GstRTSPClient *client)
+{
+    ++clients_;
+    g_signal_connect_data(client, "closed", G_CALLBACK(onClosed), Hold(shared_from_this()), ReleaseClosure<RtspDoor>,
+                          GConnectFlags{});
+    if (clients_ > maxClients_ || static_cast<int>(unproven_.size()) >= MaxUnproven) {
+        closeSoon(client, 0, nullptr);
+        return;
+    }
+    unproven_.insert(client);
+    for (const char *request : {"describe-request", "setup-request"})
+        g_signal_connect_data(client, request, G_CALLBACK(onProven), Hold(shared_from_this()),
+                              ReleaseClosure<RtspDoor>, GConnectFlags{});
+    // Sessions of a pool of its own: another connection that names one finds none, before
+    // it could take the session over (or end it by closing).
+    if (ownSessions_) {
+        GstRTSPSessionPool *own = gst_rtsp_session_pool_new();
+        gst_rtsp_client_set_session_pool(client, own);
+        g_object_unref(own);
+    }
+    closeSoon(client, ProofSeconds * 1000, shared_from_this());
+}
+
+void RtspDoor::proven(GstRTSPClient *client) { unproven_.erase(client); }
+
+void RtspDoor::closed(GstRTSPClient *client)
+{
+    unproven_.erase(client);
+    --clients_;
+}
+
+// On the server's thread, once the signal that asks has returned. With a door, only a client
+// still unproven by then is closed.
+void RtspDoor::closeSoon(GstRTSPClient *client, unsigned delayMs, std::shared_ptr<RtspDoor> door)
+{
+    struct Closing {
+        GstRTSPClient *client;
+        std::shared_ptr<RtspDoor> door;
+    };
+    GSource *source = delayMs ? g_timeout_source_new(delayMs) : g_idle_source_new();
+    g_source_set_callback(
+        source,
+        [](gpointer held) -> gboolean {
+            const auto *closing = static_cast<Closing *>(held);
+            if (!closing->door || closing->door->unproven_.count(closing->client))
+                gst_rtsp_client_close(closing->client);
+            return G_SOURCE_REMOVE;
+        },
+        new Closing{GST_RTSP_CLIENT(g_object_ref(client)), std::move(door)},
+        [](gpointer held) {
+            const auto *closing = static_cast<Closing *>(held);
+            g_object_unref(closing->client);
+            delete closing;
+        });
+    g_source_attach(source, g_main_context_get_thread_default());
+    g_source_unref(source);
+}
+
+namespace {
+
+void onProven(GstRTSPClient *client, GstRTSPContext *, gpointer door) { doorOf(door).proven(client); }
+void onClosed(GstRTSPClient *client, gpointer door) { doorOf(door).closed(client); }
+
+} // namespace
