@@ -43,8 +43,8 @@ void RtspDoor::admit(GstRTSPClient *client)
     }
     unproven_.insert(client);
     for (const char *request : {"describe-request", "setup-request"})
-        g_signal_connect_data(client, request, G_CALLBACK(onProven), Hold(shared_from_this()),
-                              ReleaseClosure<RtspDoor>, GConnectFlags{});
+        g_signal_connect_data(client, request, G_CALLBACK(onProven), Hold(shared_from_this()), ReleaseClosure<RtspDoor>,
+                              GConnectFlags{});
     // Sessions of a pool of its own: another connection that names one finds none, before
     // it could take the session over (or end it by closing).
     if (ownSessions_) {
