@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <malloc.h>
 #include <vector>
 
 namespace {
@@ -25,6 +26,9 @@ WhepSessions::WhepSessions(EncodedFeed &video, EncodedFeed *audio) : video_(vide
 {
     silenceChecks_.setInterval(SilenceLimitMs / 4);
     connect(&silenceChecks_, &QTimer::timeout, this, &WhepSessions::endSilentViewers);
+    trim_.setSingleShot(true);
+    trim_.setInterval(TrimAfterMs);
+    connect(&trim_, &QTimer::timeout, this, [] { ::malloc_trim(0); });
 }
 
 // The program ends: its viewers' connections are closed before it goes, not left half done.
@@ -99,6 +103,7 @@ bool WhepSessions::End(const QByteArray &resource)
         return false;
     sessions_.erase(found->second);
     resources_.erase(found);
+    trimSoon();
     return true;
 }
 
@@ -106,7 +111,13 @@ void WhepSessions::EndAll()
 {
     sessions_.clear();
     resources_.clear();
+    trimSoon();
 }
+
+// A viewer's pipeline runs about seven threads, and glibc gives threads arenas of their own:
+// what they freed stays with the process, and weeks of viewers coming and going would grow
+// it without bound. Once the viewers have been quiet a while, the free memory goes back.
+void WhepSessions::trimSoon() { trim_.start(); }
 
 void WhepSessions::endSilentViewers()
 {
@@ -129,5 +140,6 @@ void WhepSessions::endLater(quint64 id, const QString &reason)
     const QString peer = found->second.peer;
     sessions_.erase(found);
     std::erase_if(resources_, [id](const auto &entry) { return entry.second == id; });
+    trimSoon();
     emit ended(peer, reason);
 }

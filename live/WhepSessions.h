@@ -34,6 +34,8 @@ public:
     static constexpr int ConnectWaitMs = 8000;
     // A browser silent this long has gone without a word (closed, crashed, off the network).
     static constexpr int SilenceLimitMs = 10000;
+    // How long after a viewer went the memory its threads freed is given back.
+    static constexpr int TrimAfterMs = 3000;
 
     WhepSessions(EncodedFeed &video, EncodedFeed *audio);
     ~WhepSessions() override;
@@ -66,6 +68,7 @@ private:
     };
     void endLater(quint64 id, const QString &reason);
     void endSilentViewers();
+    void trimSoon();
 
     EncodedFeed &video_;
     EncodedFeed *audio_;
@@ -75,5 +78,6 @@ private:
     std::map<QByteArray, quint64> resources_;
     quint64 nextId_ = 1;
     QTimer silenceChecks_;
+    QTimer trim_;
     GuiPost post_{this};
 };
