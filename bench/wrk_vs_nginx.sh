@@ -14,6 +14,14 @@ cleanup() {
   rm -rf "$work"
 }
 
+# Builds one benchmark program in the release build of the benchmarks; $build is its folder.
+build_bench() {
+  build="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/bench"
+  cmake -S "$build/../.." -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF -DVANTREL_BENCH=ON \
+    >/dev/null
+  cmake --build "$build" --target "$1" >/dev/null
+}
+
 # A free port from 2000 to 9999 (the program's port box stops at 9999).
 free_port() { /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/../scripts/free_port.py"; }
 

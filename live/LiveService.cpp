@@ -30,6 +30,9 @@ LiveService::LiveService(QObject *parent)
                 soundUnavailable(QStringLiteral("%1: %2").arg(sound_, reason));
         });
     });
+    video_->setStoppedListener([post = post_.poster(), this](const QString &reason) {
+        post([this, reason] { emit logged(QStringLiteral("H.264 encoder stopped: ") + reason); });
+    });
     aac_->setStoppedListener([post = post_.poster(), this](const QString &reason) {
         post([this, reason] { emit logged(QStringLiteral("Live stream goes on without sound: ") + reason); });
     });
