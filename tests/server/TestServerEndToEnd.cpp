@@ -385,21 +385,26 @@ void TestServerEndToEnd::idleRtspConnectionsCannotTakeTheProgramDown()
     QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
     QTRY_VERIFY_WITH_TIMEOUT(serving.state().value(u"width"_s).toInt() > 0, 10000);
     std::vector<int> idle;
-    for (int n = 0; n < 1100; ++n)
+    for (int n = 0; n < 1100; ++n) { // paced, so that the server's short queue takes them
         idle.push_back(StartLoopbackConnect(serving.rtspPort));
+        ::usleep(2000);
+    }
     const auto closeIdle = qScopeGuard([&idle] {
         for (const int handle : idle)
             ::close(handle);
     });
+    // The connections come in over some seconds (the kernel retries those its queue dropped).
+    QTest::qWait(3000);
     const double cpuBefore = serving.cpuSeconds();
     QElapsedTimer timer;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 20; ++round) {
         timer.start();
         QVERIFY(serving.exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
         QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
         QTest::qWait(500);
     }
-    QVERIFY2(serving.cpuSeconds() - cpuBefore < 2.5, qPrintable(QString::number(serving.cpuSeconds() - cpuBefore)));
+    const double cpu = serving.cpuSeconds() - cpuBefore; // over about ten seconds
+    QVERIFY2(cpu < 6, qPrintable(QString::number(cpu)));
     QCOMPARE(StatusOf(serving.exchange(PostOffer(BrowserOffer()))), "HTTP/1.0 201 Created");
     QCOMPARE(serving.program.process().state(), QProcess::Running);
 }
