@@ -126,3 +126,14 @@ WhepOffer WhepOffer::Read(const QByteArray &sdp, QString &failure)
         failure = QStringLiteral("the offer takes no H.264 in packetization mode 1, constrained baseline");
     return offer;
 }
+
+QByteArray WhepOffer::Normalized(const QByteArray &sdp) const
+{
+    const QByteArray prefix = "a=fmtp:" + QByteArray::number(videoPayload) + ' ';
+    QList<QByteArray> lines = sdp.split('\n');
+    for (QByteArray &line : lines) {
+        if (line.startsWith(prefix) && !line.toLower().contains("level-asymmetry-allowed"))
+            line.insert(prefix.size(), "level-asymmetry-allowed=1;");
+    }
+    return lines.join('\n');
+}

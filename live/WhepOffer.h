@@ -12,4 +12,9 @@ struct WhepOffer {
 
     // The offer read from its SDP text; on failure, why in `failure` and videoPayload -1.
     static WhepOffer Read(const QByteArray &sdp, QString &failure);
+
+    // The offer's text as webrtcbin is given it: the chosen H.264 format says it takes any
+    // level (as the answer does). webrtcbin aborts the whole program on an offer with sound
+    // whose H.264 format does not (it links a sender that has no stream).
+    QByteArray Normalized(const QByteArray &sdp) const;
 };

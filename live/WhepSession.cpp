@@ -324,7 +324,7 @@ bool WhepSession::Start(const WhepOffer &offer, const QByteArray &offerSdp, cons
     const gstref::Element webrtc = child("webrtc");
     state_->pipeline = pipeline();
     state_->webrtc = webrtc.get();
-    state_->offer = offerSdp;
+    state_->offer = offer.Normalized(offerSdp);
     state_->videoPayload = offer.videoPayload;
     state_->profileLevelId = offer.profileLevelId;
     state_->answered = std::move(answered);

@@ -28,7 +28,7 @@ usage() {
 
 usage "start"
 for n in $(seq 1 "$viewers"); do
-  location="$(curl -s -m 10 -D - -o /dev/null -H 'Content-Type: application/sdp' \
+  location="$(curl -s -m 10 -D - -o /dev/null -H 'Expect:' -H 'Content-Type: application/sdp' \
     --data-binary @"$here/whep_offer.sdp" "http://127.0.0.1:$port/whep" | sed -n 's/^Location: \(.*\)\r$/\1/p')"
   [[ -n "$location" ]] && curl -s -m 5 -X DELETE "http://127.0.0.1:$port$location" >/dev/null
   ((n % 100 == 0)) && usage "after $n viewers"

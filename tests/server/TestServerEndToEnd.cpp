@@ -181,6 +181,7 @@ private slots:
     void hostileRtspClientsLeaveNothingBehind();
     void idleRtspConnectionsCannotTakeTheProgramDown();
     void theChosenMicrophoneIsHeardOverRtspAndWebRtc();
+    void offerWithSoundInAnyH264FormatIsAnswered();
     void browserWatchesTheLowLatencyChoice();
     void whepRefusesWhatItCannotServeAndLeavesNothingBehind();
     void whepKeepsSlotsForOtherAddressesAndOtherPagesOut();
@@ -434,6 +435,27 @@ void TestServerEndToEnd::theChosenMicrophoneIsHeardOverRtspAndWebRtc()
         u"Microphone not available: Broken Microphone: Could not open audio device for recording."_s, 10000));
     QCOMPARE(broken.state().value(u"audio"_s).toObject().value(u"microphone"_s).toString(), QString());
     QCOMPARE(probedCodecs(broken.url()), u"h264 exit 0"_s);
+#endif
+}
+
+// An offer with sound whose H.264 format does not say it takes any level (browsers say so,
+// other players need not) is answered; webrtcbin aborted the program on it.
+void TestServerEndToEnd::offerWithSoundInAnyH264FormatIsAnswered()
+{
+#ifndef FAKE_DEVICES_DIR
+    QSKIP("the fake microphone's plugin is not built in this build");
+#else
+    ServingProgram serving("RtspPort=0\nSound=Fake Microphone\n");
+    serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
+    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+    QVERIFY(serving.program.waitForLogLineEndingWith(u"Sound: Fake Microphone"_s, 10000));
+    const QByteArray video = BrowserOffer();
+    const QByteArray sound = video.mid(video.indexOf("a=ice-ufrag")).replace("a=mid:0", "a=mid:1");
+    const QByteArray offer = QByteArray(video).replace("BUNDLE 0", "BUNDLE 0 1") +
+                             "m=audio 9 UDP/TLS/RTP/SAVPF 111\r\nc=IN IP4 0.0.0.0\r\na=mid:1\r\n" +
+                             sound.left(sound.indexOf("a=rtpmap")) + "a=rtpmap:111 opus/48000/2\r\n";
+    QCOMPARE(StatusOf(serving.exchange(PostOffer(offer))), "HTTP/1.0 201 Created");
+    QCOMPARE(serving.program.process().state(), QProcess::Running);
 #endif
 }
 

@@ -129,6 +129,9 @@ void TestServerTexts::offerGivesTheConstrainedBaselineFormat()
     QCOMPARE(WhepOffer::Read(QByteArray(offer).replace("a=fmtp:108", "a=fmtp:109"), failure).videoPayload, -1);
     QVERIFY(!failure.isEmpty());
     QCOMPARE(WhepOffer::Read("v=0\r\nm=video"_ba, failure).videoPayload, -1);
+    const QByteArray given = chosen.Normalized(offer);
+    QVERIFY(given.contains("a=fmtp:108 level-asymmetry-allowed=1;profile-level-id=42E01F;packetization-mode=1\r\n"));
+    QCOMPARE(chosen.Normalized(given), given);
 }
 
 // Payload types that are not dynamic, and a browser that would not receive, get no format.
