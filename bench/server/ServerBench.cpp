@@ -21,7 +21,7 @@
 #include "capture/gstreamer/CaptureSource.h"
 #include "capture/gstreamer/GstCapturePlatform.h"
 #include "gst/GstStart.h"
-#include "live/H264Feed.h"
+#include "live/LiveService.h"
 #include "server/MjpegStream.h"
 
 #include <gst/video/video.h>
@@ -133,7 +133,7 @@ int main(int argc, char **argv)
     if (argc > 3 && qstrcmp(argv[3], "stamp") == 0) {
         QTimer::singleShot(2000, [] {
             if (Capture)
-                Capture->SetFrameTap(std::make_shared<StampingTap>(FormMain->LiveVideo));
+                Capture->SetFrameTap(std::make_shared<StampingTap>(FormMain->Live->FrameInput()));
         });
     }
     QApplication::exec();
