@@ -32,16 +32,19 @@ int RtspDoor::ClientsFor(int descriptorLimit)
     return std::clamp(left, 8, MostClients);
 }
 
+// A new connection is always let in: the oldest of those that have not been let at the camera
+// makes room for it. A player asks within milliseconds of connecting; an idle flood only
+// ever pushes out its own.
 void RtspDoor::admit(GstRTSPClient *client)
 {
     ++clients_;
     g_signal_connect_data(client, "closed", G_CALLBACK(onClosed), Hold(shared_from_this()), ReleaseClosure<RtspDoor>,
                           GConnectFlags{});
-    if (clients_ > maxClients_ || static_cast<int>(unproven_.size()) >= MaxUnproven) {
-        closeSoon(client, 0, nullptr);
+    if (open() > maxClients_ && unproven_.empty()) {
+        evict(client);
         return;
     }
-    unproven_.insert(client);
+    unproven_.push_back(client);
     for (const char *request : {"describe-request", "setup-request"})
         g_signal_connect_data(client, request, G_CALLBACK(onProven), Hold(shared_from_this()), ReleaseClosure<RtspDoor>,
                               GConnectFlags{});
@@ -53,13 +56,30 @@ void RtspDoor::admit(GstRTSPClient *client)
         g_object_unref(own);
     }
     closeSoon(client, ProofSeconds * 1000, shared_from_this());
+    while (!unproven_.empty() && (static_cast<int>(unproven_.size()) > MaxUnproven || open() > maxClients_))
+        evict(unproven_.front());
 }
 
-void RtspDoor::proven(GstRTSPClient *client) { unproven_.erase(client); }
+bool RtspDoor::waiting(GstRTSPClient *client) const
+{
+    return std::find(unproven_.begin(), unproven_.end(), client) != unproven_.end();
+}
+
+int RtspDoor::open() const { return clients_ - static_cast<int>(evicted_.size()); }
+
+void RtspDoor::evict(GstRTSPClient *client)
+{
+    std::erase(unproven_, client);
+    evicted_.insert(client);
+    closeSoon(client, 0, nullptr);
+}
+
+void RtspDoor::proven(GstRTSPClient *client) { std::erase(unproven_, client); }
 
 void RtspDoor::closed(GstRTSPClient *client)
 {
-    unproven_.erase(client);
+    std::erase(unproven_, client);
+    evicted_.erase(client);
     --clients_;
 }
 
@@ -76,7 +96,7 @@ void RtspDoor::closeSoon(GstRTSPClient *client, unsigned delayMs, std::shared_pt
         source,
         [](gpointer held) -> gboolean {
             const auto *closing = static_cast<Closing *>(held);
-            if (!closing->door || closing->door->unproven_.count(closing->client))
+            if (!closing->door || closing->door->waiting(closing->client))
                 gst_rtsp_client_close(closing->client);
             return G_SOURCE_REMOVE;
         },

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <set>
 
@@ -8,10 +9,10 @@ typedef struct _GstRTSPClient GstRTSPClient;
 
 // Who gets into the RTSP server, run on the server's own thread: at most `maxClients`
 // connections; of them at most MaxUnproven that have not yet been let at the camera (a
-// DESCRIBE or SETUP that passed the password), each closed when it has not been within
-// ProofSeconds. With the password on, a session answers only to the connection that made it.
-// Idle connections cost a descriptor each: without a door, a thousand of them take every
-// descriptor the program has.
+// DESCRIBE or SETUP that passed the password), the oldest giving way to a new one, each
+// closed when it has not been within ProofSeconds. With the password on, a session answers only to the connection that
+// made it. Idle connections cost a descriptor each: without a door, a thousand of them take every descriptor the
+// program has.
 class RtspDoor : public std::enable_shared_from_this<RtspDoor> {
 public:
     static constexpr int ProofSeconds = 10;
@@ -33,10 +34,16 @@ public:
     void closed(GstRTSPClient *client);
 
 private:
+    int open() const;
+    bool waiting(GstRTSPClient *client) const;
+    void evict(GstRTSPClient *client);
     static void closeSoon(GstRTSPClient *client, unsigned delayMs, std::shared_ptr<RtspDoor> door);
 
     std::atomic<int> clients_{0};
     std::atomic<int> maxClients_{MostClients};
     std::atomic<bool> ownSessions_{false};
-    std::set<GstRTSPClient *> unproven_; // the server's thread only
+    // The server's thread only: those not yet let at the camera, oldest first, and those
+    // being closed to make room.
+    std::deque<GstRTSPClient *> unproven_;
+    std::set<GstRTSPClient *> evicted_;
 };
