@@ -16,7 +16,7 @@ typedef struct _GstRTSPClient GstRTSPClient;
 class RtspDoor : public std::enable_shared_from_this<RtspDoor> {
 public:
     static constexpr int ProofSeconds = 10;
-    static constexpr int MaxUnproven = 32;
+    static constexpr int MaxUnproven = 96;
     static constexpr int MostClients = 128;
 
     // The connections it may take: what the descriptor limit leaves beside the web server's
