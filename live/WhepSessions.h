@@ -23,7 +23,7 @@ class WhepSessions : public QObject {
 public:
     static constexpr int MaxViewers = 16;
     // Viewers from one address at most, so that one client cannot hold every slot.
-    static constexpr int MaxViewersPerAddress = 4;
+    static constexpr int MaxViewersPerAddress = 8;
     // Descriptors that stay free when a viewer starts: its own, and what the program needs.
     static constexpr int DescriptorsKept = 128;
     static constexpr const char *Path = "/whep";
