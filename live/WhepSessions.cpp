@@ -116,8 +116,13 @@ void WhepSessions::EndAll()
 
 // A viewer's pipeline runs about seven threads, and glibc gives threads arenas of their own:
 // what they freed stays with the process, and weeks of viewers coming and going would grow
-// it without bound. Once the viewers have been quiet a while, the free memory goes back.
-void WhepSessions::trimSoon() { trim_.start(); }
+// it without bound. A few seconds after a viewer went, the free memory goes back (at most that
+// often while viewers keep coming and going).
+void WhepSessions::trimSoon()
+{
+    if (!trim_.isActive())
+        trim_.start();
+}
 
 void WhepSessions::endSilentViewers()
 {
