@@ -38,7 +38,9 @@ void EncodedFeed::endFeeding()
     link_.cut();
     gstref::Element pipeline;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        ending_ = true;
+        startDone_.wait(lock, [this] { return !starting_ && retriesAway_ == 0; });
         for (auto &[id, consumer] : consumers_)
             release(consumer);
         consumers_.clear();
@@ -54,10 +56,11 @@ int EncodedFeed::attach(GstAppSrc *consumer)
 {
     g_object_set(consumer, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers", guint64{ConsumerQueue},
                  "leaky-type", 2 /* downstream: the oldest go */, nullptr);
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
+    startDone_.wait(lock, [this] { return !starting_; });
     if (!pipeline_) {
         retried_ = false;
-        if (!startLocked())
+        if (!start(lock))
             return 0;
     }
     const int id = nextId_++;
@@ -82,7 +85,8 @@ void EncodedFeed::detach(int id)
         stopping = std::move(pipeline_);
         out_ = nullptr;
         running_ = false;
-        pipelineStopped(false);
+        if (stopping)
+            pipelineStopped(false);
     }
     pipelines::StopLater(std::move(stopping));
 }
@@ -105,16 +109,57 @@ QString EncodedFeed::failure() const
     return failure_;
 }
 
-bool EncodedFeed::startLocked()
+// GStreamer's own locks are taken while a pipeline is built and started, and its streaming
+// threads hold them when they deliver into the feed: the feed's lock is not held meanwhile.
+// Attaches wait for a start under way.
+bool EncodedFeed::start(std::unique_lock<std::mutex> &lock)
 {
+    starting_ = true;
+    failure_.clear();
+    lock.unlock();
     QString reason;
-    gstref::Element pipeline = buildPipeline(reason);
-    GstElement *out = pipeline ? gst_bin_get_by_name(GST_BIN(pipeline.get()), "out") : nullptr;
-    if (!out) {
-        failure_ = reason.isEmpty() ? QStringLiteral("the encoder has no output") : reason;
-        return false;
+    GstElement *out = nullptr;
+    gstref::Element pipeline = prepare(reason, out);
+    lock.lock();
+    GstElement *raw = pipeline.get();
+    const bool installed = pipeline && !ending_;
+    if (installed) {
+        pipeline_ = std::move(pipeline);
+        out_ = out;
+        running_ = true;
+        ++started_;
     }
-    gst_object_unref(out); // the pipeline holds it
+    lock.unlock();
+    const bool played = installed && play(raw);
+    pipelines::StopLater(std::move(pipeline)); // one that was not taken
+    lock.lock();
+    starting_ = false;
+    startDone_.notify_all();
+    if (raw && raw == pipeline_.get() && played) {
+        failure_.clear();
+        return true;
+    }
+    if (raw && raw == pipeline_.get()) {
+        pipelines::StopLater(std::move(pipeline_));
+        out_ = nullptr;
+        running_ = false;
+        pipelineStopped(false);
+    }
+    if (failure_.isEmpty())
+        failure_ = reason.isEmpty() ? QStringLiteral("the encoder did not start") : reason;
+    return false;
+}
+
+gstref::Element EncodedFeed::prepare(QString &failure, GstElement *&out)
+{
+    gstref::Element pipeline = buildPipeline(failure);
+    const gstref::Element sink = pipelines::Child(pipeline.get(), "out");
+    if (!sink) {
+        if (failure.isEmpty())
+            failure = QStringLiteral("the encoder has no output");
+        return {};
+    }
+    out = sink.get(); // the pipeline holds it
     GstAppSinkCallbacks callbacks{};
     callbacks.new_sample = &EncodedFeed::onSample;
     gst_app_sink_set_callbacks(GST_APP_SINK(out), &callbacks, link_.hold(), &gstcall::OwnerLink<EncodedFeed>::release);
@@ -123,20 +168,10 @@ bool EncodedFeed::startLocked()
     gst_bus_set_sync_handler(bus.get(), &EncodedFeed::onBusMessage, link_.hold(),
                              &gstcall::OwnerLink<EncodedFeed>::release);
     pipelineStarted(pipeline.get());
-    if (!playLocked(pipeline.get())) {
-        pipelines::StopLater(std::move(pipeline));
-        failure_ = QStringLiteral("the encoder did not start");
-        return false;
-    }
-    failure_.clear();
-    pipeline_ = std::move(pipeline);
-    out_ = out;
-    running_ = true;
-    ++started_;
-    return true;
+    return pipeline;
 }
 
-bool EncodedFeed::playLocked(GstElement *pipeline)
+bool EncodedFeed::play(GstElement *pipeline)
 {
     if (!startsAway_)
         return gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE;
@@ -244,10 +279,14 @@ void EncodedFeed::deliver(GstElement *sink, GstSample *sample)
         requestKeyFrame();
 }
 
+// Consumers stay for one more start (a subclass may choose another encoder), made on
+// GStreamer's pool: not on the thread that reports the failure, which may hold its locks.
+// One that fails again before it delivered anything gives up on them.
 void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
 {
     gstref::Element stopping;
     Stopped tell;
+    bool again = false;
     {
         std::lock_guard lock(mutex_);
         if (pipeline != pipeline_.get())
@@ -256,17 +295,41 @@ void EncodedFeed::failed(GstElement *pipeline, const QString &reason)
         out_ = nullptr;
         running_ = false;
         pipelineStopped(true);
-        // Consumers stay for one more start (a subclass may choose another encoder); one that
-        // fails again before it delivered anything gives up on them.
-        const bool again = !consumers_.empty() && !retried_ && startLocked();
+        failure_ = reason;
+        again = !consumers_.empty() && !retried_ && !ending_;
         retried_ = again;
-        if (!again && !consumers_.empty()) {
+        if (again) {
+            ++retriesAway_;
+        } else if (!consumers_.empty()) {
             endConsumersLocked();
             tell = stopped_;
         }
-        failure_ = reason;
     }
+    if (again)
+        gst_element_call_async(
+            stopping.get(), [](GstElement *, gpointer feed) { static_cast<EncodedFeed *>(feed)->retry(); }, this,
+            nullptr);
     pipelines::StopLater(std::move(stopping));
+    if (tell)
+        tell(reason);
+}
+
+// The feed's end waits for a retry under way (retriesAway_).
+void EncodedFeed::retry()
+{
+    Stopped tell;
+    QString reason;
+    {
+        std::unique_lock lock(mutex_);
+        startDone_.wait(lock, [this] { return !starting_; });
+        if (!ending_ && !pipeline_ && !consumers_.empty() && !start(lock) && !consumers_.empty()) {
+            endConsumersLocked();
+            tell = stopped_;
+            reason = failure_;
+        }
+        --retriesAway_;
+        startDone_.notify_all();
+    }
     if (tell)
         tell(reason);
 }

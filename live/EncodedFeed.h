@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,8 +93,10 @@ private:
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer link);
     void deliver(GstElement *sink, GstSample *sample);
     void failed(GstElement *pipeline, const QString &reason);
-    bool startLocked();
-    bool playLocked(GstElement *pipeline);
+    bool start(std::unique_lock<std::mutex> &lock);
+    gstref::Element prepare(QString &failure, GstElement *&out);
+    bool play(GstElement *pipeline);
+    void retry();
     void endConsumersLocked();
     static void playAway(GstElement *pipeline, gpointer link);
     bool isCurrent(GstElement *pipeline) const;
@@ -106,6 +109,11 @@ private:
     // The encoder was started again after a failure and has delivered nothing since.
     bool retried_ = false;
     mutable std::mutex mutex_;
+    // A start under way (without the lock held), retries on GStreamer's pool, the feed's end.
+    std::condition_variable startDone_;
+    bool starting_ = false;
+    int retriesAway_ = 0;
+    bool ending_ = false;
     std::map<int, Consumer> consumers_;
     int nextId_ = 1;
     gstref::Element pipeline_;

@@ -45,8 +45,9 @@ private:
     GstElement *encoder_ = nullptr; // our own reference, while a pipeline runs
     std::atomic<int> bitrateKbps_{DefaultBitrateKbps};
     QString encoderName_;
-    bool hardwareInUse_ = false;
-    bool hardwareFailed_ = false;
+    // Written while a pipeline is built and when one stops, which may be different threads.
+    std::atomic<bool> hardwareInUse_{false};
+    std::atomic<bool> hardwareFailed_{false};
     // Arrival times (microseconds) of the latest frames, oldest overwritten first.
     std::array<qint64, 64> arrivals_{};
     size_t arrivalCount_ = 0;
