@@ -58,15 +58,21 @@ int EncodedFeed::attach(GstAppSrc *consumer)
                  "leaky-type", 2 /* downstream: the oldest go */, nullptr);
     std::unique_lock lock(mutex_);
     startDone_.wait(lock, [this] { return !starting_; });
-    if (!pipeline_) {
-        retried_ = false;
-        if (!start(lock))
-            return 0;
-    }
+    // In before the start: a start that fails on its way (a device that will not open) ends it.
     const int id = nextId_++;
     consumers_[id] = Consumer{GST_APP_SRC(gst_object_ref(consumer)), keyFramed_, nullptr, GST_CLOCK_TIME_NONE};
     if (keyFramed_)
         lastKey_ = {}; // the next delivery asks for one
+    if (!pipeline_) {
+        retried_ = false;
+        if (!start(lock)) {
+            if (const auto found = consumers_.find(id); found != consumers_.end()) {
+                release(found->second);
+                consumers_.erase(found);
+            }
+            return 0;
+        }
+    }
     return id;
 }
 
@@ -129,12 +135,17 @@ bool EncodedFeed::start(std::unique_lock<std::mutex> &lock)
         running_ = true;
         ++started_;
     }
+    // A start away only queues its call on the pool (and reports on its own); one here waits
+    // for the pipeline's threads.
+    bool played = installed && startsAway_ && play(raw);
     lock.unlock();
-    const bool played = installed && play(raw);
+    played = played || (installed && !startsAway_ && play(raw));
     pipelines::StopLater(std::move(pipeline)); // one that was not taken
     lock.lock();
     starting_ = false;
     startDone_.notify_all();
+    if (installed && startsAway_)
+        return true;
     if (raw && raw == pipeline_.get() && played) {
         failure_.clear();
         return true;
