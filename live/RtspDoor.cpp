@@ -87,24 +87,30 @@ void RtspDoor::closed(GstRTSPClient *client)
 // still unproven by then is closed.
 void RtspDoor::closeSoon(GstRTSPClient *client, unsigned delayMs, std::shared_ptr<RtspDoor> door)
 {
+    // The client is held weakly: a client that went meanwhile goes at once, with its socket.
     struct Closing {
-        GstRTSPClient *client;
+        GWeakRef client;
         std::shared_ptr<RtspDoor> door;
     };
+    auto *closing = new Closing{{}, std::move(door)};
+    g_weak_ref_init(&closing->client, client);
     GSource *source = delayMs ? g_timeout_source_new(delayMs) : g_idle_source_new();
     g_source_set_callback(
         source,
         [](gpointer held) -> gboolean {
-            const auto *closing = static_cast<Closing *>(held);
-            if (!closing->door || closing->door->waiting(closing->client))
-                gst_rtsp_client_close(closing->client);
+            auto *due = static_cast<Closing *>(held);
+            if (auto *alive = static_cast<GstRTSPClient *>(g_weak_ref_get(&due->client))) {
+                if (!due->door || due->door->waiting(alive))
+                    gst_rtsp_client_close(alive);
+                g_object_unref(alive);
+            }
             return G_SOURCE_REMOVE;
         },
-        new Closing{GST_RTSP_CLIENT(g_object_ref(client)), std::move(door)},
+        closing,
         [](gpointer held) {
-            const auto *closing = static_cast<Closing *>(held);
-            g_object_unref(closing->client);
-            delete closing;
+            auto *due = static_cast<Closing *>(held);
+            g_weak_ref_clear(&due->client);
+            delete due;
         });
     g_source_attach(source, g_main_context_get_thread_default());
     g_source_unref(source);
