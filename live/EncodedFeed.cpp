@@ -144,12 +144,9 @@ bool EncodedFeed::start(std::unique_lock<std::mutex> &lock)
     lock.lock();
     starting_ = false;
     startDone_.notify_all();
-    if (installed && startsAway_)
+    // Started: a failure on its way (it may already have come) ends or restarts the consumers.
+    if (installed && played)
         return true;
-    if (raw && raw == pipeline_.get() && played) {
-        failure_.clear();
-        return true;
-    }
     if (raw && raw == pipeline_.get()) {
         pipelines::StopLater(std::move(pipeline_));
         out_ = nullptr;
