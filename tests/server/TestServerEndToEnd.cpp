@@ -91,6 +91,15 @@ struct RtspProgram : ServingProgram {
     }
 };
 
+#ifdef FAKE_DEVICES_DIR
+// Started with the fake microphones on the plug-in path, the chosen one open.
+bool startedWithFakeMicrophone(ServingProgram &serving)
+{
+    serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
+    return serving.start() && serving.program.waitForLogLineEndingWith(u"Sound: Fake Microphone"_s, 10000);
+}
+#endif
+
 // What ffprobe or ffmpeg printed (errors only) and how it ended.
 QString runFfmpegTool(const QString &tool, const QStringList &arguments)
 {
@@ -417,10 +426,7 @@ void TestServerEndToEnd::theChosenMicrophoneIsHeardOverRtspAndWebRtc()
     QSKIP("the fake microphone's plugin is not built in this build");
 #else
     RtspProgram serving("Sound=Fake Microphone\n");
-    serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
-    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
-    QVERIFY2(serving.program.waitForLogLineEndingWith(u"Sound: Fake Microphone"_s, 10000),
-             qPrintable(serving.program.standardError()));
+    QVERIFY2(startedWithFakeMicrophone(serving), qPrintable(serving.program.standardError()));
     QCOMPARE(probedCodecs(serving.url()), u"h264 opus exit 0"_s);
     QCOMPARE(serving.state().value(u"audio"_s).toObject().value(u"microphone"_s).toString(), u"Fake Microphone"_s);
     const QJsonObject viewer = watchLivePage(serving.port, u"2"_s);
@@ -447,9 +453,7 @@ void TestServerEndToEnd::offerWithSoundInAnyH264FormatIsAnswered()
     QSKIP("the fake microphone's plugin is not built in this build");
 #else
     ServingProgram serving("RtspPort=0\nSound=Fake Microphone\n");
-    serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
-    QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
-    QVERIFY(serving.program.waitForLogLineEndingWith(u"Sound: Fake Microphone"_s, 10000));
+    QVERIFY2(startedWithFakeMicrophone(serving), qPrintable(serving.program.standardError()));
     const QByteArray video = BrowserOffer();
     const QByteArray sound = video.mid(video.indexOf("a=ice-ufrag")).replace("a=mid:0", "a=mid:1");
     const QByteArray offer = QByteArray(video).replace("BUNDLE 0", "BUNDLE 0 1") +
