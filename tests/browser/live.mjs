@@ -72,6 +72,25 @@ function readStamps() {
     video.requestVideoFrameCallback(onFrame);
 }
 
+// How many WebRTC viewers the server counts (-1 when it does not say).
+async function webRtcViewers(options) {
+    const headers = options.user ? { Authorization: 'Basic ' + Buffer.from(`${options.user}:${options.password}`).toString('base64') } : {};
+    try {
+        const state = await (await fetch(`${options.baseUrl}/state`, { headers })).json();
+        return state.viewers.webrtc;
+    } catch {
+        return -1;
+    }
+}
+
+// A closed page's goodbye is a keepalive request that closing the browser would cut off:
+// the browser stays until the server has counted the pages out (or 15 s have passed).
+async function goodbyesArrived(options, expected) {
+    const deadline = Date.now() + 15000;
+    while (Date.now() < deadline && (await webRtcViewers(options)) > expected)
+        await new Promise((resolve) => setTimeout(resolve, 100));
+}
+
 async function watch(context, options) {
     const page = await context.newPage();
     await page.goto(`${options.baseUrl}/live`, { waitUntil: 'load' });
@@ -115,7 +134,9 @@ async function run(options) {
             });
         }
         const delayMs = options.stamped ? (await Promise.all(pages.map((page) => page.evaluate(() => window.vantrelDelays)))).flat() : [];
+        const watching = await webRtcViewers(options);
         for (const page of pages) await page.close({ runBeforeUnload: true });
+        await goodbyesArrived(options, watching - pages.length);
         return { viewers, delayMs };
     } finally {
         await browser.close().catch(() => {});
