@@ -43,8 +43,9 @@ fi
 # The threaded code under ThreadSanitizer: the unit suites of live/ and capture/, and the
 # end-to-end rows of RTSP and WebRTC. GLib's and GStreamer's own locks are not seen by it
 # (they are not built with it): tests/tsan.supp names those, each with its reason.
+# A suite that starts a program forks with threads running; the child only execs.
 if $tsan; then
-  export TSAN_OPTIONS="suppressions=$here/tests/tsan.supp:second_deadlock_stack=1:halt_on_error=0:exitcode=66"
+  export TSAN_OPTIONS="suppressions=$here/tests/tsan.supp:second_deadlock_stack=1:halt_on_error=0:exitcode=66:die_after_fork=0"
   run_suite tsan --tests-regex '^(TestEncodedFeed|TestSound|TestGoLive|TestGstCapture|TestCameraPaths|TestServerEndToEnd)$'
   exit
 fi
