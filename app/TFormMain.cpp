@@ -6,10 +6,13 @@
 #include "base/widgets/WindowStyles.h"
 #include "capture/CaptureDevice.h"
 #include "capture/CapturePlatformFactory.h"
+#include "capture/FrameTaps.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
 #include "live/LiveService.h"
 #include "live/TFormGoLive.h"
+#include "recording/Recorder.h"
+#include "recording/TFormRecording.h"
 #include "server/TFormViewerPassword.h"
 
 #include <QCloseEvent>
@@ -46,6 +49,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     createFtpClient();
     createViewerPasswordWindow();
     createGoLive();
+    createRecording();
     JPEGQualityChange();
 }
 
@@ -63,7 +67,9 @@ void TFormMain::FormDestroy()
 {
     FrameJpeg.reset();
     FrameBitmap.reset();
-    // The live side ends before the capture that feeds it.
+    // Recordings end before the live side they take from, and the live side before the
+    // capture that feeds it.
+    Recording.reset();
     Live.reset();
     if (Capture) {
         delete Capture;
@@ -113,8 +119,10 @@ void TFormMain::InitializeOnFirstShow()
     if (!Capture->DriverNames().isEmpty())
         Capture->SelectDriver(0);
     Capture->SetFrameListener([this] { FrameArrived(); });
-    Capture->SetFrameTap(Live->FrameInput());
+    Capture->SetFrameTap(std::make_shared<FrameTaps>(
+        std::vector<std::shared_ptr<FrameTap>>{Live->FrameInput(), Recording->MotionInput()}));
     Live->FollowMicrophones();
+    followSnapshotMotionSettings();
     HardwareOverlay1Click();
     LoadSettings();
     AddToLog(QStringLiteral("Initialization Successful"));

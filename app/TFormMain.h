@@ -5,10 +5,12 @@
 #include "base/seams/ExceptionDisplay.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
+#include "recording/RecordingSettings.h"
 #include "server/AddressPacing.h"
 #include "server/CrossOrigin.h"
 #include "server/HeadGathering.h"
 #include "server/Reply.h"
+#include "server/RequestDispatch.h"
 #include "server/ViewerAccess.h"
 
 #include <QHash>
@@ -27,6 +29,9 @@ class JpegImage;
 class MjpegStream;
 class LiveService;
 class TFormGoLive;
+class Recorder;
+class TFormRecording;
+class QLabel;
 struct CapturedFrame;
 class QAction;
 class QBuffer;
@@ -122,6 +127,14 @@ public:
     void SoundItemClick(QAction *item);
     std::unique_ptr<TFormGoLive> FormGoLive;
     void GoLive1Click();
+
+    // Recordings: clips on motion or always, a consumer of the live service's feeds; the
+    // "Recording" window, the folder, the indicator, and /recordings (TFormMain_Recording.cpp,
+    // TFormMain_Recordings.cpp).
+    std::unique_ptr<Recorder> Recording;
+    std::unique_ptr<TFormRecording> FormRecording;
+    void Recording1Click();
+    void OpenRecordingsFolder1Click();
 
     // Message boxes of "MSG:" open at once; further messages go to the log instead.
     static constexpr int MaxOpenMessageBoxes = 3;
@@ -219,6 +232,14 @@ private:
     void goLiveAtStart();
     void startGoingLive();
     void createLive();
+    void createRecording();
+    void followSnapshotMotionSettings();
+    void loadRecordingSettings(const IniFile &ini);
+    void saveRecordingSettings(IniFile &ini) const;
+    void applyRecordingChoices(const RecordingSettings &settings);
+    QLabel *recordingIndicator_ = nullptr;
+    void sendRecordings(const Reply &reply, request::Kind kind, const QByteArray &text);
+    void sendRecordingFile(const Reply &reply, const QByteArray &text);
     void syncSoundMenu();
     void tickSound();
     void sendState(const Reply &reply);

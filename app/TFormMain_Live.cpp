@@ -6,6 +6,7 @@
 #include "capture/CaptureDevice.h"
 #include "live/LiveService.h"
 #include "live/RtspServer.h"
+#include "recording/Recorder.h"
 #include "server/MjpegStream.h"
 #include "server/StateReport.h"
 
@@ -94,6 +95,7 @@ void TFormMain::sendState(const Reply &reply)
     facts.pictureViewers = pictureViewerCount();
     facts.mjpegViewers = Stream->ViewerCount();
     Live->Describe(facts);
+    Recording->Describe(facts);
     QByteArray json = state::Json(facts);
     recordSent(json.size());
     if (!reply.SendBody(Reply::BufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))

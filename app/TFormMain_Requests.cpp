@@ -107,6 +107,11 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     case request::Kind::WhepOptions:
         whepOptions(reply, text);
         break;
+    case request::Kind::RecordingsList:
+    case request::Kind::RecordingFile:
+    case request::Kind::RecordingsPage:
+        sendRecordings(reply, kind, text);
+        break;
     case request::Kind::Index:
         SendResource(reply, QStringLiteral("HtmlIndex"));
         break;

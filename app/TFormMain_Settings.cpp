@@ -134,6 +134,7 @@ void TFormMain::LoadSettings()
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
+    loadRecordingSettings(ini);
     loadMainWindowPosition(ini, this);
     loadPublishWindow(ini);
     loadStatisticsWindows(ini);
@@ -154,6 +155,7 @@ void TFormMain::SaveSettings()
     saveLiveSettings(ini);
     saveGoLiveSettings(ini);
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
+    saveRecordingSettings(ini);
     savePublishWindow(ini);
     saveStatisticsWindows(ini);
     ini.Save();

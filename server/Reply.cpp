@@ -30,4 +30,14 @@ void Reply::SendWhole(const QByteArray &response) const
         socket->CloseConnection();
 }
 
+bool Reply::SendWhole(std::unique_ptr<QIODevice> response) const
+{
+    if (!socket)
+        return true;
+    if (socket->WriteStreamThenClose(response))
+        return true;
+    socket->CloseConnection();
+    return false;
+}
+
 QString Reply::Peer() const { return socket ? socket->PeerAddress() : QString(); }

@@ -25,6 +25,8 @@ struct Reply {
     bool SendBody(std::unique_ptr<QIODevice> body, const QByteArray &contentType, Connection connection) const;
     // A whole response (head and body, as made by the caller), then the connection closes.
     void SendWhole(const QByteArray &response) const;
+    // The same, read from a device as the connection takes it; false when it could not be sent.
+    bool SendWhole(std::unique_ptr<QIODevice> response) const;
     // The peer's address; empty once it has gone.
     QString Peer() const;
 

@@ -24,6 +24,9 @@ enum class Kind {
     WhepOffer,
     WhepEnd,
     WhepOptions,
+    RecordingsList,
+    RecordingFile,
+    RecordingsPage,
     Index
 };
 

@@ -32,7 +32,11 @@ QByteArray Json(const Facts &facts)
         {QStringLiteral("audio"), audio},
         {QStringLiteral("golive"), QJsonObject{{QStringLiteral("state"), facts.push},
                                                {QStringLiteral("host"), textOrNull(facts.pushHost)},
-                                               {QStringLiteral("kbps"), facts.pushKbps}}}};
+                                               {QStringLiteral("kbps"), facts.pushKbps}}},
+        {QStringLiteral("recording"), QJsonObject{{QStringLiteral("mode"), facts.recordingMode},
+                                                  {QStringLiteral("active"), facts.recordingActive},
+                                                  {QStringLiteral("since"), textOrNull(facts.recordingSince)},
+                                                  {QStringLiteral("file"), textOrNull(facts.recordingFile)}}}};
     return QJsonDocument(report).toJson(QJsonDocument::Compact);
 }
 

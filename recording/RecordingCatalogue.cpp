@@ -1,0 +1,60 @@
+#include "recording/RecordingCatalogue.h"
+
+#include "recording/RecordingName.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace recordingcatalogue {
+
+std::vector<Entry> List(const QString &folder)
+{
+    std::vector<Entry> entries;
+    const QFileInfoList files =
+        QDir(folder).entryInfoList({QStringLiteral("*.mp4")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
+    entries.reserve(static_cast<size_t>(files.size()));
+    for (const QFileInfo &file : files) {
+        const auto parsed = recordingname::Parse(file.fileName());
+        if (!parsed || file.size() == 0) // an empty file is the next part, not begun yet
+            continue;
+        Entry entry{file.fileName(), parsed->start, 0, file.size(), parsed->motion};
+        entry.seconds = std::max<qint64>(0, parsed->start.secsTo(file.lastModified()));
+        entries.push_back(std::move(entry));
+    }
+    std::ranges::sort(entries, [](const Entry &a, const Entry &b) {
+        if (a.start != b.start)
+            return a.start > b.start;
+        return recordingname::Parse(a.name)->number > recordingname::Parse(b.name)->number;
+    });
+    return entries;
+}
+
+QStringList OverBudget(const std::vector<Entry> &newestFirst, qint64 maxBytes, int maxDays, const QDateTime &now,
+                       const QString &keep)
+{
+    QStringList going;
+    qint64 kept = 0;
+    bool full = false; // once one does not fit, every older one goes too
+    for (const Entry &entry : newestFirst) {
+        const bool fromTheFuture = entry.start > now;
+        const bool tooOld = !fromTheFuture && entry.start.daysTo(now) > maxDays;
+        full = full || (!fromTheFuture && entry.name != keep && kept + entry.bytes > maxBytes);
+        if (entry.name == keep || fromTheFuture || (!tooOld && !full)) {
+            kept += entry.bytes;
+            continue;
+        }
+        going.prepend(entry.name); // oldest first
+    }
+    return going;
+}
+
+bool Remove(const QString &folder, const QString &name)
+{
+    QFile::remove(recordingname::ThumbnailPath(folder, name));
+    return QFile::remove(QDir(folder).filePath(name));
+}
+
+} // namespace recordingcatalogue
