@@ -5,6 +5,7 @@
 #include "recording/ClipWriter.h"
 #include "recording/FeedTap.h"
 #include "recording/MotionWatch.h"
+#include "recording/Mp4Trim.h"
 #include "recording/PreRecordRing.h"
 #include "recording/RecordingCatalogue.h"
 #include "recording/RecordingName.h"
@@ -172,7 +173,7 @@ void Recorder::Apply(const RecordingSettings &settings)
     housekeeping();
 }
 
-// Clips saved as the program ended (or before a crash) have no picture yet.
+// Clips saved as the program ended (or cut off by a crash) have no picture yet.
 void Recorder::makeMissingThumbnails()
 {
     constexpr size_t Newest = 50;
@@ -180,8 +181,10 @@ void Recorder::makeMissingThumbnails()
     const std::vector<recordingcatalogue::Entry> entries = recordingcatalogue::List(folder);
     for (size_t n = 0; n < std::min(Newest, entries.size()); ++n) {
         const QString picture = recordingname::ThumbnailPath(folder, entries[n].name);
-        if (entries[n].name != CurrentFile() && !QFileInfo::exists(picture))
-            thumbnail::MakeLater(QDir(folder).filePath(entries[n].name), picture);
+        if (entries[n].name == CurrentFile() || QFileInfo::exists(picture))
+            continue;
+        mp4trim::TrimToWholeFragments(QDir(folder).filePath(entries[n].name)); // cut off by a crash, perhaps
+        thumbnail::MakeLater(QDir(folder).filePath(entries[n].name), picture);
     }
 }
 
@@ -323,16 +326,21 @@ void Recorder::endClip(const QString &reason)
 {
     if (!current_)
         return;
+    bool nextBegun = false; // the feeds' thread switched to the next part already
     {
         std::lock_guard lock(flow_->mutex);
+        nextBegun = next_ && flow_->writer == next_->writer;
         flow_->writer.reset();
         flow_->next.reset();
     }
-    if (next_) {
-        const QString unused = next_->writer->path();
-        next_.reset();
-        QFile::remove(unused);
+    if (next_ && nextBegun) {
+        next_->writer->finish();
+        ClipWriter *begun = next_->writer.get();
+        finishing_.emplace(begun, std::move(*next_));
+    } else if (next_) {
+        QFile::remove(next_->writer->path());
     }
+    next_.reset();
     Clip clip = std::move(*current_);
     current_.reset();
     if (!reason.isEmpty())
@@ -424,7 +432,10 @@ void Recorder::clipFailed(Clip clip, const QString &reason)
     emit logged(QStringLiteral("Recording %1 could not be written: %2").arg(clip.name, reason));
     const QString path = clip.writer->path();
     clip.writer.reset();
-    // What was written up to its last fragment plays and is kept; an empty file is no recording.
+    // What was written up to its last whole fragment plays and is kept; an empty file is no
+    // recording.
+    if (QFileInfo::exists(path))
+        mp4trim::TrimToWholeFragments(path);
     if (QFileInfo(path).size() == 0)
         QFile::remove(path);
 }
