@@ -55,10 +55,9 @@ GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer held)
     return GST_BUS_DROP;
 }
 
-GstFlowReturn pushed(GstElement *source, GstSample *sample, GstClockTime base)
+GstFlowReturn pushed(GstElement *source, GstSample *sample, GstClockTime time)
 {
     GstBuffer *buffer = gst_buffer_copy(gst_sample_get_buffer(sample)); // the bytes stay shared
-    const GstClockTime time = GST_BUFFER_PTS(buffer) - base;
     GST_BUFFER_PTS(buffer) = time;
     GST_BUFFER_DTS(buffer) = time; // no B-frames: decoded in the order shown
     return gst_app_src_push_buffer(GST_APP_SRC(source), buffer);
@@ -84,6 +83,11 @@ std::unique_ptr<ClipWriter> ClipWriter::Open(const QString &path, GstCaps *video
     state->ended = std::move(ended);
     std::unique_ptr<ClipWriter> writer(new ClipWriter(path, state));
     writer->video_ = pipelines::Child(pipeline.get(), "video");
+    gint rateN = 0;
+    gint rateD = 1;
+    if (gst_structure_get_fraction(gst_caps_get_structure(video, 0), "framerate", &rateN, &rateD) && rateN > 0 &&
+        rateD > 0)
+        writer->frame_ = gst_util_uint64_scale_int(GST_SECOND, rateD, rateN);
     g_object_set(writer->video_.get(), "caps", video, "max-bytes", MostWaiting, nullptr);
     if (audio) {
         writer->audio_ = pipelines::Child(pipeline.get(), "audio");
@@ -131,7 +135,14 @@ void ClipWriter::push(GstSample *sample, bool video)
     if (!source)
         return;
     pushed_ += static_cast<qint64>(gst_buffer_get_size(buffer));
-    pushed(source, sample, base_);
+    GstClockTime time = GST_BUFFER_PTS(buffer) - base_;
+    if (video) {
+        time = (time + frame_ / 2) / frame_ * frame_;
+        if (lastShown_ != GST_CLOCK_TIME_NONE && time <= lastShown_)
+            time = lastShown_ + frame_;
+        lastShown_ = time;
+    }
+    pushed(source, sample, time);
 }
 
 bool ClipWriter::waitEnded(int limitMs)

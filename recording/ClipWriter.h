@@ -57,6 +57,10 @@ private:
     gstref::Element audio_;
     GstClockTime base_ = GST_CLOCK_TIME_NONE;
     GstClockTime last_ = 0;
+    // Pictures are stamped as they reached the recording, two at times a moment apart: they are
+    // put on the frame rate's grid, each after the one before, as players expect.
+    GstClockTime frame_ = GST_SECOND / 30;
+    GstClockTime lastShown_ = GST_CLOCK_TIME_NONE;
     qint64 pushed_ = 0;
     bool soundEnded_ = false;
 };

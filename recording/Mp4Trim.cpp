@@ -39,6 +39,9 @@ qint64 TrimToWholeFragments(const QString &path)
         whole = at;
     }
     const qint64 keep = lastFragment >= 0 ? std::min(whole, lastFragment) : whole;
+    // Only an MP4 of ours is cut: one that does not begin with its file type is left as it is.
+    if (!file.seek(4) || file.read(4) != "ftyp")
+        return 0;
     if (keep == size)
         return 0;
     return file.resize(keep) ? size - keep : -1;

@@ -8,7 +8,8 @@
 namespace mp4trim {
 
 // Cuts the file after its last whole top-level box, and before a trailing "moof" without its
-// "mdat"; the bytes cut off (0 when it was whole), or -1 when it could not be read or cut.
+// "mdat"; the bytes cut off (0 when it was whole or is no MP4), or -1 when it could not be read
+// or cut.
 qint64 TrimToWholeFragments(const QString &path);
 
 } // namespace mp4trim

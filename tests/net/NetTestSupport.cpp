@@ -152,3 +152,12 @@ void PumpEvents(int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+QByteArray ExchangeWith(quint16 port, const QByteArray &request)
+{
+    RawPeer peer;
+    if (!peer.Connect(port))
+        return "<refused>";
+    peer.Send(request);
+    return peer.ReceiveUntilClosed();
+}

@@ -97,3 +97,7 @@ template <typename Transfer> bool TransferUntil(Transfer transfer, int timeoutMs
 // a handful for the timer and stray events, where a spinning loop makes thousands.
 constexpr int QuietWindowMs = 100;
 constexpr int QuietLoopLimit = 10;
+
+// Sends the request on a new connection to 127.0.0.1:port and returns all that comes back
+// until the server closes; "<refused>" when it does not connect.
+QByteArray ExchangeWith(quint16 port, const QByteArray &request);

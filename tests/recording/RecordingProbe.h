@@ -19,7 +19,7 @@ QString runTool(const QString &tool, const QStringList &arguments)
     return QString::fromUtf8(process.readAll()).trimmed() + QStringLiteral(" exit %1").arg(process.exitCode());
 }
 
-QString codecsOf(const QString &file)
+[[maybe_unused]] QString codecsOf(const QString &file)
 {
     return runTool(QStringLiteral("ffprobe"), {QStringLiteral("-show_entries"), QStringLiteral("stream=codec_name"),
                                                QStringLiteral("-of"), QStringLiteral("csv=p=0"), file})

@@ -43,14 +43,7 @@ struct ServingProgram {
                program.waitForLogLineEndingWith(u"Initialization Successful"_s, StartTimeoutMs);
     }
 
-    QByteArray exchange(const QByteArray &request)
-    {
-        RawPeer peer;
-        if (!peer.Connect(port))
-            return "<refused>";
-        peer.Send(request);
-        return peer.ReceiveUntilClosed();
-    }
+    QByteArray exchange(const QByteArray &request) { return ExchangeWith(port, request); }
 
     QJsonObject state() { return QJsonDocument::fromJson(BodyOf(exchange("GET /state HTTP/1.0\r\n\r\n"))).object(); }
     int viewers(const QString &kind) { return state().value(u"viewers"_s).toObject().value(kind).toInt(-1); }
