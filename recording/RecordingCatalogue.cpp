@@ -20,14 +20,14 @@ std::vector<Entry> List(const QString &folder)
         const auto parsed = recordingname::Parse(file.fileName());
         if (!parsed || file.size() == 0) // an empty file is the next part, not begun yet
             continue;
-        Entry entry{file.fileName(), parsed->start, 0, file.size(), parsed->motion};
-        entry.seconds = std::max<qint64>(0, parsed->start.secsTo(file.lastModified()));
+        Entry entry{file.fileName(), parsed->start, 0, file.size(), parsed->motion, parsed->number};
+        entry.seconds = std::max<qint64>(0, file.lastModified().toSecsSinceEpoch() - parsed->start.toSecsSinceEpoch());
         entries.push_back(std::move(entry));
     }
+    // The names begin with the time, in an order that sorts: no time need be compared.
     std::ranges::sort(entries, [](const Entry &a, const Entry &b) {
-        if (a.start != b.start)
-            return a.start > b.start;
-        return recordingname::Parse(a.name)->number > recordingname::Parse(b.name)->number;
+        const int byTime = QStringView(a.name).left(19).compare(QStringView(b.name).left(19));
+        return byTime != 0 ? byTime > 0 : a.number > b.number;
     });
     return entries;
 }

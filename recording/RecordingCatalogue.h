@@ -18,6 +18,7 @@ struct Entry {
     qint64 seconds = 0;
     qint64 bytes = 0;
     bool motion = false;
+    int number = 1; // a second file begun in the same second: 2, 3, ...
 };
 
 std::vector<Entry> List(const QString &folder);

@@ -27,8 +27,12 @@ std::optional<Parsed> Parse(const QString &name)
     if (!match.hasMatch())
         return std::nullopt;
     Parsed parsed;
-    parsed.start = QDateTime::fromString(match.captured(1), TimeFormat);
-    if (!parsed.start.isValid())
+    // Read by position: the form is checked, and a folder of thousands is listed often.
+    const auto field = [&name](int at, int length) { return QStringView(name).mid(at, length).toInt(); };
+    const QDate date(field(0, 4), field(5, 2), field(8, 2));
+    const QTime time(field(11, 2), field(14, 2), field(17, 2));
+    parsed.start = QDateTime(date, time);
+    if (!date.isValid() || !time.isValid())
         return std::nullopt;
     parsed.motion = match.captured(2) == QLatin1String("motion");
     parsed.number = match.captured(3).isEmpty() ? 1 : match.captured(3).toInt();

@@ -103,7 +103,7 @@ private slots:
         const QDateTime now(QDate(2026, 12, 10), QTime(12, 0));
         const auto entry = [&](int hoursAgo, qint64 bytes) {
             const QDateTime start = now.addSecs(-3600LL * hoursAgo);
-            return recordingcatalogue::Entry{recordingname::NameFor(start, true), start, 10, bytes, true};
+            return recordingcatalogue::Entry{recordingname::NameFor(start, true), start, 10, bytes, true, 1};
         };
         const std::vector<recordingcatalogue::Entry> newestFirst{entry(-5, 400), entry(1, 300), entry(2, 300),
                                                                  entry(3, 100),  entry(4, 100), entry(24 * 40, 1)};
