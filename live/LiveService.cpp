@@ -58,6 +58,10 @@ LiveService::~LiveService()
 
 std::shared_ptr<FrameTap> LiveService::FrameInput() const { return video_; }
 
+std::shared_ptr<EncodedFeed> LiveService::PictureFeed() const { return video_; }
+
+std::shared_ptr<EncodedFeed> LiveService::AacSound() const { return aac_; }
+
 void LiveService::Start()
 {
     const int port = listening::RtspPort(rtspPort_);

@@ -9,6 +9,7 @@
 #include <memory>
 
 class AacFeed;
+class EncodedFeed;
 class FrameTap;
 class GoLive;
 class H264Feed;
@@ -35,6 +36,10 @@ public:
 
     // What the capture hands every frame to: the H.264 encoder's input.
     std::shared_ptr<FrameTap> FrameInput() const;
+    // The feeds a consumer of its own (a recording) takes from: the picture as H.264, and the
+    // chosen microphone's sound as AAC (silence while none is chosen).
+    std::shared_ptr<EncodedFeed> PictureFeed() const;
+    std::shared_ptr<EncodedFeed> AacSound() const;
 
     // RTSP and WebRTC follow the web server's switch: what is shared is shared together.
     void Start();
