@@ -9,6 +9,7 @@
 #include "recording/PreRecordRing.h"
 #include "recording/RecordingCatalogue.h"
 #include "recording/RecordingName.h"
+#include "recording/RecordingsPage.h"
 #include "recording/Thumbnail.h"
 #include "server/StateReport.h"
 
@@ -30,19 +31,6 @@ qint64 steadyMs()
 }
 
 GstClockTime secondsOf(int seconds) { return static_cast<GstClockTime>(seconds) * GST_SECOND; }
-
-QString lengthText(GstClockTime duration)
-{
-    const qint64 seconds = static_cast<qint64>((duration + GST_SECOND / 2) / GST_SECOND);
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString sizeText(qint64 bytes)
-{
-    if (bytes >= 1024 * 1024)
-        return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024 * 1024), 0, 'f', 1);
-    return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
-}
 
 } // namespace
 
@@ -216,8 +204,7 @@ void Recorder::Describe(state::Facts &facts) const
 {
     facts.recordingMode = RecordingSettings::ModeName(settings_.mode);
     facts.recordingActive = Active();
-    facts.recordingSince =
-        current_ ? current_->start.toOffsetFromUtc(current_->start.offsetFromUtc()).toString(Qt::ISODate) : QString();
+    facts.recordingSince = current_ ? recordingspage::IsoTime(current_->start) : QString();
     facts.recordingFile = CurrentFile();
 }
 
@@ -449,7 +436,10 @@ void Recorder::clipSaved(const Clip &clip)
         return;
     }
     emit logged(QStringLiteral("Recording saved: %1 (%2, %3)")
-                    .arg(clip.name, lengthText(clip.writer->duration()), sizeText(file.size())));
+                    .arg(clip.name,
+                         recordingspage::LengthText(
+                             static_cast<qint64>((clip.writer->duration() + GST_SECOND / 2) / GST_SECOND)),
+                         recordingspage::SizeText(file.size())));
     thumbnail::MakeLater(path, recordingname::ThumbnailPath(file.path(), clip.name));
     keepWithinBudget();
 }

@@ -10,27 +10,6 @@ namespace recordingspage {
 
 namespace {
 
-QString isoTime(const QDateTime &time) { return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate); }
-
-QString lengthText(qint64 seconds)
-{
-    if (seconds >= 3600)
-        return QStringLiteral("%1:%2:%3")
-            .arg(seconds / 3600)
-            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-QString sizeText(qint64 bytes)
-{
-    if (bytes >= 1024LL * 1024 * 1024)
-        return QStringLiteral("%1 GB").arg(static_cast<double>(bytes) / (1024.0 * 1024 * 1024), 0, 'f', 1);
-    if (bytes >= 1024 * 1024)
-        return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024), 0, 'f', 1);
-    return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
-}
-
 const char *const PageStart = R"(<!DOCTYPE html>
 <html lang="en">
 <head>
@@ -83,6 +62,27 @@ document.querySelectorAll('.clip').forEach((clip) => {
 
 } // namespace
 
+QString IsoTime(const QDateTime &time) { return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate); }
+
+QString LengthText(qint64 seconds)
+{
+    if (seconds >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+            .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString SizeText(qint64 bytes)
+{
+    if (bytes >= 1024LL * 1024 * 1024)
+        return QStringLiteral("%1 GB").arg(static_cast<double>(bytes) / (1024.0 * 1024 * 1024), 0, 'f', 1);
+    if (bytes >= 1024 * 1024)
+        return QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024), 0, 'f', 1);
+    return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+}
+
 QByteArray Json(const std::vector<recordingcatalogue::Entry> &newestFirst, const QString &current)
 {
     QJsonArray list;
@@ -90,7 +90,7 @@ QByteArray Json(const std::vector<recordingcatalogue::Entry> &newestFirst, const
         list.append(QJsonObject{{QStringLiteral("name"), entry.name},
                                 {QStringLiteral("url"), recordingfiles::UrlOf(entry.name)},
                                 {QStringLiteral("thumbnail"), recordingfiles::ThumbnailUrlOf(entry.name)},
-                                {QStringLiteral("start"), isoTime(entry.start)},
+                                {QStringLiteral("start"), IsoTime(entry.start)},
                                 {QStringLiteral("seconds"), entry.seconds},
                                 {QStringLiteral("bytes"), entry.bytes},
                                 {QStringLiteral("motion"), entry.motion},
@@ -126,11 +126,11 @@ QByteArray Html(const std::vector<recordingcatalogue::Entry> &newestFirst, const
                                "<div><span class=\"when\">%4</span> %5 <span class=\"badge%6\">%7</span></div>"
                                "<div>%8 &middot; <a href=\"%1\" download=\"%2\">Download</a></div></div>\n")
                     .arg(url, entry.name.toHtmlEscaped(), recordingfiles::ThumbnailUrlOf(entry.name).toHtmlEscaped(),
-                         entry.start.toString(QStringLiteral("HH:mm:ss")), lengthText(entry.seconds),
+                         entry.start.toString(QStringLiteral("HH:mm:ss")), LengthText(entry.seconds),
                          live ? QStringLiteral(" live") : (entry.motion ? QStringLiteral(" motion") : QString()),
                          live ? QStringLiteral("recording")
                               : (entry.motion ? QStringLiteral("motion") : QStringLiteral("always")),
-                         sizeText(entry.bytes));
+                         SizeText(entry.bytes));
     }
     if (day.isValid())
         page += QStringLiteral("</div>\n");

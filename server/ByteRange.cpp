@@ -35,12 +35,12 @@ Choice Choose(const std::optional<QByteArray> &header, qint64 size)
     const QByteArray value = header->trimmed();
     if (!value.toLower().startsWith("bytes=") || value.contains(','))
         return whole(size);
-    const QByteArray spec = value.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
+    const QByteArray asked = value.mid(6).trimmed();
+    const qsizetype dash = asked.indexOf('-');
     if (dash < 0)
         return whole(size);
-    const QByteArray before = spec.left(dash).trimmed();
-    const QByteArray after = spec.mid(dash + 1).trimmed();
+    const QByteArray before = asked.left(dash).trimmed();
+    const QByteArray after = asked.mid(dash + 1).trimmed();
     if (before.isEmpty()) { // the last N bytes
         const std::optional<qint64> suffix = numberOf(after);
         if (!suffix)
