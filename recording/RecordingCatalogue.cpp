@@ -1,10 +1,10 @@
 #include "recording/RecordingCatalogue.h"
 
+#include "recording/FolderFiles.h"
 #include "recording/RecordingName.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -13,16 +13,15 @@ namespace recordingcatalogue {
 std::vector<Entry> List(const QString &folder)
 {
     std::vector<Entry> entries;
-    const QFileInfoList files =
-        QDir(folder).entryInfoList({QStringLiteral("*.mp4")}, QDir::Files | QDir::NoSymLinks | QDir::Hidden);
-    entries.reserve(static_cast<size_t>(files.size()));
-    for (const QFileInfo &file : files) {
-        const auto parsed = recordingname::Parse(file.fileName());
-        if (!parsed || file.size() == 0) // an empty file is the next part, not begun yet
+    std::vector<folderfiles::File> files = folderfiles::RegularFiles(folder);
+    entries.reserve(files.size());
+    recordingname::LocalOffsets offsets;
+    for (folderfiles::File &file : files) {
+        const auto parsed = recordingname::Parse(file.name, &offsets);
+        if (!parsed || file.bytes == 0) // an empty file is the next part, not begun yet
             continue;
-        Entry entry{file.fileName(), parsed->start, 0, file.size(), parsed->motion, parsed->number};
-        entry.seconds = std::max<qint64>(0, file.lastModified().toSecsSinceEpoch() - parsed->start.toSecsSinceEpoch());
-        entries.push_back(std::move(entry));
+        const qint64 seconds = std::max<qint64>(0, file.modifiedSecs - parsed->start.toSecsSinceEpoch());
+        entries.push_back({std::move(file.name), parsed->start, seconds, file.bytes, parsed->motion, parsed->number});
     }
     // The names begin with the time, in an order that sorts: no time need be compared.
     std::ranges::sort(entries, [](const Entry &a, const Entry &b) {

@@ -2,10 +2,6 @@
 
 #include "recording/RecordingFiles.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 namespace recordingspage {
 
 namespace {
@@ -60,6 +56,22 @@ document.querySelectorAll('.clip').forEach((clip) => {
 </html>
 )";
 
+void appendJsonString(QByteArray &json, const QString &text)
+{
+    json += '"';
+    for (const char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') {
+            json += '\\';
+            json += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            json += QByteArrayLiteral("\\u00") + QByteArray::number(static_cast<int>(c), 16).rightJustified(2, '0');
+        } else {
+            json += c;
+        }
+    }
+    json += '"';
+}
+
 } // namespace
 
 QString IsoTime(const QDateTime &time) { return time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODate); }
@@ -85,18 +97,28 @@ QString SizeText(qint64 bytes)
 
 QByteArray Json(const std::vector<recordingcatalogue::Entry> &newestFirst, const QString &current)
 {
-    QJsonArray list;
+    // Written straight out rather than built as a document: thousands of entries are listed often.
+    QByteArray json;
+    json.reserve(static_cast<qsizetype>(newestFirst.size()) * 260 + 2);
+    json += '[';
     for (const recordingcatalogue::Entry &entry : newestFirst) {
-        list.append(QJsonObject{{QStringLiteral("name"), entry.name},
-                                {QStringLiteral("url"), recordingfiles::UrlOf(entry.name)},
-                                {QStringLiteral("thumbnail"), recordingfiles::ThumbnailUrlOf(entry.name)},
-                                {QStringLiteral("start"), IsoTime(entry.start)},
-                                {QStringLiteral("seconds"), entry.seconds},
-                                {QStringLiteral("bytes"), entry.bytes},
-                                {QStringLiteral("motion"), entry.motion},
-                                {QStringLiteral("recording"), entry.name == current}});
+        if (json.size() > 1)
+            json += ',';
+        json += "{\"name\":";
+        appendJsonString(json, entry.name);
+        json += ",\"url\":";
+        appendJsonString(json, recordingfiles::UrlOf(entry.name));
+        json += ",\"thumbnail\":";
+        appendJsonString(json, recordingfiles::ThumbnailUrlOf(entry.name));
+        json += ",\"start\":";
+        appendJsonString(json, IsoTime(entry.start));
+        json += ",\"seconds\":" + QByteArray::number(entry.seconds);
+        json += ",\"bytes\":" + QByteArray::number(entry.bytes);
+        json += entry.motion ? ",\"motion\":true" : ",\"motion\":false";
+        json += entry.name == current ? ",\"recording\":true}" : ",\"recording\":false}";
     }
-    return QJsonDocument(list).toJson(QJsonDocument::Compact);
+    json += ']';
+    return json;
 }
 
 QByteArray Html(const std::vector<recordingcatalogue::Entry> &newestFirst, const QString &current,
