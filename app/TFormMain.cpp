@@ -11,6 +11,7 @@
 #include "capture/TFormPreview.h"
 #include "live/LiveService.h"
 #include "live/TFormGoLive.h"
+#include "recording/ClipUploader.h"
 #include "recording/Recorder.h"
 #include "recording/TFormRecording.h"
 #include "server/TFormViewerPassword.h"

@@ -31,6 +31,7 @@ class LiveService;
 class TFormGoLive;
 class Recorder;
 class TFormRecording;
+class ClipUploader;
 class QLabel;
 struct CapturedFrame;
 class QAction;
@@ -133,6 +134,8 @@ public:
     // TFormMain_Recordings.cpp).
     std::unique_ptr<Recorder> Recording;
     std::unique_ptr<TFormRecording> FormRecording;
+    std::unique_ptr<ClipUploader> ClipUploads;
+    void uploadRecording(const QString &path);
     void Recording1Click();
     void OpenRecordingsFolder1Click();
 

@@ -7,6 +7,7 @@
 #include "base/settings/IniFile.h"
 #include "base/widgets/WindowStyles.h"
 #include "live/LiveService.h"
+#include "recording/ClipUploader.h"
 #include "recording/Recorder.h"
 #include "recording/TFormRecording.h"
 #include "snapshot/TFormSnapshotSettings.h"
@@ -29,6 +30,10 @@ void TFormMain::createRecording()
     connect(Live.get(), &LiveService::soundChanged, this,
             [this] { Recording->SetMicrophoneChosen(!Live->Sound().isEmpty()); });
 
+    ClipUploads = std::make_unique<ClipUploader>();
+    connect(ClipUploads.get(), &ClipUploader::logged, this, [this](const QString &line) { AddToLog(line); });
+    connect(Recording.get(), &Recorder::saved, this, &TFormMain::uploadRecording);
+
     FormRecording = std::make_unique<TFormRecording>();
     FormRecording->OnApply = [this](const RecordingSettings &settings) { applyRecordingChoices(settings); };
     FormRecording->OnOpenFolder = [this] { OpenRecordingsFolder1Click(); };
@@ -46,6 +51,21 @@ void TFormMain::followSnapshotMotionSettings()
             [this](bool on) { Recording->SetDebugMotion(on); });
     Recording->SetMotionSensitivity(snapshots.ScrollBar_MotionDetectionSensitivity->value());
     Recording->SetDebugMotion(snapshots.CheckBox_DebugMotionDetection->isChecked());
+}
+
+// To the server the snapshots go to, as it is set when the clip ends.
+void TFormMain::uploadRecording(const QString &path)
+{
+    const RecordingSettings &settings = Recording->Settings();
+    if (!settings.upload || !ClipUploads) // none while the windows are taken down
+        return;
+    const TFormSnapshotSettings &snapshots = *FormSnapshotSettings;
+    ClipUploads->Upload(path, {.host = snapshots.Edit_FTPRemoteAddress->text().trimmed(),
+                               .port = snapshots.SpinEdit_FTPRemotePort->value(),
+                               .user = snapshots.Edit_FTPUsername->text(),
+                               .password = snapshots.Edit_FTPPassword->text(),
+                               .passive = snapshots.CheckBox_FTPPassive->isChecked(),
+                               .folder = settings.uploadFolder});
 }
 
 void TFormMain::Recording1Click()

@@ -442,6 +442,7 @@ void Recorder::clipSaved(const Clip &clip)
                          recordingspage::SizeText(file.size())));
     thumbnail::MakeLater(path, recordingname::ThumbnailPath(file.path(), clip.name));
     keepWithinBudget();
+    emit saved(path);
 }
 
 void Recorder::pictureEnded()

@@ -67,6 +67,8 @@ signals:
     void logged(const QString &line);
     // A clip began or ended.
     void activeChanged(bool active);
+    // A clip is whole in the folder.
+    void saved(const QString &path);
 
 private:
     struct Clip {

@@ -33,6 +33,8 @@ RecordingSettings RecordingSettings::Load(const IniFile &ini)
         s.segmentMinutes = std::clamp(minutes, 0.05, 240.0);
     s.motionComparisons =
         bounded(ini.ReadInteger(Section, QStringLiteral("MotionComparisons"), s.motionComparisons), 1, 50);
+    s.upload = ini.ReadBool(Section, QStringLiteral("FtpUpload"), s.upload);
+    s.uploadFolder = ini.ReadString(Section, QStringLiteral("FtpFolder"), QString()).trimmed();
     return s;
 }
 
@@ -48,6 +50,8 @@ void RecordingSettings::Save(IniFile &ini) const
     ini.WriteInteger(Section, QStringLiteral("ReserveGB"), reserveGB);
     ini.WriteString(Section, QStringLiteral("SegmentMinutes"), QString::number(segmentMinutes));
     ini.WriteInteger(Section, QStringLiteral("MotionComparisons"), motionComparisons);
+    ini.WriteBool(Section, QStringLiteral("FtpUpload"), upload);
+    ini.WriteString(Section, QStringLiteral("FtpFolder"), uploadFolder);
 }
 
 QString RecordingSettings::Folder() const { return folder.isEmpty() ? DefaultFolder() : folder; }

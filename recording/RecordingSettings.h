@@ -20,6 +20,9 @@ struct RecordingSettings {
     double segmentMinutes = 15; // fractions too ("0.5"), from the file
     // Comparisons in a row that must find motion before a clip starts.
     int motionComparisons = 2;
+    // Finished recordings sent to the snapshots' FTP server, into a folder of their own.
+    bool upload = false;
+    QString uploadFolder;
 
     static RecordingSettings Load(const IniFile &ini);
     void Save(IniFile &ini) const;

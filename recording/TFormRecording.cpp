@@ -2,6 +2,7 @@
 
 #include "base/seams/Seams.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 
 TFormRecording::TFormRecording(QWidget *parent) : QDialog(parent)
@@ -20,6 +21,8 @@ TFormRecording::TFormRecording(QWidget *parent) : QDialog(parent)
         if (OnOpenFolder)
             OnOpenFolder();
     });
+    connect(CheckBox_Upload, &QCheckBox::toggled, Edit_UploadFolder, &QWidget::setEnabled);
+    Edit_UploadFolder->setEnabled(false);
     connect(this, &QDialog::rejected, this, [this] { SetSettings(shown_); });
 }
 
@@ -36,6 +39,8 @@ void TFormRecording::SetSettings(const RecordingSettings &settings)
     Spin_MaxDays->setValue(settings.maxDays);
     Spin_ReserveGB->setValue(settings.reserveGB);
     CheckBox_Sound->setChecked(settings.sound);
+    CheckBox_Upload->setChecked(settings.upload);
+    Edit_UploadFolder->setText(settings.uploadFolder);
 }
 
 RecordingSettings TFormRecording::Settings() const
@@ -51,6 +56,8 @@ RecordingSettings TFormRecording::Settings() const
     s.maxDays = Spin_MaxDays->value();
     s.reserveGB = Spin_ReserveGB->value();
     s.sound = CheckBox_Sound->isChecked();
+    s.upload = CheckBox_Upload->isChecked();
+    s.uploadFolder = Edit_UploadFolder->text().trimmed();
     return s;
 }
 
