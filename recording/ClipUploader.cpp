@@ -106,7 +106,8 @@ void ClipUploader::sendNext()
     const Job job = waiting_.front();
     QMetaObject::invokeMethod(worker_, [this, job] {
         const QString failure = sendFile(job.path, job.destination);
-        QMetaObject::invokeMethod(this, [this, failure] { sent(failure); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, failure] { sent(failure); }, Qt::QueuedConnection);
     });
 }
 
@@ -119,7 +120,8 @@ void ClipUploader::sent(const QString &failure)
     if (failure.isEmpty())
         emit logged(u"FTP recording saved: "_s + name);
     else
-        emit logged(u"FTP upload of recording %1 failed (%2); it is kept in the recordings folder"_s.arg(name, failure));
+        emit logged(
+            u"FTP upload of recording %1 failed (%2); it is kept in the recordings folder"_s.arg(name, failure));
     emit finished(job.path, failure.isEmpty());
     sendNext();
 }
