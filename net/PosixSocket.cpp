@@ -104,6 +104,12 @@ int BytesWaiting(int handle)
     return ::ioctl(handle, FIONREAD, &count) == 0 ? count : 0;
 }
 
+int FirstByte(int handle)
+{
+    unsigned char byte = 0;
+    return ::recv(handle, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 1 ? byte : -1;
+}
+
 int ClosedState(int handle)
 {
     char byte = 0;

@@ -30,6 +30,8 @@ qint64 Send(int handle, const char *data, qint64 length, int &error, bool moreFo
 qint64 Receive(int handle, char *data, qint64 length, int &error);
 // Bytes waiting to be read, 0 when none (or on failure).
 int BytesWaiting(int handle);
+// The next byte to be read, left waiting; -1 when there is none yet.
+int FirstByte(int handle);
 // For a readable socket with nothing waiting: 0 when the peer closed in order,
 // SocketErrors::WouldBlock when there was nothing after all, else the error that ended it.
 int ClosedState(int handle);

@@ -1,6 +1,7 @@
 #include "net/TCustomWinSocket.h"
 
 #include "net/ESocketError.h"
+#include "net/TlsSession.h"
 
 #include <utility>
 
@@ -128,6 +129,7 @@ void TCustomWinSocket::Close(int Handle)
 
 int TCustomWinSocket::Shutdown(int Handle)
 {
+    EndTls();
     notifiers_.Detach();
     const int error = PosixSocket::Close(Handle);
     handle_ = PosixSocket::InvalidHandle;

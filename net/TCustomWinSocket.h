@@ -13,6 +13,9 @@
 #include <array>
 #include <memory>
 
+class TlsContext;
+class TlsSession;
+
 // One TCP endpoint: its socket handle and state, the readiness notifiers that drive it on
 // the GUI thread, the stream being sent, and the callbacks to its owner. No call waits
 // on the network.
@@ -57,6 +60,12 @@ public:
     bool Dispatching() const { return dispatchDepth_ > 0; }
     // True during the disconnect event, while the connection is on its way out.
     bool Closing() const;
+
+    // A connection whose first byte opens a TLS handshake is served over TLS with this
+    // context; any other stays as it is. Set before the first byte arrives.
+    // A handshake not finished within the limit closes the connection.
+    void OfferTls(std::shared_ptr<TlsContext> Context, int HandshakeLimitMs);
+    bool Encrypted() const { return tls_ != nullptr; }
 
     void *Data = nullptr;
 
@@ -166,6 +175,17 @@ private:
     void FinishStream();
     void FailTransfer(int Handle, TErrorEvent ErrorEvent, int ErrorCode, const char *Api);
 
+    // Bytes to the peer: straight to the socket, or through TLS (where what the socket could
+    // not take yet waits in the session and counts as sent).
+    qint64 SendBytes(int Handle, const char *Bytes, qint64 Length, int &ErrorCode, bool MoreFollows = false);
+    void StartTlsIfAsked(int Handle);
+    void TlsReadable(int Handle);
+    // Sends what the TLS session holds: true once all of it has gone; false with the error
+    // (WouldBlock: the rest goes on the next write readiness).
+    bool FlushTls(int Handle, int &ErrorCode);
+    bool TlsStillSending() const;
+    void EndTls();
+
     int handle_ = PosixSocket::InvalidHandle;
     State state_ = State::Idle;
     std::unique_ptr<OutgoingStream> PendingStream;
@@ -175,6 +195,10 @@ private:
     int dispatchDepth_ = 0;
     bool releaseWanted_ = false;
     quint64 lastActivity_ = 0;
+    std::shared_ptr<TlsContext> tlsOffer_;
+    int handshakeLimitMs_ = 0;
+    std::unique_ptr<TlsSession> tls_;
+    bool closeOnceSent_ = false;
 };
 
 template <typename Work> void TCustomWinSocket::Deliver(Work &&work)

@@ -2,12 +2,18 @@
 
 #include "net/ESocketError.h"
 #include "net/SocketErrors.h"
+#include "net/TlsSession.h"
 
 QByteArray TCustomWinSocket::ReadAvailableText()
 {
     const int handle = handle_;
     if (!Connected() || handle == PosixSocket::InvalidHandle)
         return {};
+    if (tls_) {
+        readSinceNotification_ = true;
+        ResumeReading();
+        return tls_->TakePlain();
+    }
     QByteArray text(PosixSocket::BytesWaiting(handle), Qt::Uninitialized);
     int error = 0;
     const qint64 received = text.isEmpty() ? 0 : PosixSocket::Receive(handle, text.data(), text.size(), error);
@@ -28,7 +34,7 @@ int TCustomWinSocket::WriteText(const QByteArray &Text)
     if (!Connected() || handle == PosixSocket::InvalidHandle)
         return 0;
     int error = 0;
-    const qint64 sent = PosixSocket::Send(handle, Text.constData(), Text.size(), error);
+    const qint64 sent = SendBytes(handle, Text.constData(), Text.size(), error);
     if (sent >= 0) {
         Touch();
         return static_cast<int>(sent);

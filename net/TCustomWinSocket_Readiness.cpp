@@ -4,6 +4,7 @@
 #include "net/TCustomWinSocket.h"
 
 #include "net/SocketErrors.h"
+#include "net/TlsSession.h"
 
 void TCustomWinSocket::WatchForAccept()
 {
@@ -38,6 +39,9 @@ void TCustomWinSocket::Readable()
         return;
     if (AcceptsConnections())
         return Notify(handle, TNotification::Accept, 0);
+    StartTlsIfAsked(handle);
+    if (tls_)
+        return TlsReadable(handle);
     if (PosixSocket::BytesWaiting(handle) > 0) {
         Touch();
         readSinceNotification_ = false;
@@ -91,6 +95,16 @@ void TCustomWinSocket::Writable()
     notifiers_.SetWritable(false);
     if (AwaitsConnect())
         return ConnectOutcome(handle);
+    if (tls_) {
+        int error = 0;
+        if (!FlushTls(handle, error)) {
+            if (error != SocketErrors::WouldBlock)
+                FailTransfer(handle, TErrorEvent::eeSend, error, "send");
+            return;
+        }
+        if (closeOnceSent_)
+            return Close(handle);
+    }
     Notify(handle, TNotification::Write, 0);
 }
 

@@ -1,6 +1,7 @@
 #include "net/TCustomWinSocket.h"
 
 #include "net/SocketErrors.h"
+#include "net/TlsSession.h"
 
 #include <utility>
 
@@ -53,8 +54,8 @@ bool TCustomWinSocket::SendPendingStream()
             return true;
         }
         int error = 0;
-        const qint64 sent = PosixSocket::Send(handle, stream.piece.data() + stream.offset,
-                                              stream.length - stream.offset, error, !stream.device->atEnd());
+        const qint64 sent = SendBytes(handle, stream.piece.data() + stream.offset, stream.length - stream.offset, error,
+                                      !stream.device->atEnd());
         if (sent < 0 && error == SocketErrors::WouldBlock) {
             notifiers_.SetWritable(true);
             return true;
@@ -100,6 +101,12 @@ void TCustomWinSocket::FailStream(int Handle, int ErrorCode)
 void TCustomWinSocket::FinishStream()
 {
     const std::unique_ptr<OutgoingStream> finished = std::move(PendingStream);
-    if (ClosesAfterSend())
-        Close(handle_);
+    if (!ClosesAfterSend())
+        return;
+    // Over TLS the last records may still wait for room: the close follows them.
+    if (TlsStillSending()) {
+        closeOnceSent_ = true;
+        return;
+    }
+    Close(handle_);
 }

@@ -19,6 +19,9 @@ public:
     // Open connections allowed at once; the longest-idle one gives way to a new one.
     int MaxConnections() const { return FServerSocket->MaxConnections; }
     void SetMaxConnections(int Value) { FServerSocket->MaxConnections = Value; }
+    // TLS for the connections accepted from now on; null: plain only.
+    void SetTls(std::shared_ptr<TlsContext> Context) { FServerSocket->Tls = std::move(Context); }
+    void SetTlsHandshakeLimitMs(int Value) { FServerSocket->TlsHandshakeLimitMs = Value; }
 
     // The listening endpoint's handlers, assigned through the component.
     TSocketNotifyEvent &OnClientConnect;

@@ -114,6 +114,8 @@ void TServerWinSocket::AcceptOne(int Handle, const PosixSocket::Accepted &accept
         return;
     }
     auto *client = new TServerClientWinSocket(accepted.handle, accepted.peerAddress, this);
+    if (Tls)
+        client->OfferTls(Tls, TlsHandshakeLimitMs);
     client->Start();
     Event(TSocketEvent::seAccept);
 }

@@ -37,6 +37,10 @@ public:
     // How long accepting rests when the process has no file descriptor left.
     int AcceptPauseMs = 200;
 
+    // Connections that open with a TLS handshake are served over TLS with this; null: none are.
+    std::shared_ptr<TlsContext> Tls;
+    int TlsHandshakeLimitMs = 10000;
+
     TSocketNotifyEvent OnClientConnect;
     TSocketNotifyEvent OnClientDisconnect;
     TSocketNotifyEvent OnClientRead;
