@@ -11,9 +11,12 @@
 #include "capture/TFormPreview.h"
 #include "live/LiveService.h"
 #include "live/TFormGoLive.h"
+#include "net/TlsContext.h"
 #include "recording/ClipUploader.h"
 #include "recording/Recorder.h"
 #include "recording/TFormRecording.h"
+#include "server/HttpsCertificate.h"
+#include "server/TFormHttps.h"
 #include "server/TFormViewerPassword.h"
 
 #include <QCloseEvent>
@@ -51,6 +54,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     createViewerPasswordWindow();
     createGoLive();
     createRecording();
+    createHttps();
     JPEGQualityChange();
 }
 

@@ -31,6 +31,10 @@ class LiveService;
 class TFormGoLive;
 class Recorder;
 class TFormRecording;
+class TFormHttps;
+class HttpsCertificate;
+class TlsContext;
+struct HttpsSettings;
 class ClipUploader;
 class QLabel;
 struct CapturedFrame;
@@ -128,6 +132,12 @@ public:
     void SoundItemClick(QAction *item);
     std::unique_ptr<TFormGoLive> FormGoLive;
     void GoLive1Click();
+
+    // HTTPS on the server's port: the "HTTPS" window, its keys, the certificate in use and its
+    // renewal, plain requests sent on to https (TFormMain_Https.cpp).
+    std::unique_ptr<TFormHttps> FormHttps;
+    void Https1Click();
+    bool HttpsOn() const { return https_ != nullptr; }
 
     // Recordings: clips on motion or always, a consumer of the live service's feeds; the
     // "Recording" window, the folder, the indicator, and /recordings (TFormMain_Recording.cpp,
@@ -241,6 +251,21 @@ private:
     void saveRecordingSettings(IniFile &ini) const;
     void applyRecordingChoices(const RecordingSettings &settings);
     QLabel *recordingIndicator_ = nullptr;
+    void createHttps();
+    void loadHttpsSettings(const IniFile &ini);
+    void saveHttpsSettings(IniFile &ini) const;
+    void applyHttpsChoices(const HttpsSettings &settings);
+    void startHttps();
+    void stopHttps();
+    bool takeCertificate(const QString &refusal);
+    void reloadRenewedCertificate();
+    void showHttpsState();
+    bool redirectedToHttps(TCustomWinSocket *socket, request::Kind kind, const QByteArray &text);
+    std::unique_ptr<HttpsCertificate> httpsCertificate_;
+    std::shared_ptr<TlsContext> https_;
+    QString httpsFingerprintLogged_;
+    QTimer httpsRenewals_;
+    QLabel *httpsIndicator_ = nullptr;
     void sendRecordings(const Reply &reply, request::Kind kind, const QByteArray &text);
     void sendRecordingFile(const Reply &reply, const QByteArray &text);
     void syncSoundMenu();

@@ -48,6 +48,8 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     }
     const QByteArray head = request::Head(text);
     const request::Kind kind = request::Classify(head);
+    if (redirectedToHttps(Socket, kind, text))
+        return;
     // A refused request is no request served: not counted, not recorded, nothing sent that
     // counts. A browser's preflight carries no credentials: it is never asked for them.
     if (kind != request::Kind::WhepOptions && refusedWithoutViewerPassword(Socket, text))

@@ -61,6 +61,7 @@ void TFormMain::startServer()
     SpinEdit->setReadOnly(true);
     Offline->setEnabled(true);
     UrlBox->setEnabled(true);
+    startHttps();
     BuildUrlList();
     AddToLog(QStringLiteral("Server started!"));
     Live->Start();
@@ -71,6 +72,7 @@ void TFormMain::stopServer()
     UrlBox->setEnabled(false);
     Offline->setEnabled(false);
     ServerSocket->SetActive(false);
+    stopHttps();
     Stream->Clear();
     Live->Stop();
     SpinEdit->setReadOnly(false);
@@ -95,7 +97,8 @@ void TFormMain::BuildUrlList()
     }
     for (int n = 0; n < addresses.size(); ++n) {
         AddToLog(QStringLiteral("Found Address #%1: %2").arg(n).arg(addresses.at(n)));
-        const QString url = QStringLiteral("http://%1:%2/").arg(addresses.at(n)).arg(SpinEdit->value());
+        const QString url =
+            QStringLiteral("%1://%2:%3/").arg(HttpsOn() ? u"https" : u"http", addresses.at(n)).arg(SpinEdit->value());
         Url->addItem(url);
         Url->setEditText(url);
     }

@@ -129,6 +129,7 @@ void TFormMain::LoadSettings()
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
     // Before the server starts: a box opened while it starts lets requests in.
     loadViewerPassword(ini);
+    loadHttpsSettings(ini);
     loadLiveSettings(ini);
     loadGoLiveSettings(ini);
     CheckBox->setChecked(ini.ReadBool(SectionMain, QStringLiteral("Enabled"), false));
@@ -152,6 +153,7 @@ void TFormMain::SaveSettings()
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
     saveViewerPassword(ini);
+    saveHttpsSettings(ini);
     saveLiveSettings(ini);
     saveGoLiveSettings(ini);
     SaveSnapshotSettings(ini, *FormSnapshotSettings);

@@ -2,6 +2,8 @@
 
 #include "server/HeadGathering.h"
 
+#include <algorithm>
+
 namespace http {
 
 bool NamesHttpVersion(const QByteArray &requestText)
@@ -65,6 +67,40 @@ QByteArray StatusResponse(const QByteArray &status, const QByteArray &headers, c
 QByteArray TextResponse(const QByteArray &status, const QString &text)
 {
     return StatusResponse(status, {}, QByteArrayLiteral("text/plain; charset=utf-8"), text.toUtf8() + '\n');
+}
+
+namespace {
+
+// A host name or dotted address without its port; empty when it is neither.
+QByteArray HostWithoutPort(const QByteArray &host)
+{
+    const QByteArray name = host.left(host.indexOf(':') < 0 ? host.size() : host.indexOf(':'));
+    const bool plain = std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
+    });
+    return plain && name.size() <= 253 ? name : QByteArray();
+}
+
+// The request line's path when it is one (printable, beginning with '/'), else "/".
+QByteArray RequestPath(const QByteArray &requestText)
+{
+    const QByteArray line = requestText.left(requestText.indexOf('\n')).trimmed();
+    const QList<QByteArray> parts = line.split(' ');
+    const QByteArray path = parts.size() >= 2 ? parts.at(1) : QByteArray();
+    const bool printable = std::all_of(path.begin(), path.end(), [](char c) { return c > ' ' && c < 127; });
+    return path.startsWith('/') && !path.startsWith("//") && printable ? path : QByteArray("/");
+}
+
+} // namespace
+
+QByteArray RedirectToHttps(const QByteArray &requestText, quint16 port, const QByteArray &fallbackHost)
+{
+    QByteArray host = HostWithoutPort(HeaderValue(requestText, "Host").value_or(QByteArray()));
+    if (host.isEmpty())
+        host = fallbackHost;
+    const QByteArray location = "https://" + host + ':' + QByteArray::number(port) + RequestPath(requestText);
+    return StatusResponse("301 Moved Permanently", "Location: " + location + "\r\n", "text/plain; charset=utf-8",
+                          "This camera is served over HTTPS: " + location + '\n');
 }
 
 std::optional<QByteArray> HeaderValue(const QByteArray &requestText, const QByteArray &name)

@@ -31,6 +31,11 @@ QByteArray UnauthorizedResponse();
 QByteArray StatusResponse(const QByteArray &status, const QByteArray &headers, const QByteArray &contentType,
                           const QByteArray &body);
 
+// "301 Moved Permanently" to the same path over https: at the host the request named (its port
+// replaced by the given one), or at the fallback when it named none or something that is no
+// host name. Nothing of the request reaches the Location header unchecked.
+QByteArray RedirectToHttps(const QByteArray &requestText, quint16 port, const QByteArray &fallbackHost);
+
 // A short plain-text answer with a status, for refusals ("400 Bad Request", the reason).
 QByteArray TextResponse(const QByteArray &status, const QString &text);
 

@@ -2,6 +2,7 @@
 // its low-latency choice plays.
 //
 //   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--vanish] [--user U --password P]
+//                 [--spki SHA256-BASE64]
 //
 // Each of N pages (one browser) opens /live and waits for WebRTC video; then for S seconds
 // counts the frames the browser decoded. With --stamped, each page also reads the capture
@@ -16,7 +17,7 @@ import { execFileSync } from 'node:child_process';
 import { chromium } from 'playwright-core';
 
 function parseArguments(argv) {
-    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null };
+    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null, spki: null };
     const positional = [];
     for (let i = 0; i < argv.length; ++i) {
         const argument = argv[i];
@@ -24,6 +25,8 @@ function parseArguments(argv) {
         else if (argument === '--vanish') options.vanish = true;
         else if (argument === '--user') options.user = argv[++i];
         else if (argument === '--password') options.password = argv[++i];
+        // An https page whose certificate the browser is to accept by its key's fingerprint.
+        else if (argument === '--spki') options.spki = argv[++i];
         else if (['--seconds', '--viewers'].includes(argument)) options[argument.slice(2)] = Number(argv[++i]);
         else if (argument.startsWith('--')) throw new Error(`unknown option ${argument}`);
         else positional.push(argument);
@@ -104,7 +107,8 @@ async function watch(context, options) {
 async function run(options) {
     const browser = await chromium.launch({
         executablePath: '/usr/bin/chromium', headless: true,
-        args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
+        args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required',
+            ...(options.spki ? [`--ignore-certificate-errors-spki-list=${options.spki}`] : [])],
     });
     try {
         const credentials = options.user ? { httpCredentials: { username: options.user, password: options.password } } : {};

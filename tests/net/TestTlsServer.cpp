@@ -60,7 +60,10 @@ struct TlsServer {
         };
         port = fixture.Start();
     }
-    QString url(const char *scheme) const { return u"%1://127.0.0.1:%2/pic.jpg"_s.arg(QLatin1String(scheme)).arg(port); }
+    QString url(const char *scheme) const
+    {
+        return u"%1://127.0.0.1:%2/pic.jpg"_s.arg(QLatin1String(scheme)).arg(port);
+    }
 };
 
 } // namespace
@@ -102,8 +105,9 @@ private slots:
         QFETCH(bool, connects);
         TlsServer server;
         // Old versions need the client's own security level lowered to be offered at all.
-        const Outcome got = Run(u"openssl"_s, {u"s_client"_s, u"-ign_eof"_s, option, u"-cipher"_s, u"DEFAULT:@SECLEVEL=0"_s,
-                                               u"-connect"_s, u"127.0.0.1:%1"_s.arg(server.port)},
+        const Outcome got = Run(u"openssl"_s,
+                                {u"s_client"_s, u"-ign_eof"_s, option, u"-cipher"_s, u"DEFAULT:@SECLEVEL=0"_s,
+                                 u"-connect"_s, u"127.0.0.1:%1"_s.arg(server.port)},
                                 "GET /pic.jpg HTTP/1.0\r\n\r\n");
         QCOMPARE(got.out.contains("HTTP/1.0 200 OK"), connects);
     }
@@ -139,7 +143,8 @@ private slots:
         const Outcome names =
             Run(u"openssl"_s, {u"x509"_s, u"-noout"_s, u"-ext"_s, u"subjectAltName"_s, u"-in"_s, server.certificate});
         QVERIFY2(names.out.contains("DNS:localhost, IP Address:127.0.0.1"), names.out.constData());
-        QCOMPARE(QFile::permissions(server.key), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(QFile::permissions(server.key),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     }
 
     void unusableFilesAreRefused_data()

@@ -25,6 +25,8 @@ private slots:
     void httpVersionIsRecognisedOnTheFirstLineOnly_data();
     void httpVersionIsRecognisedOnTheFirstLineOnly();
     void httpHeadCarriesLengthTypeAndConnection();
+    void redirectToHttpsTakesOnlyAHostAndAPath_data();
+    void redirectToHttpsTakesOnlyAHostAndAPath();
     void bodyIsGatheredToItsAnnouncedLength();
     void offerGivesTheConstrainedBaselineFormat();
     void offerRefusesStaticPayloadsAndBrowsersThatDoNotReceive_data();
@@ -189,6 +191,28 @@ void TestServerTexts::httpVersionIsRecognisedOnTheFirstLineOnly()
     QFETCH(QByteArray, request);
     QFETCH(bool, http);
     QCOMPARE(http::NamesHttpVersion(request), http);
+}
+
+void TestServerTexts::redirectToHttpsTakesOnlyAHostAndAPath_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("location");
+    QTest::newRow("host with its port") << "GET /live HTTP/1.1\r\nHost: cam.local:80\r\n\r\n"_ba
+                                        << "https://cam.local:8282/live"_ba;
+    QTest::newRow("no host") << "GET /pic.jpg?x=1 HTTP/1.0\r\n\r\n"_ba
+                             << "https://192.0.2.2:8282/pic.jpg?x=1"_ba;
+    QTest::newRow("a host that is no name") << "GET / HTTP/1.1\r\nHost: evil.example/x\r\n\r\n"_ba
+                                            << "https://192.0.2.2:8282/"_ba;
+    QTest::newRow("a path to another host") << "GET //evil.example/ HTTP/1.1\r\nHost: cam\r\n\r\n"_ba
+                                            << "https://cam:8282/"_ba;
+}
+
+void TestServerTexts::redirectToHttpsTakesOnlyAHostAndAPath()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, location);
+    const QByteArray answer = http::RedirectToHttps(request, 8282, "192.0.2.2");
+    QVERIFY2(answer.startsWith("HTTP/1.0 301 Moved Permanently\r\nLocation: " + location + "\r\n"), answer.constData());
 }
 
 void TestServerTexts::httpHeadCarriesLengthTypeAndConnection()
