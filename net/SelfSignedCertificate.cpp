@@ -67,10 +67,9 @@ Certificate SignedFor(EVP_PKEY *key, const QString &commonName, const QByteArray
     X509_gmtime_adj(X509_getm_notAfter(c), long(selfsigned::ValidDays) * 24 * 3600);
     X509_NAME *name = X509_get_subject_name(c);
     const QByteArray cn = commonName.left(64).toUtf8();
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char *>(cn.constData()),
-                               -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char *>("Vantrel"), -1,
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char *>(cn.constData()), -1,
                                -1, 0);
+    X509_NAME_add_entry_by_txt(name, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char *>("Vantrel"), -1, -1, 0);
     X509_set_issuer_name(c, name);
     X509_set_pubkey(c, key);
     const bool extended = AddExtension(c, NID_basic_constraints, "critical,CA:FALSE") &&
@@ -113,18 +112,16 @@ QString selfsigned::Make(const QString &certificatePath, const QString &keyPath,
     Certificate certificate = SignedFor(key.get(), commonName, AlternativeNames(dnsNames, ipAddresses));
     if (!certificate)
         return u"the certificate could not be signed"_s;
-    const QByteArray keyPem = PemOf([&](BIO *out) {
-        return PEM_write_bio_PrivateKey(out, key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1;
-    });
-    const QByteArray certificatePem =
-        PemOf([&](BIO *out) { return PEM_write_bio_X509(out, certificate.get()) == 1; });
+    const QByteArray keyPem = PemOf(
+        [&](BIO *out) { return PEM_write_bio_PrivateKey(out, key.get(), nullptr, nullptr, 0, nullptr, nullptr) == 1; });
+    const QByteArray certificatePem = PemOf([&](BIO *out) { return PEM_write_bio_X509(out, certificate.get()) == 1; });
     if (keyPem.isEmpty() || certificatePem.isEmpty())
         return u"the certificate could not be written out"_s;
     // The key first: a certificate without its key would be of no use.
     QString failure = Save(keyPath, keyPem, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (failure.isEmpty())
-        failure = Save(certificatePath, certificatePem,
-                       QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                           QFileDevice::ReadOther);
+        failure =
+            Save(certificatePath, certificatePem,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     return failure;
 }

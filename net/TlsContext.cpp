@@ -48,6 +48,12 @@ void Configure(SSL_CTX *context)
 
 TlsContext::~TlsContext() { SSL_CTX_free(context_); }
 
+bool TlsContext::ExpiresWithinDays(int days) const
+{
+    time_t then = time(nullptr) + time_t(days) * 24 * 3600;
+    return X509_cmp_time(X509_get0_notAfter(SSL_CTX_get0_certificate(context_)), &then) < 0;
+}
+
 std::shared_ptr<TlsContext> TlsContext::FromFiles(const QString &certificate, const QString &key, QString &failure)
 {
     for (const QString &path : {certificate, key}) {

@@ -25,6 +25,7 @@ public:
     QString Fingerprint() const { return fingerprint_; }
     // The certificate in PEM, for clients that are to trust it.
     QByteArray CertificatePem() const { return pem_; }
+    bool ExpiresWithinDays(int days) const;
 
 private:
     explicit TlsContext(ssl_ctx_st *context) : context_(context) {}
