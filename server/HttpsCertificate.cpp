@@ -26,10 +26,7 @@ QString HttpsCertificate::CertificatePath() const
     return UsersOwn() ? certificate_ : ownFolder_ + u"/vantrel-https-certificate.pem"_s;
 }
 
-QString HttpsCertificate::KeyPath() const
-{
-    return UsersOwn() ? key_ : ownFolder_ + u"/vantrel-https-key.pem"_s;
-}
+QString HttpsCertificate::KeyPath() const { return UsersOwn() ? key_ : ownFolder_ + u"/vantrel-https-key.pem"_s; }
 
 std::shared_ptr<TlsContext> HttpsCertificate::Load(QString &failure, bool &made)
 {

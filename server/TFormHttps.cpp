@@ -53,7 +53,8 @@ void TFormHttps::SetFingerprint(const QString &fingerprint)
 
 void TFormHttps::browse(QLineEdit *edit, const QString &title)
 {
-    const QString chosen = QFileDialog::getOpenFileName(this, title, edit->text(), u"PEM files (*.pem *.crt *.key);;All files (*)"_s);
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, title, edit->text(), u"PEM files (*.pem *.crt *.key);;All files (*)"_s);
     if (!chosen.isEmpty())
         edit->setText(chosen);
 }

@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(serving.loggedFingerprint(), FingerprintOf(certificate));
         QCOMPARE(serving.served(), FingerprintOf(certificate));
 
-        const QByteArray picture = Run(u"curl"_s, {u"-sS"_s, u"--cacert"_s, certificate,
-                                                   u"https://%1/pic.jpg"_s.arg(serving.address())});
+        const QByteArray picture =
+            Run(u"curl"_s, {u"-sS"_s, u"--cacert"_s, certificate, u"https://%1/pic.jpg"_s.arg(serving.address())});
         QVERIFY2(picture.startsWith("\xff\xd8"), picture.left(200).constData());
         // Plain: what a browser asks for goes to https, the text commands stay.
         const QByteArray moved = ExchangeWith(serving.port, "GET /live HTTP/1.1\r\nHost: cam.local:80\r\n\r\n");
@@ -93,14 +93,17 @@ private slots:
 
         const QString spki = Shell(u"openssl x509 -pubkey -noout -in '%1' | openssl pkey -pubin -outform der | "
                                    "openssl dgst -sha256 -binary | base64"_s.arg(certificate));
-        const QByteArray played =
-            Run(QStandardPaths::findExecutable(u"node"_s),
-                {QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/live.mjs"), u"https://"_s + serving.address(),
-                 u"--seconds"_s, u"2"_s, u"--spki"_s, spki},
-                {}, 90000);
-        const QJsonObject viewer =
-            QJsonDocument::fromJson(played.mid(played.indexOf('{'))).object()[u"viewers"_s].toArray().first().toObject();
-        QVERIFY2(viewer[u"mode"_s].toString() == u"live"_s && viewer[u"framesDecoded"_s].toInt() > 0, played.constData());
+        const QByteArray played = Run(QStandardPaths::findExecutable(u"node"_s),
+                                      {QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/live.mjs"),
+                                       u"https://"_s + serving.address(), u"--seconds"_s, u"2"_s, u"--spki"_s, spki},
+                                      {}, 90000);
+        const QJsonObject viewer = QJsonDocument::fromJson(played.mid(played.indexOf('{')))
+                                       .object()[u"viewers"_s]
+                                       .toArray()
+                                       .first()
+                                       .toObject();
+        QVERIFY2(viewer[u"mode"_s].toString() == u"live"_s && viewer[u"framesDecoded"_s].toInt() > 0,
+                 played.constData());
     }
 
     void usersCertificateRenewedWhileServing()
@@ -110,8 +113,8 @@ private slots:
         const QString key = files.filePath(u"key.pem"_s);
         MakeUsersCertificate(certificate, key, u"first"_s);
         const QString first = FingerprintOf(certificate);
-        HttpsProgram serving("HttpsCertificate=" + QFile::encodeName(certificate) + "\nHttpsKey=" +
-                             QFile::encodeName(key) + "\n");
+        HttpsProgram serving("HttpsCertificate=" + QFile::encodeName(certificate) +
+                             "\nHttpsKey=" + QFile::encodeName(key) + "\n");
         QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
         QCOMPARE(serving.served(), first);
         QTest::qWait(1100); // a renewal within the same second would keep the file's time
@@ -125,7 +128,9 @@ private slots:
     {
         HttpsProgram serving("HttpsCertificate=/nonexistent/cert.pem\nHttpsKey=/nonexistent/key.pem\n");
         QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
-        QVERIFY(!serving.program.logLines().filter(u"HTTPS could not start: /nonexistent/cert.pem cannot be read"_s).isEmpty());
+        QVERIFY(!serving.program.logLines()
+                     .filter(u"HTTPS could not start: /nonexistent/cert.pem cannot be read"_s)
+                     .isEmpty());
         QVERIFY(ExchangeWith(serving.port, "GET /pic.jpg HTTP/1.1\r\n\r\n").startsWith("HTTP/1.0 200 OK"));
     }
 };
