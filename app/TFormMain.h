@@ -9,6 +9,7 @@
 #include "server/AddressPacing.h"
 #include "server/CrossOrigin.h"
 #include "server/HeadGathering.h"
+#include "server/LoginLockout.h"
 #include "server/Reply.h"
 #include "server/RequestDispatch.h"
 #include "server/ViewerAccess.h"
@@ -233,6 +234,8 @@ private:
     void countRequest(const QString &peer);
     // Answers a request the viewer password does not admit; false when it is admitted.
     bool refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text);
+    void refuseLockedOut(TCustomWinSocket *socket, const QByteArray &text);
+    void endLockouts();
     void createViewerPasswordWindow();
     void loadViewerPassword(const IniFile &ini);
     void saveViewerPassword(IniFile &ini) const;
@@ -287,6 +290,8 @@ private:
     ViewerAccess viewerAccess_;
     // Refusals logged once a minute per address.
     AddressPacing refusalLog_{60};
+    LoginLockout lockout_;
+    QTimer lockoutEnds_;
     // A new message box at most every few seconds per peer.
     AddressPacing messageBoxPacing_{MessageBoxSpacingSeconds};
     AddressPacing messageRefusalLog_{60};

@@ -17,6 +17,8 @@
 
 #include <QBuffer>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QByteArray HtmlType = QByteArrayLiteral("text/html");
@@ -133,11 +135,23 @@ void TFormMain::closeOverdueHeads()
 
 bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text)
 {
+    const QString peer = socket->PeerAddress();
+    const QDateTime now = seams::Now();
+    if (viewerAccess_.Required() && lockout_.Locked(peer, now)) {
+        refuseLockedOut(socket, text);
+        return true;
+    }
     const ViewerAccess::Verdict verdict = viewerAccess_.Judge(text);
     if (verdict == ViewerAccess::Verdict::Admitted)
         return false;
-    const QString peer = socket->PeerAddress();
-    if (refusalLog_.Allows(peer, seams::Now())) {
+    if (verdict == ViewerAccess::Verdict::WrongPassword && lockout_.Failed(peer, now)) {
+        AddToLog(u"Locked out %1 for %2 minutes: %3 wrong viewer passwords within %4 minutes"_s.arg(peer)
+                     .arg(LoginLockout::LockSeconds / 60)
+                     .arg(LoginLockout::Limit)
+                     .arg(LoginLockout::WindowSeconds / 60));
+        lockoutEnds_.start();
+    }
+    if (refusalLog_.Allows(peer, now)) {
         AddToLog(
             verdict == ViewerAccess::Verdict::AskForPassword
                 ? QStringLiteral("Refused a request from %1: no or wrong viewer password").arg(peer)
@@ -147,6 +161,24 @@ bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QBy
         !socket->WriteStreamThenClose(Reply::BufferOf(http::UnauthorizedResponse())))
         socket->CloseConnection();
     return true;
+}
+
+// Whatever the address gives while locked out, the right password included, gets 429.
+void TFormMain::refuseLockedOut(TCustomWinSocket *socket, const QByteArray &text)
+{
+    const QByteArray answer = http::StatusResponse(
+        "429 Too Many Requests", "Retry-After: " + QByteArray::number(LoginLockout::LockSeconds) + "\r\n",
+        "text/plain; charset=utf-8", "Too many wrong passwords from this address: try again later.\n");
+    if (!http::NamesHttpVersion(text) || !socket->WriteStreamThenClose(Reply::BufferOf(answer)))
+        socket->CloseConnection();
+}
+
+void TFormMain::endLockouts()
+{
+    for (const QString &address : lockout_.TakeEnded(seams::Now()))
+        AddToLog(u"Lockout of %1 ended"_s.arg(address));
+    if (!lockout_.AnyLocked())
+        lockoutEnds_.stop();
 }
 
 void TFormMain::SendResource(const Reply &reply, const QString &name)

@@ -42,6 +42,8 @@ void TFormMain::connectServerHandlers()
     ConnectGuarded(Offline, &QCheckBox::toggled, this, &TFormMain::OfflineClick);
     headDeadlines_.setInterval(1000);
     ConnectGuarded(&headDeadlines_, &QTimer::timeout, this, &TFormMain::closeOverdueHeads);
+    lockoutEnds_.setInterval(1000);
+    ConnectGuarded(&lockoutEnds_, &QTimer::timeout, this, &TFormMain::endLockouts);
 }
 
 void TFormMain::CheckBoxClick()

@@ -44,15 +44,17 @@ ViewerAccess::Verdict ViewerAccess::Judge(const QByteArray &requestText) const
         return Verdict::Admitted;
     if (!http::NamesHttpVersion(requestText) || isPlainTextCommand(request::Classify(request::Head(requestText))))
         return Verdict::Closed;
-    return givesPassword(requestText) ? Verdict::Admitted : Verdict::AskForPassword;
+    return judgeCredentials(requestText);
 }
 
-bool ViewerAccess::givesPassword(const QByteArray &requestText) const
+ViewerAccess::Verdict ViewerAccess::judgeCredentials(const QByteArray &requestText) const
 {
     const std::optional<http::BasicCredentials> given = http::BasicCredentialsOf(requestText);
     const http::BasicCredentials credentials = given.value_or(http::BasicCredentials{});
     // Both comparisons always run, also for a request without credentials.
     const unsigned difference = differingBits(userDigest_, digestOf(credentials.user)) |
                                 differingBits(passwordDigest_, digestOf(credentials.password));
-    return given.has_value() && difference == 0;
+    if (!given)
+        return Verdict::AskForPassword;
+    return difference == 0 ? Verdict::Admitted : Verdict::WrongPassword;
 }

@@ -13,7 +13,8 @@ class ViewerAccess {
 public:
     enum class Verdict {
         Admitted,
-        AskForPassword, // an HTTP request without the right credentials: 401, then close
+        AskForPassword, // an HTTP request without credentials: 401, then close
+        WrongPassword,  // an HTTP request with credentials that are not the viewer's: 401, then close
         Closed,         // a plain-text command or a request without an HTTP version: close unanswered
     };
 
@@ -23,7 +24,7 @@ public:
     Verdict Judge(const QByteArray &requestText) const;
 
 private:
-    bool givesPassword(const QByteArray &requestText) const;
+    Verdict judgeCredentials(const QByteArray &requestText) const;
 
     QByteArray userDigest_;
     QByteArray passwordDigest_;

@@ -4,6 +4,7 @@
 #include "capture/JpegEncoder.h"
 #include "server/ComputerAddresses.h"
 #include "server/HttpFraming.h"
+#include "server/LoginLockout.h"
 #include "server/MjpegStream.h"
 #include "server/TFormViewerPassword.h"
 #include "stats/RequestCount.h"
@@ -59,6 +60,8 @@ private slots:
     void commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinute();
     void passwordIsSavedAtOnceEndsOpenStreamsAndComesOff();
     void passwordHoldsWhileAStartUpBoxIsOpen();
+    void tenWrongPasswordsLockAnAddressOut();
+    void lockoutForgetsOldFailuresAndStaysBounded();
 };
 
 void TestViewerPassword::everyHttpRequestNeedsThePassword()
@@ -187,6 +190,43 @@ void TestViewerPassword::passwordHoldsWhileAStartUpBoxIsOpen()
     };
     program.start();
     QVERIFY2(answer.startsWith("HTTP/1.0 401"), answer.left(20).constData());
+}
+
+// Ten wrong passwords in ten minutes: 429 for ten minutes, the right password included, with
+// one line when it starts and one when it ends.
+void TestViewerPassword::tenWrongPasswordsLockAnAddressOut()
+{
+    ServingProgram program;
+    choosePassword(Password);
+    const QByteArray wrong = (User + u":guess"_s).toUtf8().toBase64();
+    for (int n = 0; n < LoginLockout::Limit; ++n)
+        QVERIFY(Exchange(get("/pic.jpg", wrong)).startsWith("HTTP/1.0 401"));
+    for (const QByteArray &path : {"/pic.jpg"_ba, "/stream.mjpg"_ba, "/live"_ba})
+        QVERIFY(Exchange(get(path, Right)).startsWith("HTTP/1.0 429 Too Many Requests\r\nRetry-After: 600\r\n"));
+    QCOMPARE(logged(u"Locked out 127.0.0.1"_s).size(), 1);
+    program.clock.advanceSeconds(LoginLockout::LockSeconds - 1);
+    QVERIFY(Exchange(get("/pic.jpg", Right)).startsWith("HTTP/1.0 429"));
+    program.clock.advanceSeconds(1);
+    QTRY_COMPARE_WITH_TIMEOUT(logged(u"Lockout of 127.0.0.1 ended"_s).size(), 1, 10000);
+    QVERIFY(Exchange(get("/pic.jpg", Right)).startsWith("HTTP/1.0 200 OK"));
+}
+
+void TestViewerPassword::lockoutForgetsOldFailuresAndStaysBounded()
+{
+    LoginLockout lockout;
+    QDateTime now = QDateTime::currentDateTime();
+    for (int n = 1; n < LoginLockout::Limit; ++n)
+        QVERIFY(!lockout.Failed(u"10.0.0.1"_s, now));
+    now = now.addSecs(LoginLockout::WindowSeconds);
+    QVERIFY(!lockout.Failed(u"10.0.0.1"_s, now)); // the nine before are out of the window
+    for (int n = 1; n < LoginLockout::Limit; ++n)
+        lockout.Failed(u"10.0.0.2"_s, now);
+    QVERIFY(lockout.Failed(u"10.0.0.2"_s, now) && lockout.Locked(u"10.0.0.2"_s, now));
+    // A flood of addresses: the memory stays bounded and the lockout holds.
+    for (int n = 0; n < 3 * LoginLockout::MaxAddresses; ++n)
+        lockout.Failed(u"172.16.%1.%2"_s.arg(n / 256).arg(n % 256), now);
+    QVERIFY(lockout.Remembered() <= LoginLockout::MaxAddresses);
+    QVERIFY(lockout.Locked(u"10.0.0.2"_s, now));
 }
 
 VANTREL_TEST_MAIN(TestViewerPassword)
