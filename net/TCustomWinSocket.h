@@ -150,7 +150,9 @@ private:
 
     struct OutgoingStream {
         std::unique_ptr<QIODevice> device;
-        std::array<char, PieceSize * PiecesPerSend> piece{};
+        // Not cleared: only what LoadPiece wrote is ever sent, and clearing 64 KiB for every
+        // answer costs more than sending a small one.
+        std::array<char, PieceSize * PiecesPerSend> piece;
         qint64 offset = 0;
         qint64 length = 0;
     };

@@ -12,7 +12,7 @@ bool TCustomWinSocket::WriteStream(std::unique_ptr<QIODevice> &Stream)
         return false;
     if (!Stream->isOpen())
         Stream->open(QIODevice::ReadOnly);
-    PendingStream = std::make_unique<OutgoingStream>();
+    PendingStream = std::make_unique_for_overwrite<OutgoingStream>();
     PendingStream->device = std::move(Stream);
     return SendPendingStream();
 }

@@ -46,7 +46,7 @@ void TCustomWinSocket::StartTlsIfAsked(int Handle)
 
 void TCustomWinSocket::TlsReadable(int Handle)
 {
-    std::array<char, 16384> raw{};
+    std::array<char, 16384> raw; // only what arrived is read back
     // How the peer ended, once it has: 0 in order, else the error; -1 while it has not.
     int ending = -1;
     bool healthy = true;

@@ -37,7 +37,7 @@ bool TlsSession::Received(const char *data, qint64 length)
         failed_ = true;
         return false;
     }
-    std::array<char, 16384> piece{};
+    std::array<char, 16384> piece; // only what SSL_read wrote is read back
     for (;;) {
         const int read = SSL_read(ssl_, piece.data(), int(piece.size()));
         if (read > 0) {
@@ -82,8 +82,42 @@ void TlsSession::EndSession()
     Drain();
 }
 
+qint64 TlsSession::written(const char **data) const
+{
+    char *bytes = nullptr;
+    const long size = BIO_get_mem_data(SSL_get_wbio(ssl_), &bytes);
+    *data = bytes;
+    return size > 0 ? size : 0;
+}
+
+const char *TlsSession::Outgoing() const
+{
+    if (!outgoing_.isEmpty())
+        return outgoing_.constData() + sentOffset_;
+    const char *data = nullptr;
+    written(&data);
+    return data;
+}
+
+qint64 TlsSession::OutgoingSize() const
+{
+    if (!outgoing_.isEmpty())
+        return outgoing_.size() - sentOffset_;
+    const char *data = nullptr;
+    return written(&data);
+}
+
 void TlsSession::Sent(qint64 length)
 {
+    if (outgoing_.isEmpty()) {
+        // Straight from OpenSSL's buffer: what the socket left behind is kept, in order.
+        const char *data = nullptr;
+        const qint64 size = written(&data);
+        if (length < size)
+            outgoing_ = QByteArray(data + length, size - length);
+        (void)BIO_reset(SSL_get_wbio(ssl_));
+        return;
+    }
     sentOffset_ += length;
     if (sentOffset_ >= outgoing_.size()) {
         outgoing_.clear();
@@ -91,17 +125,19 @@ void TlsSession::Sent(qint64 length)
     }
 }
 
+// Records written while older ones still wait join them, so the order on the wire holds.
 void TlsSession::Drain()
 {
-    BIO *out = SSL_get_wbio(ssl_);
-    char *data = nullptr;
-    const long pending = BIO_get_mem_data(out, &data);
-    if (pending <= 0)
+    if (outgoing_.isEmpty())
+        return;
+    const char *data = nullptr;
+    const qint64 size = written(&data);
+    if (size == 0)
         return;
     if (sentOffset_ > 0 && sentOffset_ >= outgoing_.size() / 2) {
         outgoing_.remove(0, sentOffset_);
         sentOffset_ = 0;
     }
-    outgoing_.append(data, pending);
-    (void)BIO_reset(out);
+    outgoing_.append(data, size);
+    (void)BIO_reset(SSL_get_wbio(ssl_));
 }

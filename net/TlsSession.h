@@ -32,13 +32,17 @@ public:
     // A close_notify after what is waiting.
     void EndSession();
 
-    // Records waiting for the wire, and how many of them the socket took.
-    const char *Outgoing() const { return outgoing_.constData() + sentOffset_; }
-    qint64 OutgoingSize() const { return outgoing_.size() - sentOffset_; }
+    // Records waiting for the wire, and how many of them the socket took. They stay where
+    // OpenSSL wrote them until the socket leaves some behind, so that the usual whole send
+    // copies nothing.
+    const char *Outgoing() const;
+    qint64 OutgoingSize() const;
     void Sent(qint64 length);
 
 private:
     void Drain();
+    // What OpenSSL has written and nobody has sent yet.
+    qint64 written(const char **data) const;
 
     std::shared_ptr<TlsContext> context_;
     ssl_st *ssl_ = nullptr;

@@ -7,7 +7,8 @@
 // With "stamp" as the third argument, every frame the H.264 encoder gets carries its capture
 // time drawn into its top 16 rows: the wall-clock milliseconds modulo 2^40, as 40 cells of
 // 16x16 pixels, white for 1, most significant first; a browser reads it back from the picture.
-// Settings in VANTREL_BENCH_SETTINGS ("\n" between lines) are added to its settings file.
+// Settings in VANTREL_BENCH_SETTINGS ("\n" between lines) are added to its settings file,
+// keys in VANTREL_BENCH_MAIN to its [FormMain] section.
 // Usage: ServerBench <port> [<RTSP port> [stamp]]
 #include "app/Globals.h"
 #include "app/ProgramEntry.h"
@@ -97,6 +98,8 @@ int main(int argc, char **argv)
                    .arg(port)
                    .arg(rtspPort)
                    .toLatin1());
+    // More keys of the main window's section, as "Https=1\nHttpsKey=...".
+    file.write(qgetenv("VANTREL_BENCH_MAIN").replace("\\n", "\n"));
     file.write(qgetenv("VANTREL_BENCH_SETTINGS").replace("\\n", "\n"));
     file.close();
     const ScopedSeam<QByteArray()> settingsSeam(SettingsFileLocation, [&] { return QFile::encodeName(settings); });
