@@ -41,7 +41,8 @@ struct TlsServer {
     ServerFixture fixture;
     quint16 port = 0;
     bool encrypted = false;
-    QByteArray body = Pattern(300 * 1024);
+    // Larger than the socket takes at once, so that sends wait for room in the middle.
+    QByteArray body = Pattern(4 << 20);
 
     TlsServer()
     {
