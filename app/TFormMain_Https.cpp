@@ -3,6 +3,7 @@
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
+#include "live/LiveService.h"
 #include "net/TCustomWinSocket.h"
 #include "net/TServerSocket.h"
 #include "net/TServerWinSocket.h"
@@ -103,6 +104,8 @@ void TFormMain::stopHttps()
 {
     httpsRenewals_.stop();
     ServerSocket->SetTls(nullptr);
+    if (https_)
+        Live->SetTlsFiles({}, {});
     https_.reset();
     showHttpsState();
 }
@@ -122,6 +125,7 @@ bool TFormMain::takeCertificate(const QString &refusal)
         AddToLog(u"HTTPS certificate made for this computer: "_s + httpsCertificate_->CertificatePath());
     https_ = std::move(context);
     ServerSocket->SetTls(https_);
+    Live->SetTlsFiles(httpsCertificate_->CertificatePath(), httpsCertificate_->KeyPath());
     return true;
 }
 

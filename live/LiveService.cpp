@@ -72,11 +72,29 @@ void LiveService::Start()
         emit logged(QStringLiteral("RTSP server not started on port %1: %2").arg(rtspPort_).arg(failure));
         return;
     }
+    emit logged(QStringLiteral("RTSP server started: ") + rtspUrl());
+}
+
+QString LiveService::rtspUrl() const
+{
     const QStringList addresses = computer::Addresses();
-    emit logged(QStringLiteral("RTSP server started: rtsp://%1:%2%3")
-                    .arg(addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first())
-                    .arg(rtsp_->Port())
-                    .arg(QString::fromLatin1(RtspServer::Path)));
+    return QStringLiteral("%1://%2:%3%4")
+        .arg(rtsp_->Tls() ? QStringLiteral("rtsps") : QStringLiteral("rtsp"))
+        .arg(addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first())
+        .arg(rtsp_->Port())
+        .arg(QString::fromLatin1(RtspServer::Path));
+}
+
+void LiveService::SetTlsFiles(const QString &certificate, const QString &key)
+{
+    const bool before = rtsp_->Tls();
+    QString failure;
+    if (!rtsp_->SetTls(certificate, key, failure)) {
+        emit logged(QStringLiteral("RTSP stays without TLS: ") + failure);
+        return;
+    }
+    if (rtsp_->Listening() && rtsp_->Tls() != before)
+        emit logged(QStringLiteral("RTSP server now at ") + rtspUrl());
 }
 
 void LiveService::Stop()

@@ -52,6 +52,8 @@ public:
     QString StunServer() const { return stunServer_; }
     // The viewer password; RTSP clients let in before are sent away once there is one.
     void SetCredentials(const QString &user, const QString &password);
+    // HTTPS's certificate and key for RTSP over TLS (rtsps://), or empty paths for plain RTSP.
+    void SetTlsFiles(const QString &certificate, const QString &key);
 
     // The microphones: followed from now on (GStreamer is there by now), their names in the
     // system's order, and the one whose sound goes with the picture ("" for none).
@@ -82,6 +84,7 @@ signals:
     void soundChanged();
 
 private:
+    QString rtspUrl() const;
     void microphoneChanged(const QString &name, bool added);
     void soundTried(quint64 choice, const std::shared_ptr<GstDevice> &device, const QString &failure);
     void soundOff();

@@ -5,6 +5,8 @@
 #include "live/RtspDoor.h"
 #include "net/PosixSocket.h"
 
+#include <QFile>
+
 // GIO names a field "signals", which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -88,7 +90,11 @@ RtspServer::RtspServer(std::shared_ptr<H264Feed> video, std::shared_ptr<EncodedF
     shared_->audio = std::move(audio);
 }
 
-RtspServer::~RtspServer() { Stop(); }
+RtspServer::~RtspServer()
+{
+    Stop();
+    g_clear_object(&certificate_);
+}
 
 int RtspServer::ClientCount() const { return shared_->door->clients(); }
 
@@ -190,17 +196,52 @@ void RtspServer::SetAudio(bool on)
         gst_rtsp_media_factory_set_launch(factory_, shared_->audio && audio_ ? VideoAndSound : VideoOnly);
 }
 
+bool RtspServer::SetTls(const QString &certificate, const QString &key, QString &failure)
+{
+    GTlsCertificate *loaded = nullptr;
+    if (!certificate.isEmpty()) {
+        GError *raw = nullptr;
+        loaded = g_tls_certificate_new_from_files(QFile::encodeName(certificate).constData(),
+                                                  QFile::encodeName(key).constData(), &raw);
+        gstref::Error error(raw);
+        if (!loaded) {
+            failure = error ? QString::fromUtf8(error->message) : QStringLiteral("the certificate cannot be read");
+            return false;
+        }
+    }
+    g_clear_object(&certificate_);
+    certificate_ = loaded;
+    if (server_) {
+        applyCredentials();
+        CloseClients();
+    }
+    return true;
+}
+
+// The check on every request: the password when one is set, and TLS with the certificate
+// when there is one (which needs the check object even when everyone may watch).
 void RtspServer::applyCredentials()
 {
-    if (password_.isEmpty()) {
+    // Over TLS the media go inside the encrypted connection, never beside it over UDP.
+    gst_rtsp_media_factory_set_protocols(factory_, certificate_ ? GST_RTSP_LOWER_TRANS_TCP
+                                                                : GstRTSPLowerTrans(GST_RTSP_LOWER_TRANS_UDP |
+                                                                                    GST_RTSP_LOWER_TRANS_UDP_MCAST |
+                                                                                    GST_RTSP_LOWER_TRANS_TCP));
+    if (password_.isEmpty() && !certificate_) {
         gst_rtsp_server_set_auth(server_, nullptr);
         return;
     }
     GstRTSPAuth *auth = gst_rtsp_auth_new();
     gst_rtsp_auth_set_realm(auth, "Vantrel");
+    if (certificate_)
+        gst_rtsp_auth_set_tls_certificate(auth, certificate_);
     GstRTSPToken *token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, Role, nullptr);
-    gstref::String basic(gst_rtsp_auth_make_basic(user_.toUtf8().constData(), password_.toUtf8().constData()));
-    gst_rtsp_auth_add_basic(auth, basic.get(), token);
+    if (password_.isEmpty()) {
+        gst_rtsp_auth_set_default_token(auth, token);
+    } else {
+        gstref::String basic(gst_rtsp_auth_make_basic(user_.toUtf8().constData(), password_.toUtf8().constData()));
+        gst_rtsp_auth_add_basic(auth, basic.get(), token);
+    }
     gst_rtsp_token_unref(token);
     GstRTSPPermissions *permissions = gst_rtsp_permissions_new();
     gst_rtsp_permissions_add_role(permissions, Role, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,

@@ -12,6 +12,7 @@ typedef struct _GstRTSPServer GstRTSPServer;
 typedef struct _GstRTSPMediaFactory GstRTSPMediaFactory;
 typedef struct _GMainContext GMainContext;
 typedef struct _GMainLoop GMainLoop;
+typedef struct _GTlsCertificate GTlsCertificate;
 
 // RTSP at rtsp://host:port/live: the shared H.264 encoder's output, and the microphone's
 // Opus when one is chosen, as one shared media for every client. The server runs on a thread
@@ -36,6 +37,12 @@ public:
 
     // An empty password lets every client in.
     void SetCredentials(const QString &user, const QString &password);
+    // With a certificate and key (PEM files), clients speak RTSP over TLS only (rtsps://),
+    // with the media interleaved in that connection; empty paths: plain RTSP again. False,
+    // with the reason, when the files cannot be used (RTSP then stays as it was). Clients
+    // connected before are closed.
+    bool SetTls(const QString &certificate, const QString &key, QString &failure);
+    bool Tls() const { return certificate_ != nullptr; }
     // Ends every client's connection (they may come back, and are then asked again).
     void CloseClients();
     // Whether new clients get the microphone's sound beside the picture.
@@ -60,4 +67,5 @@ private:
     QString user_;
     QString password_;
     bool audio_ = false;
+    GTlsCertificate *certificate_ = nullptr;
 };

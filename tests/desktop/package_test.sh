@@ -21,7 +21,7 @@ done
 depends="$(field Depends)"
 for package in libqt6widgets6 libqt6charts6 libgstreamer1.0-0 libjpeg62-turbo libgstrtspserver-1.0-0 libssl3 \
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-pulseaudio \
-  fonts-liberation2; do
+  glib-networking fonts-liberation2; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
