@@ -287,7 +287,7 @@ private:
     QHash<QString, qint64> pictureViewers_;
     void loadLiveSettings(const IniFile &ini);
     void saveLiveSettings(IniFile &ini) const;
-    ViewerAccess viewerAccess_;
+    std::shared_ptr<ViewerAccess> viewerAccess_ = std::make_shared<ViewerAccess>();
     // Refusals logged once a minute per address.
     AddressPacing refusalLog_{60};
     LoginLockout lockout_;

@@ -26,7 +26,7 @@ QByteArray fileHead(const QByteArray &status, const QByteArray &type, qint64 len
 
 void TFormMain::sendRecordings(const Reply &reply, request::Kind kind, const QByteArray &text)
 {
-    if (!viewerAccess_.Required() && !QHostAddress(reply.Peer()).isLoopback()) {
+    if (!viewerAccess_->Required() && !QHostAddress(reply.Peer()).isLoopback()) {
         sendWhole(reply, http::TextResponse(
                              "403 Forbidden",
                              QStringLiteral("Recordings are private: they are shown on other computers only "
@@ -40,7 +40,7 @@ void TFormMain::sendRecordings(const Reply &reply, request::Kind kind, const QBy
     const std::vector<recordingcatalogue::Entry> entries = recordingcatalogue::List(Recording->Folder());
     const bool list = kind == request::Kind::RecordingsList;
     const QString notice =
-        viewerAccess_.Required()
+        viewerAccess_->Required()
             ? QString()
             : QStringLiteral("These recordings are shown only on this computer. Set a viewer password in Vantrel "
                              "(File, Viewer Password) to watch them from other computers too.");

@@ -57,7 +57,7 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     if (kind != request::Kind::WhepOptions && refusedWithoutViewerPassword(Socket, text))
         return;
     if (LogRequests->isChecked()) {
-        const QByteArray shown = viewerAccess_.Required() ? http::WithoutAuthorization(head) : head;
+        const QByteArray shown = viewerAccess_->Required() ? http::WithoutAuthorization(head) : head;
         AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") +
                  Socket->PeerAddress());
     }
@@ -137,11 +137,11 @@ bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QBy
 {
     const QString peer = socket->PeerAddress();
     const QDateTime now = seams::Now();
-    if (viewerAccess_.Required() && lockout_.Locked(peer, now)) {
+    if (viewerAccess_->Required() && lockout_.Locked(peer, now)) {
         refuseLockedOut(socket, text);
         return true;
     }
-    const ViewerAccess::Verdict verdict = viewerAccess_.Judge(text);
+    const ViewerAccess::Verdict verdict = viewerAccess_->Judge(text);
     if (verdict == ViewerAccess::Verdict::Admitted)
         return false;
     if (verdict == ViewerAccess::Verdict::WrongPassword && lockout_.Failed(peer, now)) {

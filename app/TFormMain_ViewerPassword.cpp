@@ -8,6 +8,7 @@
 #include "net/TServerSocket.h"
 #include "net/TServerWinSocket.h"
 #include "server/MjpegStream.h"
+#include "server/PasswordHash.h"
 #include "server/TFormViewerPassword.h"
 
 #include <vector>
@@ -17,6 +18,7 @@ namespace {
 const QString SectionMain = QStringLiteral("FormMain");
 const QString KeyUser = QStringLiteral("ViewerUser");
 const QString KeyPassword = QStringLiteral("ViewerPassword");
+const QString KeyPasswordHash = QStringLiteral("ViewerPasswordHash");
 
 } // namespace
 
@@ -40,7 +42,7 @@ void TFormMain::ViewerPassword1Click()
 void TFormMain::ViewerPasswordChosen()
 {
     applyViewerPassword();
-    AddToLog(viewerAccess_.Required()
+    AddToLog(viewerAccess_->Required()
                  ? QStringLiteral("Viewer password set: viewers must give the user name and password")
                  : QStringLiteral("Viewer password removed: everyone may watch"));
     IniFile ini(SettingsFileForWriting(), IniFile::Writes::Deferred);
@@ -48,30 +50,46 @@ void TFormMain::ViewerPasswordChosen()
     ini.Save();
 }
 
+// The hash when the file has one; a password in clear text from an older version is hashed
+// now, and the next save replaces it with its hash.
 void TFormMain::loadViewerPassword(const IniFile &ini)
 {
-    FormViewerPassword->SetCredentials(ini.ReadString(SectionMain, KeyUser, QString()),
-                                       ini.ReadString(SectionMain, KeyPassword, QString()));
+    const QString stored = ini.ReadString(SectionMain, KeyPasswordHash, QString());
+    const QString clear = ini.ReadString(SectionMain, KeyPassword, QString());
+    QString hash = passwordhash::IsHash(stored) ? stored : QString();
+    if (hash.isEmpty() && !clear.isEmpty())
+        hash = passwordhash::Make(clear);
+    if (!stored.isEmpty() && hash.isEmpty())
+        AddToLog(QStringLiteral("The viewer password's hash in the settings file is not one this version reads: "
+                                "no viewer password is in force"));
+    FormViewerPassword->SetCredentials(ini.ReadString(SectionMain, KeyUser, QString()), hash);
     applyViewerPassword();
-    if (viewerAccess_.Required())
+    if (viewerAccess_->Required())
         AddToLog(QStringLiteral("Viewer password on: viewers must give the user name and password"));
 }
 
 // Without a password the file stays as it has always been, unless it still holds an old one.
 void TFormMain::saveViewerPassword(IniFile &ini) const
 {
-    if (FormViewerPassword->Password().isEmpty() && ini.ReadString(SectionMain, KeyPassword, QString()).isEmpty())
+    const bool before = !ini.ReadString(SectionMain, KeyPassword, QString()).isEmpty() ||
+                        !ini.ReadString(SectionMain, KeyPasswordHash, QString()).isEmpty();
+    if (FormViewerPassword->PasswordHash().isEmpty() && !before)
         return;
     ini.WriteString(SectionMain, KeyUser, FormViewerPassword->User());
-    ini.WriteString(SectionMain, KeyPassword, FormViewerPassword->Password());
+    ini.WriteString(SectionMain, KeyPasswordHash, FormViewerPassword->PasswordHash());
+    ini.DeleteKey(SectionMain, KeyPassword);
 }
 
 void TFormMain::applyViewerPassword()
 {
-    viewerAccess_.Set(FormViewerPassword->User(), FormViewerPassword->Password());
-    Live->SetCredentials(FormViewerPassword->User(), FormViewerPassword->Password());
+    viewerAccess_->Set(FormViewerPassword->User(), FormViewerPassword->PasswordHash());
+    Live->SetViewerCheck(
+        viewerAccess_->Required()
+            ? [access = viewerAccess_](const QByteArray &user,
+                                       const QByteArray &password) { return access->Admits(user, password); }
+            : LiveService::ViewerCheck());
     // Viewers let in before would go on watching without it; they come back and are asked.
-    if (viewerAccess_.Required())
+    if (viewerAccess_->Required())
         closeStreamViewers();
 }
 

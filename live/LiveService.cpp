@@ -106,10 +106,11 @@ void LiveService::Stop()
     emit logged(QStringLiteral("RTSP server stopped"));
 }
 
-void LiveService::SetCredentials(const QString &user, const QString &password)
+void LiveService::SetViewerCheck(ViewerCheck check)
 {
-    rtsp_->SetCredentials(user, password);
-    if (!password.isEmpty())
+    const bool required = check != nullptr;
+    rtsp_->SetViewerCheck(std::move(check));
+    if (required)
         rtsp_->CloseClients();
 }
 

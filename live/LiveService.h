@@ -50,8 +50,10 @@ public:
     // The STUN server WebRTC viewers use; empty for none.
     void SetStunServer(const QString &server) { stunServer_ = server; }
     QString StunServer() const { return stunServer_; }
-    // The viewer password; RTSP clients let in before are sent away once there is one.
-    void SetCredentials(const QString &user, const QString &password);
+    // Whether a user name and password are the viewer's, asked on RTSP's thread; none when
+    // everyone may watch. RTSP clients let in before are sent away once there is one.
+    using ViewerCheck = std::function<bool(const QByteArray &user, const QByteArray &password)>;
+    void SetViewerCheck(ViewerCheck check);
     // HTTPS's certificate and key for RTSP over TLS (rtsps://), or empty paths for plain RTSP.
     void SetTlsFiles(const QString &certificate, const QString &key);
 

@@ -3,6 +3,7 @@
 #include "gst/Callbacks.h"
 #include "live/H264Feed.h"
 #include "live/RtspDoor.h"
+#include "live/RtspViewerAuth.h"
 #include "net/PosixSocket.h"
 
 #include <QFile>
@@ -180,11 +181,10 @@ void RtspServer::Stop()
     port_ = 0;
 }
 
-void RtspServer::SetCredentials(const QString &user, const QString &password)
+void RtspServer::SetViewerCheck(ViewerCheck check)
 {
-    user_ = user;
-    password_ = password;
-    shared_->door->setOwnSessions(!password.isEmpty());
+    check_ = std::move(check);
+    shared_->door->setOwnSessions(check_ != nullptr);
     if (server_)
         applyCredentials();
 }
@@ -227,21 +227,17 @@ void RtspServer::applyCredentials()
                                                                 : GstRTSPLowerTrans(GST_RTSP_LOWER_TRANS_UDP |
                                                                                     GST_RTSP_LOWER_TRANS_UDP_MCAST |
                                                                                     GST_RTSP_LOWER_TRANS_TCP));
-    if (password_.isEmpty() && !certificate_) {
+    if (!check_ && !certificate_) {
         gst_rtsp_server_set_auth(server_, nullptr);
         return;
     }
-    GstRTSPAuth *auth = gst_rtsp_auth_new();
+    GstRTSPToken *token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, Role, nullptr);
+    GstRTSPAuth *auth = check_ ? NewRtspViewerAuth(check_, token) : gst_rtsp_auth_new();
     gst_rtsp_auth_set_realm(auth, "Vantrel");
     if (certificate_)
         gst_rtsp_auth_set_tls_certificate(auth, certificate_);
-    GstRTSPToken *token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, Role, nullptr);
-    if (password_.isEmpty()) {
+    if (!check_)
         gst_rtsp_auth_set_default_token(auth, token);
-    } else {
-        gstref::String basic(gst_rtsp_auth_make_basic(user_.toUtf8().constData(), password_.toUtf8().constData()));
-        gst_rtsp_auth_add_basic(auth, basic.get(), token);
-    }
     gst_rtsp_token_unref(token);
     GstRTSPPermissions *permissions = gst_rtsp_permissions_new();
     gst_rtsp_permissions_add_role(permissions, Role, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,

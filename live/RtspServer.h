@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -35,8 +36,10 @@ public:
     bool Listening() const { return loop_ != nullptr; }
     int Port() const { return port_; }
 
-    // An empty password lets every client in.
-    void SetCredentials(const QString &user, const QString &password);
+    // Whether a client's user name and password (Basic) are the viewer's, asked on the
+    // server's thread; none lets every client in.
+    using ViewerCheck = std::function<bool(const QByteArray &user, const QByteArray &password)>;
+    void SetViewerCheck(ViewerCheck check);
     // With a certificate and key (PEM files), clients speak RTSP over TLS only (rtsps://),
     // with the media interleaved in that connection; empty paths: plain RTSP again. False,
     // with the reason, when the files cannot be used (RTSP then stays as it was). Clients
@@ -64,8 +67,7 @@ private:
     GMainLoop *loop_ = nullptr;
     std::thread thread_;
     int port_ = 0;
-    QString user_;
-    QString password_;
+    ViewerCheck check_;
     bool audio_ = false;
     GTlsCertificate *certificate_ = nullptr;
 };

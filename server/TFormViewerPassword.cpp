@@ -2,6 +2,7 @@
 
 #include "base/seams/ExceptionDisplay.h"
 #include "base/widgets/WindowStyles.h"
+#include "server/PasswordHash.h"
 
 #include <QShowEvent>
 
@@ -17,11 +18,13 @@ TFormViewerPassword::TFormViewerPassword(QWidget *parent) : QDialog(parent)
     connect(ButtonCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
 }
 
-void TFormViewerPassword::SetCredentials(const QString &user, const QString &password)
+void TFormViewerPassword::SetCredentials(const QString &user, const QString &passwordHash)
 {
     user_ = user;
-    password_ = password;
+    passwordHash_ = passwordHash;
 }
+
+QString TFormViewerPassword::StandIn() { return QString(8, QChar(0x2022)); }
 
 void TFormViewerPassword::showEvent(QShowEvent *event)
 {
@@ -30,15 +33,20 @@ void TFormViewerPassword::showEvent(QShowEvent *event)
         return;
     windowstyle::OwnedBy(this, owner_);
     Edit_ViewerUser->setText(user_);
-    Edit_ViewerPassword->setText(password_);
+    Edit_ViewerPassword->setText(passwordHash_.isEmpty() ? QString() : StandIn());
     (user_.isEmpty() ? Edit_ViewerUser : Edit_ViewerPassword)->setFocus();
     setOwnerEnabled(false);
 }
 
 void TFormViewerPassword::done(int result)
 {
-    if (result == QDialog::Accepted)
-        SetCredentials(Edit_ViewerUser->text(), Edit_ViewerPassword->text());
+    if (result == QDialog::Accepted) {
+        const QString typed = Edit_ViewerPassword->text();
+        const bool kept = typed == StandIn() && !passwordHash_.isEmpty();
+        SetCredentials(Edit_ViewerUser->text(), kept              ? passwordHash_
+                                                : typed.isEmpty() ? QString()
+                                                                  : passwordhash::Make(typed));
+    }
     // The fields do not keep a password the user walked away from.
     Edit_ViewerPassword->clear();
     QDialog::done(result);

@@ -10,6 +10,8 @@
 // "Viewer Password": the user name and password a viewer must give, or an empty password for
 // none. OK puts what the fields hold in force; Cancel (or Escape, or the close box) leaves the
 // one in force as it was. While it is open its owner is disabled, as under a modal dialog.
+// The password is kept only as its hash: with one set, the field shows a stand-in, and left
+// as it is, it keeps the password in force.
 class TFormViewerPassword : public QDialog, public Ui::TFormViewerPassword {
     Q_OBJECT
 
@@ -19,10 +21,13 @@ public:
     // The window disabled while this one is open.
     void SetOwnerWindow(QWidget *owner) { owner_ = owner; }
 
-    // The user name and password in force; the fields show them whenever the window opens.
-    void SetCredentials(const QString &user, const QString &password);
+    // The user name and the password's hash line in force (empty: no password); the fields
+    // show them whenever the window opens.
+    void SetCredentials(const QString &user, const QString &passwordHash);
     QString User() const { return user_; }
-    QString Password() const { return password_; }
+    QString PasswordHash() const { return passwordHash_; }
+    // What the password field shows while a password is set and left untouched.
+    static QString StandIn();
 
     // Called once OK has put the fields' user name and password in force.
     std::function<void()> OnChosen;
@@ -37,5 +42,5 @@ private:
 
     QPointer<QWidget> owner_;
     QString user_;
-    QString password_;
+    QString passwordHash_;
 };

@@ -2,9 +2,14 @@
 
 #include "server/BasicCredentials.h"
 #include "server/HttpFraming.h"
+#include "server/PasswordHash.h"
 #include "server/RequestDispatch.h"
 
 #include <QCryptographicHash>
+#include <QMessageAuthenticationCode>
+#include <QRandomGenerator>
+
+#include <cstring>
 
 namespace {
 
@@ -27,15 +32,24 @@ bool isPlainTextCommand(request::Kind kind)
 
 } // namespace
 
-void ViewerAccess::Set(const QString &user, const QString &password)
+void ViewerAccess::Set(const QString &user, const QString &passwordHash)
 {
-    if (password.isEmpty()) {
-        userDigest_.clear();
-        passwordDigest_.clear();
-        return;
+    const std::lock_guard lock(mutex_);
+    passed_.clear();
+    passwordHash_ = passwordHash;
+    userDigest_ = passwordHash.isEmpty() ? QByteArray() : digestOf(user.toUtf8());
+    // A fresh key: what passed under another password means nothing now.
+    key_ = QByteArray(32, Qt::Uninitialized);
+    for (qsizetype i = 0; i < key_.size(); i += 4) {
+        const quint32 word = QRandomGenerator::system()->generate();
+        std::memcpy(key_.data() + i, &word, sizeof word);
     }
-    userDigest_ = digestOf(user.toUtf8());
-    passwordDigest_ = digestOf(password.toUtf8());
+}
+
+bool ViewerAccess::Required() const
+{
+    const std::lock_guard lock(mutex_);
+    return !passwordHash_.isEmpty();
 }
 
 ViewerAccess::Verdict ViewerAccess::Judge(const QByteArray &requestText) const
@@ -50,11 +64,38 @@ ViewerAccess::Verdict ViewerAccess::Judge(const QByteArray &requestText) const
 ViewerAccess::Verdict ViewerAccess::judgeCredentials(const QByteArray &requestText) const
 {
     const std::optional<http::BasicCredentials> given = http::BasicCredentialsOf(requestText);
-    const http::BasicCredentials credentials = given.value_or(http::BasicCredentials{});
-    // Both comparisons always run, also for a request without credentials.
-    const unsigned difference = differingBits(userDigest_, digestOf(credentials.user)) |
-                                differingBits(passwordDigest_, digestOf(credentials.password));
     if (!given)
         return Verdict::AskForPassword;
-    return difference == 0 ? Verdict::Admitted : Verdict::WrongPassword;
+    return Admits(given->user, given->password) ? Verdict::Admitted : Verdict::WrongPassword;
+}
+
+QByteArray ViewerAccess::keyed(const QByteArray &user, const QByteArray &password) const
+{
+    return QMessageAuthenticationCode::hash(user + '\0' + password, key_, QCryptographicHash::Sha256);
+}
+
+bool ViewerAccess::Admits(const QByteArray &user, const QByteArray &password) const
+{
+    std::unique_lock lock(mutex_);
+    if (passwordHash_.isEmpty())
+        return true;
+    const QByteArray mark = keyed(user, password);
+    unsigned seen = 1;
+    for (const QByteArray &passed : passed_)
+        seen &= differingBits(passed, mark) == 0 ? 0u : 1u;
+    if (seen == 0)
+        return true;
+    const QString hash = passwordHash_;
+    const QByteArray userDigest = userDigest_;
+    lock.unlock();
+    // The slow check runs whatever the user name, so the time does not tell whether it was right.
+    const bool passwordRight = passwordhash::Matches(hash, password);
+    const bool admitted = (differingBits(userDigest, digestOf(user)) == 0) & passwordRight;
+    lock.lock();
+    if (admitted && passwordHash_ == hash) {
+        passed_.insert(passed_.begin(), mark);
+        if (passed_.size() > RememberedCredentials)
+            passed_.pop_back();
+    }
+    return admitted;
 }

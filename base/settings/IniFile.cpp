@@ -255,6 +255,19 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     changed_ = writes_ == Writes::Deferred;
 }
 
+void IniFile::DeleteKey(const QString &section, const QString &key)
+{
+    const Location location = locate(section, key);
+    if (location.key < 0)
+        return;
+    QList<QByteArray> lines = lines_;
+    lines.removeAt(location.key);
+    if (writes_ == Writes::Immediate)
+        store(lines);
+    lines_ = std::move(lines);
+    changed_ = writes_ == Writes::Deferred;
+}
+
 void IniFile::Save()
 {
     if (!changed_)

@@ -47,6 +47,8 @@ public:
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteBool(const QString &section, const QString &key, bool value);
+    // Removes the key's line (the first of that name), as writes are stored; nothing when absent.
+    void DeleteKey(const QString &section, const QString &key);
 
     // Stores deferred writes, when there are any, in one write.
     void Save();

@@ -6,6 +6,7 @@
 #include "server/HttpFraming.h"
 #include "server/LoginLockout.h"
 #include "server/MjpegStream.h"
+#include "server/PasswordHash.h"
 #include "server/TFormViewerPassword.h"
 #include "stats/RequestCount.h"
 #include "stats/TFormBandwidth.h"
@@ -60,6 +61,8 @@ private slots:
     void commandsAndBareRequestsAreTurnedAwayAndLoggedOnceAMinute();
     void passwordIsSavedAtOnceEndsOpenStreamsAndComesOff();
     void passwordHoldsWhileAStartUpBoxIsOpen();
+    void clearPasswordOfAnOlderVersionIsHashedOnSave();
+    void hashLinesAdmitOnlyTheirPassword();
     void tenWrongPasswordsLockAnAddressOut();
     void lockoutForgetsOldFailuresAndStaysBounded();
 };
@@ -160,19 +163,27 @@ void TestViewerPassword::passwordIsSavedAtOnceEndsOpenStreamsAndComesOff()
     QVERIFY(viewer.ClosedByServer());
     QVERIFY(FormMain->LogLines().constLast().endsWith(
         u"Viewer password set: viewers must give the user name and password"_s));
-    QVERIFY(
-        QString::fromUtf8(program.readSettings()).contains(u"ViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+    // Only the password's salted hash is written, never the password.
+    const auto savedRight = [&](const QByteArray &before) {
+        const QString saved = QString::fromUtf8(program.readSettings());
+        return saved.contains(QString::fromUtf8(before) +
+                              u"ViewerUser=viewer\nViewerPasswordHash=pbkdf2-sha256$600000$"_s) &&
+               !saved.contains(Password) && !saved.contains(u"ViewerPassword="_s);
+    };
+    QVERIFY(savedRight({}));
     QVERIFY(QFile::remove(program.settingsPath()));
     FormMain->SaveSettings();
-    QVERIFY(QString::fromUtf8(program.readSettings())
-                .contains(u"AutoCapture=0\nViewerUser=viewer\nViewerPassword="_s + Password + u'\n'));
+    QVERIFY(savedRight("AutoCapture=0\n"));
+    // Reopened and left as it is, the window keeps the password in force.
+    choosePassword(FormMain->FormViewerPassword->StandIn());
+    QVERIFY(Exchange(get("/", Right)).startsWith("HTTP/1.0 200 OK"));
 
     // Cancel keeps the password; an empty one lets everyone watch again.
     choosePassword(QString(), FormMain->FormViewerPassword->ButtonCancel);
     QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
     choosePassword(QString());
     QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password removed: everyone may watch"_s));
-    QVERIFY(program.readSettings().contains("ViewerPassword=\n"));
+    QVERIFY(program.readSettings().contains("ViewerPasswordHash=\n"));
     QVERIFY(Exchange("GET /pic1.jpg\n").startsWith("\xff\xd8"));
 }
 
@@ -190,6 +201,36 @@ void TestViewerPassword::passwordHoldsWhileAStartUpBoxIsOpen()
     };
     program.start();
     QVERIFY2(answer.startsWith("HTTP/1.0 401"), answer.left(20).constData());
+}
+
+// A file of an older version with the password in clear: it holds as before, and the next
+// save puts its hash in its place.
+void TestViewerPassword::clearPasswordOfAnOlderVersionIsHashedOnSave()
+{
+    ServingProgram program;
+    program.writeSettings("[FormMain]\nViewerUser=viewer\nViewerPassword=" + Password.toUtf8() + "\nEnabled=1\n");
+    FormMain->LoadSettings();
+    QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
+    QVERIFY(Exchange(get("/", Right)).startsWith("HTTP/1.0 200 OK"));
+    FormMain->SaveSettings();
+    const QByteArray saved = program.readSettings();
+    QVERIFY2(saved.contains("\nViewerPasswordHash=pbkdf2-sha256$") && !saved.contains("ViewerPassword=") &&
+                 !saved.contains(Password.toUtf8()),
+             saved.constData());
+}
+
+void TestViewerPassword::hashLinesAdmitOnlyTheirPassword()
+{
+    const QString line = passwordhash::Make(Password);
+    QVERIFY(passwordhash::Matches(line, Password.toUtf8()));
+    QVERIFY(passwordhash::Make(Password) != line); // salted
+    QVERIFY(!passwordhash::Matches(line, Password.toUtf8() + 'x'));
+    QVERIFY(!passwordhash::Matches(line, QByteArray()));
+    QStringList fields = line.split(u'$');
+    fields[1] = u"1000"_s; // a count that would make guessing cheap
+    QVERIFY(!passwordhash::IsHash(fields.join(u'$')));
+    for (const QString &broken : {QString(), Password, line.chopped(2), line + u"$x"_s})
+        QVERIFY2(!passwordhash::Matches(broken, Password.toUtf8()), qPrintable(broken));
 }
 
 // Ten wrong passwords in ten minutes: 429 for ten minutes, the right password included, with
