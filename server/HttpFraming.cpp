@@ -99,8 +99,10 @@ QByteArray RedirectToHttps(const QByteArray &requestText, quint16 port, const QB
     if (host.isEmpty())
         host = fallbackHost;
     const QByteArray location = "https://" + host + ':' + QByteArray::number(port) + RequestPath(requestText);
-    return StatusResponse("301 Moved Permanently", "Location: " + location + "\r\n", "text/plain; charset=utf-8",
-                          "This camera is served over HTTPS: " + location + '\n');
+    // A client follows a 301 with a GET whatever it sent; 308 keeps a WHEP offer a POST.
+    const bool fetch = requestText.startsWith("GET ") || requestText.startsWith("HEAD ");
+    return StatusResponse(fetch ? "301 Moved Permanently" : "308 Permanent Redirect", "Location: " + location + "\r\n",
+                          "text/plain; charset=utf-8", "This camera is served over HTTPS: " + location + '\n');
 }
 
 std::optional<QByteArray> HeaderValue(const QByteArray &requestText, const QByteArray &name)

@@ -31,7 +31,8 @@ QByteArray UnauthorizedResponse();
 QByteArray StatusResponse(const QByteArray &status, const QByteArray &headers, const QByteArray &contentType,
                           const QByteArray &body);
 
-// "301 Moved Permanently" to the same path over https: at the host the request named (its port
+// "301 Moved Permanently" (for GET and HEAD; "308 Permanent Redirect", which keeps the method,
+// for the others) to the same path over https: at the host the request named (its port
 // replaced by the given one), or at the fallback when it named none or something that is no
 // host name. Nothing of the request reaches the Location header unchecked.
 QByteArray RedirectToHttps(const QByteArray &requestText, quint16 port, const QByteArray &fallbackHost);

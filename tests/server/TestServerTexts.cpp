@@ -205,6 +205,8 @@ void TestServerTexts::redirectToHttpsTakesOnlyAHostAndAPath_data()
                                             << "https://192.0.2.2:8282/"_ba;
     QTest::newRow("a path to another host") << "GET //evil.example/ HTTP/1.1\r\nHost: cam\r\n\r\n"_ba
                                             << "https://cam:8282/"_ba;
+    QTest::newRow("a WHEP offer stays a POST") << "POST /whep HTTP/1.1\r\nHost: cam\r\n\r\n"_ba
+                                               << "https://cam:8282/whep"_ba;
 }
 
 void TestServerTexts::redirectToHttpsTakesOnlyAHostAndAPath()
@@ -212,7 +214,8 @@ void TestServerTexts::redirectToHttpsTakesOnlyAHostAndAPath()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, location);
     const QByteArray answer = http::RedirectToHttps(request, 8282, "192.0.2.2");
-    QVERIFY2(answer.startsWith("HTTP/1.0 301 Moved Permanently\r\nLocation: " + location + "\r\n"), answer.constData());
+    const QByteArray status = request.startsWith("GET") ? "301 Moved Permanently" : "308 Permanent Redirect";
+    QVERIFY2(answer.startsWith("HTTP/1.0 " + status + "\r\nLocation: " + location + "\r\n"), answer.constData());
 }
 
 void TestServerTexts::httpHeadCarriesLengthTypeAndConnection()
