@@ -3,7 +3,8 @@
 # worker, the same certificate (ECDSA P-256), TLS 1.2 and 1.3 and an ssl_session_cache,
 # serving the same JPEG bytes: /pic1.jpg with a new connection (and handshake) per request
 # at 1, 10 and 100 connections, and over kept connections at 10; then the program's CPU
-# while 10 viewers watch the MJPEG stream over TLS against over plain HTTP.
+# while 10 viewers watch the MJPEG stream over TLS against over plain HTTP, and the longest
+# wait for a picture while 500 TLS handshakes are left half done.
 # Needs wrk, nginx and curl. Usage: bench/server/https.sh [seconds]
 set -euo pipefail
 
@@ -98,3 +99,27 @@ stream_cpu() { # scheme
 plain="$(stream_cpu http)"
 tls="$(stream_cpu https)"
 echo "MJPEG stream to 10 viewers: plain $plain% of a core, TLS $tls% (ratio $(echo "scale=2; $tls / $plain" | bc), goal: at most 1.3)"
+
+# 500 handshakes begun and never finished, held until they time out: the longest a picture
+# waits meanwhile, and the longest the program's GUI thread was held (its own report).
+python3 - "$port" <<'PY' &
+import socket, sys, time
+held = []
+for _ in range(500):
+    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
+    s.send(b"\x16\x03\x01\x00\xc8\x01")  # a ClientHello record that never comes
+    held.append(s)
+time.sleep(8)
+PY
+flood=$!
+pids+=($flood)
+sleep 2
+longest=0
+for _ in $(seq 20); do
+  t="$(curl -s -k -o /dev/null -w '%{time_total}' "https://127.0.0.1:$port/pic1.jpg")"
+  longest="$(awk -v a="$longest" -v b="$t" 'BEGIN { print (b > a) ? b : a }')"
+  sleep 0.2
+done
+wait "$flood" 2>/dev/null || true
+gui="$(tail -n 12 "$work/ours.log" | awk '/gui-wait/ { if ($NF > m) m = $NF } END { print m + 0 }')"
+echo "500 half-open handshakes: longest /pic1.jpg over https $(awk -v t="$longest" 'BEGIN { printf "%.0f", t * 1000 }') ms, GUI thread held at most $gui ms"
