@@ -3,6 +3,7 @@
 #include "base/seams/ExceptionDisplay.h"
 #include "base/seams/Seams.h"
 #include "live/LiveService.h"
+#include "net/ESocketError.h"
 #include "net/SocketExceptionDisplay.h"
 #include "net/TServerSocket.h"
 #include "server/ComputerAddresses.h"
@@ -10,6 +11,7 @@
 #include "server/MjpegStream.h"
 
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 void TFormMain::createServerSocket()
 {
@@ -59,7 +61,15 @@ void TFormMain::startServer()
     AddToLog(QStringLiteral("Server starting..."));
     AddToLog(QStringLiteral("Cached %1 server threads").arg(ServerSocket->ThreadCacheSize()));
     ServerSocket->SetPort(listening::Port(SpinEdit->value()));
-    ServerSocket->SetActive(true);
+    try {
+        ServerSocket->SetActive(true);
+    } catch (const ESocketError &error) {
+        // The box must not say the server is on when it is not; the error is still shown.
+        AddToLog(QStringLiteral("Server not started on port %1: %2").arg(ServerSocket->Port()).arg(error.message()));
+        const QSignalBlocker quiet(CheckBox);
+        CheckBox->setChecked(false);
+        throw;
+    }
     SpinEdit->setReadOnly(true);
     Offline->setEnabled(true);
     UrlBox->setEnabled(true);
