@@ -1,5 +1,6 @@
 // The "Sound" submenu of "Video Options": "None", then the microphones the live service
-// follows, the chosen one ticked. A choice holds for clients that come after it.
+// follows (or a disabled "No microphone found"), the chosen one ticked. A choice holds for
+// clients that come after it.
 #include "app/TFormMain.h"
 #include "live/LiveService.h"
 
@@ -23,6 +24,12 @@ void TFormMain::syncSoundMenu()
         item->setChecked(name == Live->Sound());
         connect(item, &QAction::triggered, this, Guarded([this, item] { SoundItemClick(item); }));
         Sound->addAction(item);
+    }
+    // Without any, the menu says so rather than offering only "None".
+    if (names.size() == 1) {
+        auto *hint = new QAction(QStringLiteral("No microphone found"), Sound);
+        hint->setEnabled(false);
+        Sound->addAction(hint);
     }
 }
 

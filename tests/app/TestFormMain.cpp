@@ -3,6 +3,7 @@
 #include "capture/CaptureDevice.h"
 #include "capture/JpegImage.h"
 #include "capture/TFormPreview.h"
+#include "live/LiveService.h"
 #include "publish/TFormManualIP.h"
 #include "publish/TFormPublish.h"
 #include "snapshot/TFormSnapshotSettings.h"
@@ -244,6 +245,10 @@ void TestFormMain::menuTree()
              QStringList({u"Format (Image Size)"_s, u"Source"_s, u"-"_s, u"Hardware Overlay"_s, u"&Sound"_s}));
     QCOMPARE(actionTexts(FormMain->Sound->actions()).first(), u"None"_s);
     QVERIFY(FormMain->Sound->actions().first()->isChecked());
+    // With no microphone the menu says so, in an entry that cannot be chosen.
+    const QList<QAction *> sound = FormMain->Sound->actions();
+    const bool hint = sound.size() == 2 && sound.at(1)->text() == u"No microphone found"_s && !sound.at(1)->isEnabled();
+    QCOMPARE(hint, FormMain->Live->MicrophoneNames().isEmpty());
     QCOMPARE(actionTexts(FormMain->Stastistics1->actions()),
              QStringList({u"Request Chart"_s, u"Last 10 IP's"_s, u"Bandwidth"_s}));
     QCOMPARE(actionTexts(FormMain->Publish1->actions()),
