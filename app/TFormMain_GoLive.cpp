@@ -3,6 +3,7 @@
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
+#include "base/widgets/WindowStyles.h"
 #include "live/GoLive.h"
 #include "live/LiveService.h"
 #include "live/TFormGoLive.h"
@@ -33,6 +34,8 @@ void TFormMain::createGoLive()
 
 void TFormMain::GoLive1Click()
 {
+    // It belongs to the main window, and stays above it.
+    windowstyle::OwnedBy(FormGoLive.get(), this);
     FormGoLive->show();
     FormGoLive->raise();
     FormGoLive->activateWindow();

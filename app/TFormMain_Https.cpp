@@ -3,6 +3,7 @@
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
 #include "base/settings/IniFile.h"
+#include "base/widgets/WindowStyles.h"
 #include "live/LiveService.h"
 #include "net/TCustomWinSocket.h"
 #include "net/TServerSocket.h"
@@ -31,7 +32,7 @@ void TFormMain::createHttps()
 {
     const QString settingsFolder = QFileInfo(QFile::decodeName(SettingsFileLocation())).absolutePath();
     httpsCertificate_ = std::make_unique<HttpsCertificate>(settingsFolder);
-    FormHttps = std::make_unique<TFormHttps>(this);
+    FormHttps = std::make_unique<TFormHttps>();
     FormHttps->OnApply = [this](const HttpsSettings &settings) { applyHttpsChoices(settings); };
     ConnectGuarded(Https1, &QAction::triggered, this, &TFormMain::Https1Click);
     httpsIndicator_ = new QLabel(ClientArea);
@@ -45,6 +46,7 @@ void TFormMain::createHttps()
 
 void TFormMain::Https1Click()
 {
+    windowstyle::OwnedBy(FormHttps.get(), this);
     FormHttps->show();
     FormHttps->raise();
     FormHttps->activateWindow();

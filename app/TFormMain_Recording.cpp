@@ -71,8 +71,8 @@ void TFormMain::uploadRecording(const QString &path)
 void TFormMain::Recording1Click()
 {
     FormRecording->SetSettings(Recording->Settings());
-    FormRecording->show();
     windowstyle::OwnedBy(FormRecording.get(), this);
+    FormRecording->show();
     FormRecording->raise();
     FormRecording->activateWindow();
 }

@@ -9,6 +9,7 @@ TFormGoLive::TFormGoLive(QWidget *parent) : QDialog(parent)
     windowstyle::UseCompactFont(this);
     const QSize size = sizeHint();
     windowstyle::DialogWithCloseBox(this, size.width(), size.height());
+    windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
     connect(ButtonGoLive, &QPushButton::clicked, this, Guarded([this] {
                 const auto &pressed = active_ ? OnStop : OnGoLive;

@@ -1,6 +1,7 @@
 #include "recording/TFormRecording.h"
 
 #include "base/seams/Seams.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 TFormRecording::TFormRecording(QWidget *parent) : QDialog(parent)
 {
     setupUi(this);
+    windowstyle::ActsAsModalDialog(this);
     Edit_Folder->setPlaceholderText(RecordingSettings::DefaultFolder());
     connect(Buttons, &QDialogButtonBox::accepted, this, [this] {
         shown_ = Settings();

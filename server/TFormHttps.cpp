@@ -1,6 +1,7 @@
 #include "server/TFormHttps.h"
 
 #include "base/seams/Seams.h"
+#include "base/widgets/WindowStyles.h"
 
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -10,6 +11,7 @@ using namespace Qt::StringLiterals;
 TFormHttps::TFormHttps(QWidget *parent) : QDialog(parent)
 {
     setupUi(this);
+    windowstyle::ActsAsModalDialog(this);
     Label_Fingerprint->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     connect(Buttons, &QDialogButtonBox::accepted, this, [this] {
         shown_ = Settings();

@@ -303,6 +303,17 @@ void TestDesktopPlacement::dialogsOpenAboveTheirOwnerAndThePreview()
     desktop_.pressKeys(publish, {u"alt+c"_s});
     QTRY_VERIFY(gone(u"Publish Control Panel"_s));
 
+    // The File menu's windows stay above the main window when it is clicked.
+    for (const auto &[title, key] : {std::pair{u"Go Live"_s, u"g"_s}, {u"Recording"_s, u"r"_s}, {u"HTTPS"_s, u"t"_s}}) {
+        desktop_.pressKeys(main, {u"alt+f"_s, key});
+        const quint64 window = opensAbove(title, main);
+        QVERIFY2(window, qPrintable(title));
+        desktop_.click(main, QPoint(60, 120));
+        QVERIFY(!QTest::qWaitFor([&] { return !aboveOwnerAndPreview(window, main); }, 500));
+        desktop_.pressKeys(window, {u"Escape"_s});
+        QTRY_VERIFY(gone(title));
+    }
+
     // "Snapshot Settings" has no key of its own: its button is clicked.
     desktop_.click(main, SnapshotSettingsButton);
     const quint64 snapshotSettings = opensAbove(u"Snapshot Settings"_s, main);
