@@ -46,11 +46,22 @@ RtmpPush::Failure failureOf(const QByteArray &message, const QByteArray &details
     return RtmpPush::Failure::Network;
 }
 
+// The element says some reasons twice, "Connection refused: Could not connect to host:
+// Connection refused": once is enough.
+QString OneReason(const QString &text)
+{
+    const qsizetype colon = text.indexOf(QStringLiteral(": "));
+    if (colon <= 0)
+        return text;
+    const QString rest = text.mid(colon + 2);
+    return rest.endsWith(QStringLiteral(": ") + text.left(colon)) ? rest : text;
+}
+
 GstBusSyncReply onBusMessage(GstBus *, GstMessage *raw, gpointer data)
 {
     gstref::Message message(raw);
     if (GST_MESSAGE_TYPE(raw) == GST_MESSAGE_ERROR) {
-        const QString text = pipelines::ErrorText(raw);
+        const QString text = OneReason(pipelines::ErrorText(raw));
         stateOf(data).end(text, failureOf(text.toUtf8(), pipelines::ErrorDetails(raw).toUtf8()));
     }
     return GST_BUS_DROP;

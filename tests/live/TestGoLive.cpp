@@ -129,7 +129,9 @@ private slots:
     void serversThatTurnTheStreamAway_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::newRow("unreachable") << u"refused; trying again in 1 s"_s;
+        // The reason once, not as the element words it ("Connection refused: ... refused").
+        QTest::newRow("unreachable")
+            << u"to 127.0.0.1: Could not connect to 127.0.0.1: Connection refused; trying again in 1 s"_s;
         QTest::newRow("stalled") << u"timed out; trying again in 1 s"_s;
         QTest::newRow("refused key") << u"Live stream stopped: 127.0.0.1 refused the stream ("_s;
         QTest::newRow("bad certificate") << u"Live stream stopped: 127.0.0.1 has no valid certificate"_s;
