@@ -254,6 +254,8 @@ private:
     void saveRecordingSettings(IniFile &ini) const;
     void applyRecordingChoices(const RecordingSettings &settings);
     QLabel *recordingIndicator_ = nullptr;
+    QLabel *goLiveIndicator_ = nullptr;
+    void showGoLiveState();
     void createHttps();
     void loadHttpsSettings(const IniFile &ini);
     void saveHttpsSettings(IniFile &ini) const;

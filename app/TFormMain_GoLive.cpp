@@ -8,6 +8,8 @@
 #include "live/LiveService.h"
 #include "live/TFormGoLive.h"
 
+#include <QLabel>
+
 namespace {
 
 const QString SectionGoLive = QStringLiteral("FormGoLive");
@@ -27,9 +29,33 @@ void TFormMain::createGoLive()
     };
     FormGoLive->OnStop = [this] { Live->Push().Stop(); };
     FormGoLive->OnClosed = [this] { saveGoLiveChoices(); };
-    connect(&Live->Push(), &GoLive::changed, this,
-            [this] { FormGoLive->ShowState(Live->Push().StateText(), Live->Push().Active()); });
+    // Where the user looks: on the main window while a push is on, as the recording's is.
+    goLiveIndicator_ = new QLabel(ClientArea);
+    goLiveIndicator_->setObjectName(QStringLiteral("GoLiveIndicator"));
+    goLiveIndicator_->setStyleSheet(QStringLiteral("color: #1a4fa0; font-weight: bold;"));
+    goLiveIndicator_->setGeometry(60, 252, 208, 16);
+    goLiveIndicator_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    goLiveIndicator_->hide();
+    connect(&Live->Push(), &GoLive::changed, this, [this] {
+        FormGoLive->ShowState(Live->Push().StateText(), Live->Push().Active());
+        showGoLiveState();
+    });
     ConnectGuarded(GoLive1, &QAction::triggered, this, &TFormMain::GoLive1Click);
+}
+
+void TFormMain::showGoLiveState()
+{
+    const GoLive &push = Live->Push();
+    QString text;
+    if (push.phase() == GoLive::Phase::Live)
+        text = QStringLiteral("Live on %1").arg(push.Host());
+    else if (push.phase() == GoLive::Phase::Connecting)
+        text = QStringLiteral("Connecting to %1...").arg(push.Host());
+    else if (push.phase() == GoLive::Phase::Waiting)
+        text = push.StateText().section(QStringLiteral(" ("), 0, 0); // "Reconnecting in N s"
+    goLiveIndicator_->setText(text);
+    goLiveIndicator_->setToolTip(push.StateText());
+    goLiveIndicator_->setVisible(!text.isEmpty());
 }
 
 void TFormMain::GoLive1Click()

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -594,10 +595,14 @@ void TestSettings::goLiveWindowStartsAtOnceStopsAndKeepsItsChoices()
     TFormGoLive &window = *FormMain->FormGoLive;
     QVERIFY(QTest::qWaitFor([] { return !FormMain->LogLines().filter(u"refused; trying again in 1 s"_s).isEmpty(); }));
     QVERIFY2(window.LabelState->text().startsWith(u"Reconnecting in "_s), qPrintable(window.LabelState->text()));
+    // The main window tells of it too, without the window open.
+    const auto *indicator = FormMain->findChild<QLabel *>(u"GoLiveIndicator"_s);
+    QVERIFY(indicator && !indicator->isHidden() && indicator->text().startsWith(u"Reconnecting in "_s));
     FormMain->GoLive1->trigger();
     QVERIFY(window.isVisible() && window.ButtonGoLive->text() == u"Stop"_s);
     window.ButtonGoLive->click();
     QCOMPARE(window.LabelState->text() + window.ButtonGoLive->text(), u"Stopped: stopped by the userGo live"_s);
+    QVERIFY(indicator->isHidden());
     QCOMPARE(FormMain->LogLines().constLast().section(u": "_s, 1), u"Live stream stopped: stopped by the user"_s);
     window.Edit_Key->setText(u"xyz"_s);
     window.CheckBox_AutoStart->setChecked(false);
