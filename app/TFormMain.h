@@ -3,6 +3,7 @@
 #include "ui_TFormMain.h"
 
 #include "base/seams/ExceptionDisplay.h"
+#include "gst/GuiPost.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
 #include "recording/RecordingSettings.h"
@@ -236,6 +237,8 @@ private:
     bool refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text);
     void refuseLockedOut(TCustomWinSocket *socket, const QByteArray &text);
     void endLockouts();
+    void lockoutStarted(const QString &address);
+    std::function<bool(const QByteArray &, const QByteArray &, const QString &)> rtspViewerCheck();
     void createViewerPasswordWindow();
     void loadViewerPassword(const IniFile &ini);
     void saveViewerPassword(IniFile &ini) const;
@@ -292,8 +295,9 @@ private:
     std::shared_ptr<ViewerAccess> viewerAccess_ = std::make_shared<ViewerAccess>();
     // Refusals logged once a minute per address.
     AddressPacing refusalLog_{60};
-    LoginLockout lockout_;
+    std::shared_ptr<LoginLockout> lockout_ = std::make_shared<LoginLockout>();
     QTimer lockoutEnds_;
+    GuiPost guiPost_{this};
     // A new message box at most every few seconds per peer.
     AddressPacing messageBoxPacing_{MessageBoxSpacingSeconds};
     AddressPacing messageRefusalLog_{60};

@@ -137,20 +137,15 @@ bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QBy
 {
     const QString peer = socket->PeerAddress();
     const QDateTime now = seams::Now();
-    if (viewerAccess_->Required() && lockout_.Locked(peer, now)) {
+    if (viewerAccess_->Required() && lockout_->Locked(peer, now)) {
         refuseLockedOut(socket, text);
         return true;
     }
     const ViewerAccess::Verdict verdict = viewerAccess_->Judge(text);
     if (verdict == ViewerAccess::Verdict::Admitted)
         return false;
-    if (verdict == ViewerAccess::Verdict::WrongPassword && lockout_.Failed(peer, now)) {
-        AddToLog(u"Locked out %1 for %2 minutes: %3 wrong viewer passwords within %4 minutes"_s.arg(peer)
-                     .arg(LoginLockout::LockSeconds / 60)
-                     .arg(LoginLockout::Limit)
-                     .arg(LoginLockout::WindowSeconds / 60));
-        lockoutEnds_.start();
-    }
+    if (verdict == ViewerAccess::Verdict::WrongPassword && lockout_->Failed(peer, now))
+        lockoutStarted(peer);
     if (refusalLog_.Allows(peer, now)) {
         AddToLog(
             verdict == ViewerAccess::Verdict::AskForPassword
@@ -173,11 +168,20 @@ void TFormMain::refuseLockedOut(TCustomWinSocket *socket, const QByteArray &text
         socket->CloseConnection();
 }
 
+void TFormMain::lockoutStarted(const QString &address)
+{
+    AddToLog(u"Locked out %1 for %2 minutes: %3 wrong viewer passwords within %4 minutes"_s.arg(address)
+                 .arg(LoginLockout::LockSeconds / 60)
+                 .arg(LoginLockout::Limit)
+                 .arg(LoginLockout::WindowSeconds / 60));
+    lockoutEnds_.start();
+}
+
 void TFormMain::endLockouts()
 {
-    for (const QString &address : lockout_.TakeEnded(seams::Now()))
+    for (const QString &address : lockout_->TakeEnded(seams::Now()))
         AddToLog(u"Lockout of %1 ended"_s.arg(address));
-    if (!lockout_.AnyLocked())
+    if (!lockout_->AnyLocked())
         lockoutEnds_.stop();
 }
 

@@ -11,6 +11,9 @@
 #include "server/PasswordHash.h"
 #include "server/TFormViewerPassword.h"
 
+#include <QDateTime>
+#include <QPointer>
+
 #include <vector>
 
 namespace {
@@ -83,14 +86,30 @@ void TFormMain::saveViewerPassword(IniFile &ini) const
 void TFormMain::applyViewerPassword()
 {
     viewerAccess_->Set(FormViewerPassword->User(), FormViewerPassword->PasswordHash());
-    Live->SetViewerCheck(
-        viewerAccess_->Required()
-            ? [access = viewerAccess_](const QByteArray &user,
-                                       const QByteArray &password) { return access->Admits(user, password); }
-            : LiveService::ViewerCheck());
+    Live->SetViewerCheck(viewerAccess_->Required() ? rtspViewerCheck() : LiveService::ViewerCheck());
     // Viewers let in before would go on watching without it; they come back and are asked.
     if (viewerAccess_->Required())
         closeStreamViewers();
+}
+
+// RTSP's thread asks the same check and the same lockout as the web server; a lockout it
+// starts is told on the GUI thread.
+std::function<bool(const QByteArray &, const QByteArray &, const QString &)> TFormMain::rtspViewerCheck()
+{
+    return [access = viewerAccess_, lockout = lockout_, post = guiPost_.poster(), self = QPointer<TFormMain>(this)](
+               const QByteArray &user, const QByteArray &password, const QString &address) {
+        const QDateTime now = QDateTime::currentDateTime();
+        if (lockout->Locked(address, now))
+            return false;
+        if (access->Admits(user, password))
+            return true;
+        if (lockout->Failed(address, now))
+            post([self, address] {
+                if (self)
+                    self->lockoutStarted(address);
+            });
+        return false;
+    };
 }
 
 void TFormMain::closeStreamViewers()

@@ -52,7 +52,7 @@ public:
     QString StunServer() const { return stunServer_; }
     // Whether a user name and password are the viewer's, asked on RTSP's thread; none when
     // everyone may watch. RTSP clients let in before are sent away once there is one.
-    using ViewerCheck = std::function<bool(const QByteArray &user, const QByteArray &password)>;
+    using ViewerCheck = std::function<bool(const QByteArray &user, const QByteArray &password, const QString &address)>;
     void SetViewerCheck(ViewerCheck check);
     // HTTPS's certificate and key for RTSP over TLS (rtsps://), or empty paths for plain RTSP.
     void SetTlsFiles(const QString &certificate, const QString &key);

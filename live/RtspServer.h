@@ -38,7 +38,7 @@ public:
 
     // Whether a client's user name and password (Basic) are the viewer's, asked on the
     // server's thread; none lets every client in.
-    using ViewerCheck = std::function<bool(const QByteArray &user, const QByteArray &password)>;
+    using ViewerCheck = std::function<bool(const QByteArray &user, const QByteArray &password, const QString &address)>;
     void SetViewerCheck(ViewerCheck check);
     // With a certificate and key (PEM files), clients speak RTSP over TLS only (rtsps://),
     // with the media interleaved in that connection; empty paths: plain RTSP again. False,

@@ -23,24 +23,27 @@ struct ViewerAuthClass {
 GObjectClass *parentClass = nullptr;
 
 // "Basic <base64 of user:password>": the user name before the first colon, the password after.
-bool CheckBasic(const ViewerAuth &self, const gchar *authorization)
+bool CheckBasic(const ViewerAuth &self, const gchar *authorization, const QString &address)
 {
     const QByteArray header(authorization);
     if (!header.startsWith("Basic "))
         return false;
     const QByteArray decoded = QByteArray::fromBase64(header.mid(6).trimmed(), QByteArray::AbortOnBase64DecodingErrors);
     const qsizetype colon = decoded.indexOf(':');
-    return colon >= 0 && (*self.check)(decoded.left(colon), decoded.mid(colon + 1));
+    return colon >= 0 && (*self.check)(decoded.left(colon), decoded.mid(colon + 1), address);
 }
 
 gboolean Authenticate(GstRTSPAuth *auth, GstRTSPContext *context)
 {
     auto *self = reinterpret_cast<ViewerAuth *>(auth);
+    GstRTSPConnection *connection = context->client ? gst_rtsp_client_get_connection(context->client) : nullptr;
+    const gchar *ip = connection ? gst_rtsp_connection_get_ip(connection) : nullptr;
+    const QString address = QString::fromLatin1(ip ? ip : "");
     gchar *authorization = nullptr;
     for (gint n = 0;
          gst_rtsp_message_get_header(context->request, GST_RTSP_HDR_AUTHORIZATION, &authorization, n) == GST_RTSP_OK;
          ++n) {
-        if (CheckBasic(*self, authorization)) {
+        if (CheckBasic(*self, authorization, address)) {
             context->token = self->token; // borrowed, as the table's tokens are
             break;
         }

@@ -13,6 +13,7 @@ constexpr qint64 Ms = 1000;
 bool LoginLockout::Failed(const QString &address, const QDateTime &now)
 {
     const qint64 at = now.toMSecsSinceEpoch();
+    const std::lock_guard lock(mutex_);
     if (lockedAt(address, at))
         return false;
     if (!addresses_.contains(address))
@@ -30,7 +31,14 @@ bool LoginLockout::Failed(const QString &address, const QDateTime &now)
 
 bool LoginLockout::Locked(const QString &address, const QDateTime &now) const
 {
+    const std::lock_guard lock(mutex_);
     return lockedAt(address, now.toMSecsSinceEpoch());
+}
+
+qsizetype LoginLockout::Remembered() const
+{
+    const std::lock_guard lock(mutex_);
+    return addresses_.size();
 }
 
 bool LoginLockout::lockedAt(const QString &address, qint64 at) const
@@ -42,6 +50,7 @@ bool LoginLockout::lockedAt(const QString &address, qint64 at) const
 QStringList LoginLockout::TakeEnded(const QDateTime &now)
 {
     const qint64 at = now.toMSecsSinceEpoch();
+    const std::lock_guard lock(mutex_);
     QStringList ended;
     for (auto it = addresses_.begin(); it != addresses_.end();) {
         if (it->lockedUntil != 0 && it->lockedUntil <= at) {
@@ -56,6 +65,7 @@ QStringList LoginLockout::TakeEnded(const QDateTime &now)
 
 bool LoginLockout::AnyLocked() const
 {
+    const std::lock_guard lock(mutex_);
     return std::any_of(addresses_.cbegin(), addresses_.cend(),
                        [](const Record &record) { return record.lockedUntil != 0; });
 }

@@ -6,11 +6,12 @@
 #include <QStringList>
 
 #include <deque>
+#include <mutex>
 
 // Wrong passwords counted per address: after `Limit` of them within `Window`, the address
 // is locked out for `LockTime`, whatever it gives meanwhile (the right password included).
 // At most `MaxAddresses` are remembered, so a flood of addresses cannot grow it without
-// limit: those that failed longest ago and are not locked out go first.
+// limit: those that failed longest ago and are not locked out go first. Any thread may ask.
 class LoginLockout {
 public:
     static constexpr int Limit = 10;
@@ -24,7 +25,7 @@ public:
     // The addresses whose lockout is over by now, each told once; they start afresh.
     QStringList TakeEnded(const QDateTime &now);
     bool AnyLocked() const;
-    qsizetype Remembered() const { return addresses_.size(); }
+    qsizetype Remembered() const;
 
 private:
     // Times in milliseconds since the epoch.
@@ -35,5 +36,6 @@ private:
     bool lockedAt(const QString &address, qint64 at) const;
     void makeRoom(qint64 at);
 
+    mutable std::mutex mutex_; // the web server's thread and RTSP's ask
     QHash<QString, Record> addresses_;
 };
