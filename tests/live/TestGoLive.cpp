@@ -189,7 +189,7 @@ private slots:
         const quint16 port = static_cast<quint16>(QUrl(nginx.url()).port());
         Pushing first;
         first.live.Start(RtmpTarget(nginx.url(), u"taken"_s), 900);
-        QTRY_COMPARE_WITH_TIMEOUT(connectionsTo(port), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(connectionsTo(port), 1, 30000); // ThreadSanitizer makes it slow
         Pushing second;
         second.live.Start(RtmpTarget(nginx.url(), u"taken"_s), 900);
         QVERIFY2(second.waitForLine(u"trying again in 4 s"_s, 30000), qPrintable(second.lines()));
