@@ -10,6 +10,7 @@
 #include "server/AddressPacing.h"
 #include "server/CrossOrigin.h"
 #include "server/HeadGathering.h"
+#include "server/HttpsSettings.h"
 #include "server/LoginLockout.h"
 #include "server/Reply.h"
 #include "server/RequestDispatch.h"
@@ -36,7 +37,6 @@ class TFormRecording;
 class TFormHttps;
 class HttpsCertificate;
 class TlsContext;
-struct HttpsSettings;
 class ClipUploader;
 class QLabel;
 struct CapturedFrame;
@@ -271,6 +271,8 @@ private:
     bool redirectedToHttps(TCustomWinSocket *socket, request::Kind kind, const QByteArray &text);
     std::unique_ptr<HttpsCertificate> httpsCertificate_;
     std::shared_ptr<TlsContext> https_;
+    // What OK or the settings file put in force; the window may show choices not yet taken.
+    HttpsSettings httpsChosen_;
     QString httpsFingerprintLogged_;
     QTimer httpsRenewals_;
     QLabel *httpsIndicator_ = nullptr;

@@ -59,13 +59,14 @@ void TFormMain::loadHttpsSettings(const IniFile &ini)
     settings.certificate = ini.ReadString(SectionMain, u"HttpsCertificate"_s, QString());
     settings.key = ini.ReadString(SectionMain, u"HttpsKey"_s, QString());
     settings.redirect = ini.ReadBool(SectionMain, u"HttpsRedirect"_s, false);
+    httpsChosen_ = settings;
     FormHttps->SetSettings(settings);
 }
 
 // A file that never had HTTPS on stays as it has always been.
 void TFormMain::saveHttpsSettings(IniFile &ini) const
 {
-    const HttpsSettings settings = FormHttps->Settings();
+    const HttpsSettings &settings = httpsChosen_;
     const QString never = u"-"_s;
     if (!settings.on && ini.ReadString(SectionMain, u"Https"_s, never) == never)
         return;
@@ -77,8 +78,9 @@ void TFormMain::saveHttpsSettings(IniFile &ini) const
 
 // As with the viewer password, the choice is in the settings file at once: after a restart
 // the camera is served as the user was told.
-void TFormMain::applyHttpsChoices(const HttpsSettings &)
+void TFormMain::applyHttpsChoices(const HttpsSettings &settings)
 {
+    httpsChosen_ = settings;
     IniFile ini(SettingsFileForWriting(), IniFile::Writes::Deferred);
     saveHttpsSettings(ini);
     ini.Save();
@@ -91,10 +93,9 @@ void TFormMain::applyHttpsChoices(const HttpsSettings &)
 
 void TFormMain::startHttps()
 {
-    const HttpsSettings settings = FormHttps->Settings();
-    if (!settings.on)
+    if (!httpsChosen_.on)
         return;
-    httpsCertificate_->SetFiles(settings.certificate, settings.key);
+    httpsCertificate_->SetFiles(httpsChosen_.certificate, httpsChosen_.key);
     if (!takeCertificate(u"HTTPS could not start: %1. Plain HTTP goes on"_s))
         return;
     httpsRenewals_.start();
@@ -160,7 +161,7 @@ void TFormMain::showHttpsState()
 // sent to the same address over https; the text commands and requests without a version stay.
 bool TFormMain::redirectedToHttps(TCustomWinSocket *socket, request::Kind kind, const QByteArray &text)
 {
-    if (!https_ || socket->Encrypted() || !FormHttps->Settings().redirect || !http::NamesHttpVersion(text))
+    if (!https_ || socket->Encrypted() || !httpsChosen_.redirect || !http::NamesHttpVersion(text))
         return false;
     switch (kind) {
     case request::Kind::Say:

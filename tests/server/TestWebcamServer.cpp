@@ -4,6 +4,7 @@
 #include "capture/TFormPreview.h"
 #include "resources/BuiltInResources.h"
 #include "server/ComputerAddresses.h"
+#include "server/TFormHttps.h"
 #include "stats/TFormBandwidth.h"
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
@@ -53,6 +54,7 @@ private slots:
     void switchingOnAndOffLogsEveryStepAndLocksThePort();
     void hostNameAndAddressFailuresLeaveTheServerRunning();
     void portInUseLeavesEverythingOff();
+    void httpsChoicesTakeEffectOnlyWithOk();
     void copyingTheUrlNeedsTheServer();
     void everyRequestKindGetsItsAnswer_data();
     void everyRequestKindGetsItsAnswer();
@@ -142,6 +144,26 @@ void TestWebcamServer::portInUseLeavesEverythingOff()
     QVERIFY2(FormMain->LogLines().constLast().startsWith(
                  Stamp + u"Server not started on port %1: Windows socket error: "_s.arg(occupant.serverPort())),
              qPrintable(FormMain->LogLines().constLast()));
+}
+
+// The HTTPS window's fields are a choice only once OK takes them; then they hold at once.
+void TestWebcamServer::httpsChoicesTakeEffectOnlyWithOk()
+{
+    ServedProgram program;
+    TFormHttps &window = *FormMain->FormHttps;
+    const auto plainPicture = [] { return Exchange("GET /pic1.jpg HTTP/1.1\r\n\r\n"); };
+    FormMain->Https1->trigger();
+    window.CheckBox_Https->setChecked(true);
+    window.Buttons->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(FormMain->Url->currentText().startsWith(u"https://"_s));
+    QVERIFY(program.readSettings().contains("Https=1"));
+    QVERIFY(plainPicture().startsWith("HTTP/1.0 200 OK"));
+    // Ticked but not taken: plain HTTP goes on as before, until OK.
+    FormMain->Https1->trigger();
+    window.CheckBox_Redirect->setChecked(true);
+    QVERIFY(plainPicture().startsWith("HTTP/1.0 200 OK"));
+    window.Buttons->button(QDialogButtonBox::Ok)->click();
+    QVERIFY(plainPicture().startsWith("HTTP/1.0 301 Moved Permanently"));
 }
 
 void TestWebcamServer::copyingTheUrlNeedsTheServer()
