@@ -17,7 +17,8 @@
 #include "recording/TFormRecording.h"
 #include "server/HttpsCertificate.h"
 #include "server/TFormHttps.h"
-#include "server/TFormViewerPassword.h"
+#include "server/TFormShare.h"
+#include "server/TFormViewers.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -51,7 +52,8 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     connectSnapshotHandlers();
     startChartTimer();
     createFtpClient();
-    createViewerPasswordWindow();
+    createViewersWindow();
+    createShareWindow();
     createGoLive();
     createRecording();
     createHttps();

@@ -14,6 +14,7 @@
 #include "server/LoginLockout.h"
 #include "server/Reply.h"
 #include "server/RequestDispatch.h"
+#include "server/ShareLinks.h"
 #include "server/ViewerAccess.h"
 
 #include <QHash>
@@ -24,6 +25,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <map>
 #include <memory>
 
 struct DriverEntry;
@@ -46,7 +48,8 @@ class QIODevice;
 class TCustomWinSocket;
 class TServerSocket;
 class TNMFTP;
-class TFormViewerPassword;
+class TFormShare;
+class TFormViewers;
 class QTimer;
 
 // The main window: the server, log, JPEG and auto-capture controls, the menus,
@@ -108,10 +111,12 @@ public:
     void ServerSocketClientRead(QObject *Sender, TCustomWinSocket *Socket);
     void SendResource(const Reply &reply, const QString &name);
 
-    // Who may watch: the viewer password (TFormMain_ViewerPassword.cpp)
-    void ViewerPassword1Click();
-    void ViewerPasswordChosen();
-    std::unique_ptr<TFormViewerPassword> FormViewerPassword;
+    // Who may watch: the viewers (TFormMain_Viewers.cpp) and share links (TFormMain_Share.cpp)
+    void Viewers1Click();
+    void ViewersChosen();
+    void Share1Click();
+    std::unique_ptr<TFormViewers> FormViewers;
+    std::unique_ptr<TFormShare> FormShare;
 
     // Plain-text commands (TFormMain_Commands.cpp)
     void SayCommand(const QByteArray &text);
@@ -233,17 +238,37 @@ private:
     void startServer();
     void stopServer();
     void countRequest(const QString &peer);
-    // Answers a request the viewer password does not admit; false when it is admitted.
-    bool refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text);
+    // Answers a request no viewer or share link admits; false when it is admitted, with what
+    // the answer's head must carry then.
+    bool refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead);
+    // Whether a share link the request carries admits it.
+    bool admittedByShareLink(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead);
+    void refuse(TCustomWinSocket *socket, ViewerAccess::Verdict verdict);
     void refuseLockedOut(TCustomWinSocket *socket, const QByteArray &text);
     void endLockouts();
     void lockoutStarted(const QString &address);
     std::function<bool(const QByteArray &, const QByteArray &, const QString &)> rtspViewerCheck();
-    void createViewerPasswordWindow();
-    void loadViewerPassword(const IniFile &ini);
-    void saveViewerPassword(IniFile &ini) const;
-    void applyViewerPassword();
+    void createViewersWindow();
+    void loadViewers(const IniFile &ini);
+    void saveViewers(IniFile &ini) const;
+    void applyViewers();
     void closeStreamViewers();
+    void createShareWindow();
+    void showShareWindow(QWidget *owner);
+    std::pair<QString, QString> makeShareLink(ShareLinks::Lifetime lifetime, bool mayWatchRecordings);
+    void revokeShareLink(const QString &id);
+    void endExpiredShareLinks();
+    void closeShareViewers(const QStringList &ids);
+    void noteShareViewer(const Reply &reply, const QByteArray &resource);
+    void followShareLinks();
+    void loadShareLinks(const IniFile &ini);
+    void saveShareLinks(IniFile &ini) const;
+    QString shareAddressBase() const;
+    qint64 nextExpiryWait() const;
+    ShareLinks shareLinks_;
+    QTimer shareExpiry_;
+    // WebRTC viewers let in by a share link: their resource, and the link's id.
+    std::map<QByteArray, QString> shareWhep_;
     void createGoLive();
     void loadGoLiveSettings(const IniFile &ini);
     void saveGoLiveSettings(IniFile &ini) const;

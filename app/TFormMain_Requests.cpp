@@ -10,6 +10,7 @@
 #include "server/HttpFraming.h"
 #include "server/MjpegStream.h"
 #include "server/RequestDispatch.h"
+#include "server/ShareToken.h"
 #include "server/WindowPicture.h"
 #include "stats/TFormBandwidth.h"
 #include "stats/TFormChart.h"
@@ -54,16 +55,18 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
         return;
     // A refused request is no request served: not counted, not recorded, nothing sent that
     // counts. A browser's preflight carries no credentials: it is never asked for them.
-    if (kind != request::Kind::WhepOptions && refusedWithoutViewerPassword(Socket, text))
+    QByteArray moreHead;
+    if (kind != request::Kind::WhepOptions && refusedWithoutViewerPassword(Socket, text, moreHead))
         return;
     if (LogRequests->isChecked()) {
-        const QByteArray shown = viewerAccess_->Required() ? http::WithoutAuthorization(head) : head;
+        const QByteArray shown =
+            http::WithoutShareToken(viewerAccess_->Required() ? http::WithoutAuthorization(head) : head);
         AddToLog(QStringLiteral("Received ") + QString::fromLatin1(shown) + QStringLiteral(" from ") +
                  Socket->PeerAddress());
     }
     countRequest(Socket->PeerAddress());
 
-    const Reply reply{Socket, http::NamesHttpVersion(text)};
+    const Reply reply{Socket, http::NamesHttpVersion(text), moreHead};
     switch (kind) {
     case request::Kind::TitleImage:
         SendResource(reply, QStringLiteral("ResImage"));
@@ -133,29 +136,46 @@ void TFormMain::closeOverdueHeads()
         headDeadlines_.stop();
 }
 
-bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text)
+bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead)
 {
     const QString peer = socket->PeerAddress();
     const QDateTime now = seams::Now();
-    if (viewerAccess_->Required() && lockout_->Locked(peer, now)) {
+    if (!viewerAccess_->Required())
+        return false;
+    if (lockout_->Locked(peer, now)) {
         refuseLockedOut(socket, text);
         return true;
     }
-    const ViewerAccess::Verdict verdict = viewerAccess_->Judge(text);
+    if (http::NamesHttpVersion(text) && admittedByShareLink(socket, text, moreHead))
+        return false;
+    const std::optional<http::ShareToken> share = http::ShareTokenOf(text);
+    ViewerAccess::Verdict verdict = viewerAccess_->Judge(text);
+    // A link given in the address that is no link (or no longer one) is a wrong password.
+    if (share && share->inAddress && verdict == ViewerAccess::Verdict::AskForPassword)
+        verdict = ViewerAccess::Verdict::WrongPassword;
     if (verdict == ViewerAccess::Verdict::Admitted)
         return false;
     if (verdict == ViewerAccess::Verdict::WrongPassword && lockout_->Failed(peer, now))
         lockoutStarted(peer);
     if (refusalLog_.Allows(peer, now)) {
-        AddToLog(
-            verdict == ViewerAccess::Verdict::AskForPassword
-                ? QStringLiteral("Refused a request from %1: no or wrong viewer password").arg(peer)
-                : QStringLiteral("Refused a plain-text request from %1: it cannot give the viewer password").arg(peer));
+        AddToLog(verdict == ViewerAccess::Verdict::Closed
+                     ? u"Refused a plain-text request from %1: it cannot give the viewer password"_s.arg(peer)
+                 : verdict == ViewerAccess::Verdict::NotAllowed
+                     ? u"Refused a request from %1: that viewer may not watch it"_s.arg(peer)
+                     : u"Refused a request from %1: no or wrong viewer password"_s.arg(peer));
     }
-    if (verdict == ViewerAccess::Verdict::Closed ||
-        !socket->WriteStreamThenClose(Reply::BufferOf(http::UnauthorizedResponse())))
-        socket->CloseConnection();
+    refuse(socket, verdict);
     return true;
+}
+
+void TFormMain::refuse(TCustomWinSocket *socket, ViewerAccess::Verdict verdict)
+{
+    const QByteArray answer =
+        verdict == ViewerAccess::Verdict::NotAllowed
+            ? http::TextResponse("403 Forbidden", QStringLiteral("This viewer may not watch this."))
+            : http::UnauthorizedResponse();
+    if (verdict == ViewerAccess::Verdict::Closed || !socket->WriteStreamThenClose(Reply::BufferOf(answer)))
+        socket->CloseConnection();
 }
 
 // Whatever the address gives while locked out, the right password included, gets 429.

@@ -128,7 +128,8 @@ void TFormMain::LoadSettings()
     JPEGQuality->setValue(ini.ReadInteger(SectionMain, QStringLiteral("JPEGQuality"), 75));
     AutoTime->setValue(ini.ReadInteger(SectionMain, QStringLiteral("AutoTime"), 10));
     // Before the server starts: a box opened while it starts lets requests in.
-    loadViewerPassword(ini);
+    loadViewers(ini);
+    loadShareLinks(ini);
     loadHttpsSettings(ini);
     loadLiveSettings(ini);
     loadGoLiveSettings(ini);
@@ -152,7 +153,8 @@ void TFormMain::SaveSettings()
     savePosition(ini, SectionMain, this);
     ini.WriteBool(SectionMain, QStringLiteral("Enabled"), CheckBox->isChecked());
     ini.WriteBool(SectionMain, QStringLiteral("AutoCapture"), AutoCapture->isChecked());
-    saveViewerPassword(ini);
+    saveViewers(ini);
+    saveShareLinks(ini);
     saveHttpsSettings(ini);
     saveLiveSettings(ini);
     saveGoLiveSettings(ini);

@@ -66,6 +66,7 @@ void TFormMain::whepOffer(const Reply &reply, const QByteArray &text)
     QByteArray resource;
     const WhepSessions::Refusal refusal = Live->OfferViewer(offer, peer, answered, failure, &resource);
     if (refusal == WhepSessions::Refusal::None) {
+        noteShareViewer(reply, resource);
         if (reply.socket)
             connect(reply.socket, &QObject::destroyed, Live.get(), [live = Live.get(), resource, answerSent] {
                 if (!*answerSent)

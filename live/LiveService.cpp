@@ -123,6 +123,8 @@ WhepSessions::Refusal LiveService::OfferViewer(const QByteArray &offer, const QS
 
 bool LiveService::EndViewer(const QByteArray &resource) { return whep_->End(resource); }
 
+bool LiveService::HasViewer(const QByteArray &resource) const { return whep_->Has(resource); }
+
 void LiveService::Describe(state::Facts &facts) const
 {
     facts.framesPerSecond = video_->framesPerSecond();

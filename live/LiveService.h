@@ -70,6 +70,7 @@ public:
     WhepSessions::Refusal OfferViewer(const QByteArray &offer, const QString &peer, WhepSessions::Answered answered,
                                       QString &failure, QByteArray *resource = nullptr);
     bool EndViewer(const QByteArray &resource);
+    bool HasViewer(const QByteArray &resource) const;
 
     // Going live on a streaming server.
     GoLive &Push() const { return *push_; }

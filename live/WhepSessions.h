@@ -51,6 +51,7 @@ public:
                   QByteArray *resource = nullptr);
     // Ends the viewer of that resource; false when there is none.
     bool End(const QByteArray &resource);
+    bool Has(const QByteArray &resource) const { return resources_.count(resource) > 0; }
     void EndAll();
 
     int Count() const { return static_cast<int>(sessions_.size()); }

@@ -9,7 +9,7 @@ packages=(
   g++ cmake ninja-build pkg-config ccache
   clang-14 libclang-rt-14-dev clang-format-14
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxcb1-dev
-  libjpeg62-turbo-dev libssl-dev glib-networking
+  libjpeg62-turbo-dev libssl-dev libqrencode-dev glib-networking
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-base-apps
   libgstrtspserver-1.0-dev libgstreamer-plugins-bad1.0-dev

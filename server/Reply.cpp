@@ -19,7 +19,10 @@ bool Reply::SendBody(std::unique_ptr<QIODevice> body, const QByteArray &contentT
         return true; // gone while the answer was being made: nobody left to answer
     if (withHttpHead) {
         const auto keep = connection == Connection::KeepOpen ? http::Connection::KeepAlive : http::Connection::Close;
-        body = BufferOf(http::ResponseHead(contentType, body->size(), keep) + body->readAll());
+        QByteArray head = http::ResponseHead(contentType, body->size(), keep);
+        if (!moreHead.isEmpty())
+            head.insert(head.size() - 2, moreHead);
+        body = BufferOf(head + body->readAll());
     }
     return connection == Connection::KeepOpen ? socket->WriteStream(body) : socket->WriteStreamThenClose(body);
 }

@@ -14,8 +14,15 @@ class QIODevice;
 // written. The connection may be gone by the time the answer is ready (a nested loop, a
 // WebRTC answer made on GStreamer's threads): then nothing is written.
 struct Reply {
+    Reply(TCustomWinSocket *to, bool httpHead, QByteArray head = {})
+        : socket(to), withHttpHead(httpHead), moreHead(std::move(head))
+    {
+    }
+
     QPointer<TCustomWinSocket> socket;
     bool withHttpHead = false;
+    // Header lines that go into the head SendBody writes (each ending in CRLF).
+    QByteArray moreHead;
 
     enum class Connection { Close, KeepOpen };
 

@@ -32,13 +32,18 @@ bool isPlainTextCommand(request::Kind kind)
 
 } // namespace
 
-void ViewerAccess::Set(const QString &user, const QString &passwordHash)
+void ViewerAccess::Set(std::vector<ViewerAccount> accounts)
 {
     const std::lock_guard lock(mutex_);
     passed_.clear();
-    passwordHash_ = passwordHash;
-    userDigest_ = passwordHash.isEmpty() ? QByteArray() : digestOf(user.toUtf8());
-    // A fresh key: what passed under another password means nothing now.
+    ++generation_;
+    accounts_.clear();
+    for (const ViewerAccount &account : accounts) {
+        if (!account.passwordHash.isEmpty())
+            accounts_.push_back(Known{digestOf(account.name.toUtf8()), account.passwordHash, account.mayWatchLive,
+                                      account.mayWatchRecordings});
+    }
+    // A fresh key: what passed under other accounts means nothing now.
     key_ = QByteArray(32, Qt::Uninitialized);
     for (qsizetype i = 0; i < key_.size(); i += 4) {
         const quint32 word = QRandomGenerator::system()->generate();
@@ -49,24 +54,41 @@ void ViewerAccess::Set(const QString &user, const QString &passwordHash)
 bool ViewerAccess::Required() const
 {
     const std::lock_guard lock(mutex_);
-    return !passwordHash_.isEmpty();
+    return !accounts_.empty();
+}
+
+bool ViewerAccess::ShowsRecordings(request::Kind kind)
+{
+    return kind == request::Kind::RecordingsList || kind == request::Kind::RecordingFile ||
+           kind == request::Kind::RecordingsPage;
 }
 
 ViewerAccess::Verdict ViewerAccess::Judge(const QByteArray &requestText) const
 {
     if (!Required())
         return Verdict::Admitted;
-    if (!http::NamesHttpVersion(requestText) || isPlainTextCommand(request::Classify(request::Head(requestText))))
+    const request::Kind kind = request::Classify(request::Head(requestText));
+    if (!http::NamesHttpVersion(requestText) || isPlainTextCommand(kind))
         return Verdict::Closed;
-    return judgeCredentials(requestText);
-}
-
-ViewerAccess::Verdict ViewerAccess::judgeCredentials(const QByteArray &requestText) const
-{
     const std::optional<http::BasicCredentials> given = http::BasicCredentialsOf(requestText);
     if (!given)
         return Verdict::AskForPassword;
-    return Admits(given->user, given->password) ? Verdict::Admitted : Verdict::WrongPassword;
+    const std::optional<Rights> rights = rightsOf(given->user, given->password);
+    if (!rights)
+        return Verdict::WrongPassword;
+    // The start page and its title picture show nothing of either.
+    const bool neither = kind == request::Kind::Index || kind == request::Kind::TitleImage;
+    const bool allowed =
+        neither ? rights->live || rights->recordings : (ShowsRecordings(kind) ? rights->recordings : rights->live);
+    return allowed ? Verdict::Admitted : Verdict::NotAllowed;
+}
+
+bool ViewerAccess::Admits(const QByteArray &user, const QByteArray &password) const
+{
+    if (!Required())
+        return true;
+    const std::optional<Rights> rights = rightsOf(user, password);
+    return rights && rights->live;
 }
 
 QByteArray ViewerAccess::keyed(const QByteArray &user, const QByteArray &password) const
@@ -74,28 +96,44 @@ QByteArray ViewerAccess::keyed(const QByteArray &user, const QByteArray &passwor
     return QMessageAuthenticationCode::hash(user + '\0' + password, key_, QCryptographicHash::Sha256);
 }
 
-bool ViewerAccess::Admits(const QByteArray &user, const QByteArray &password) const
+std::optional<ViewerAccess::Rights> ViewerAccess::remembered(const QByteArray &mark) const
+{
+    std::optional<Rights> found;
+    for (const Passed &passed : passed_) {
+        if (differingBits(passed.mark, mark) == 0)
+            found = passed.rights;
+    }
+    return found;
+}
+
+std::optional<ViewerAccess::Rights> ViewerAccess::rightsOf(const QByteArray &user, const QByteArray &password) const
 {
     std::unique_lock lock(mutex_);
-    if (passwordHash_.isEmpty())
-        return true;
+    if (accounts_.empty())
+        return std::nullopt;
     const QByteArray mark = keyed(user, password);
-    unsigned seen = 1;
-    for (const QByteArray &passed : passed_)
-        seen &= differingBits(passed, mark) == 0 ? 0u : 1u;
-    if (seen == 0)
-        return true;
-    const QString hash = passwordHash_;
-    const QByteArray userDigest = userDigest_;
+    if (const std::optional<Rights> known = remembered(mark))
+        return known;
+    const std::vector<Known> accounts = accounts_;
+    const quint64 generation = generation_;
     lock.unlock();
-    // The slow check runs whatever the user name, so the time does not tell whether it was right.
-    const bool passwordRight = passwordhash::Matches(hash, password);
-    const bool admitted = (differingBits(userDigest, digestOf(user)) == 0) & passwordRight;
+    const QByteArray nameDigest = digestOf(user);
+    std::optional<size_t> named;
+    for (size_t i = 0; i < accounts.size(); ++i) {
+        if (differingBits(accounts[i].nameDigest, nameDigest) == 0)
+            named = i;
+    }
+    // The slow check runs whatever the name, so the time does not tell whether it was one.
+    const Known &account = accounts[named.value_or(0)];
+    const bool passwordRight = passwordhash::Matches(account.passwordHash, password);
+    if (!named || !passwordRight)
+        return std::nullopt;
+    const Rights rights{account.mayWatchLive, account.mayWatchRecordings};
     lock.lock();
-    if (admitted && passwordHash_ == hash) {
-        passed_.insert(passed_.begin(), mark);
+    if (generation == generation_) {
+        passed_.insert(passed_.begin(), Passed{mark, rights});
         if (passed_.size() > RememberedCredentials)
             passed_.pop_back();
     }
-    return admitted;
+    return rights;
 }

@@ -1,48 +1,79 @@
 #pragma once
 
+#include "server/ViewerAccount.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <mutex>
+#include <optional>
 #include <vector>
 
-// Who may watch. With a viewer password set, a request is answered only when it names an
-// HTTP version and its Basic credentials give the viewer's user name and password; the
-// plain-text commands and requests without a version cannot carry credentials and are not
-// answered at all. With no password set, every request is answered.
+namespace request {
+enum class Kind;
+}
+
+// Who may watch. With at least one viewer account, a request is answered only when it names
+// an HTTP version and its Basic credentials give an account's name and password, and that
+// account may see what it asks for (the live picture, or the recordings); the plain-text
+// commands and requests without a version cannot carry credentials and are not answered at
+// all. With no account, every request is answered.
 //
-// The password is known only by its slow salted hash (passwordhash), which a check of
+// Passwords are known only by their slow salted hashes (passwordhash), which a check of
 // credentials not seen before costs; credentials that passed are remembered by a keyed
 // digest only, so a viewer's further requests cost microseconds. Every comparison looks at
-// every byte, so neither the time of a refusal nor the length of a guess tells a guesser how
-// close it came. The checks may come from any thread (RTSP's included).
+// every byte, and a name that is no account's costs the same slow check, so neither the
+// time of a refusal nor the length of a guess tells a guesser how close it came. The checks
+// may come from any thread (RTSP's included).
 class ViewerAccess {
 public:
     enum class Verdict {
         Admitted,
         AskForPassword, // an HTTP request without credentials: 401, then close
-        WrongPassword,  // an HTTP request with credentials that are not the viewer's: 401, then close
+        WrongPassword,  // an HTTP request with credentials that are no account's: 401, then close
+        NotAllowed,     // the account's, but it may not see this: 403, then close
         Closed,         // a plain-text command or a request without an HTTP version: close unanswered
     };
 
-    // The viewer's user name and the password's hash line; an empty line lets everyone watch,
-    // whatever the user name.
-    void Set(const QString &user, const QString &passwordHash);
+    // The accounts in force; none lets everyone watch.
+    void Set(std::vector<ViewerAccount> accounts);
     bool Required() const;
     Verdict Judge(const QByteArray &requestText) const;
-    // Whether a user name and password (as an RTSP client gives them) are the viewer's.
+    // Whether a name and password (as an RTSP client gives them) are of an account that may
+    // watch live.
     bool Admits(const QByteArray &user, const QByteArray &password) const;
+
+    // What a request of this kind shows: the recordings, or else the live camera.
+    static bool ShowsRecordings(request::Kind kind);
 
     // Credentials remembered as having passed, the newest first.
     static constexpr size_t RememberedCredentials = 16;
 
 private:
-    Verdict judgeCredentials(const QByteArray &requestText) const;
+    struct Rights {
+        bool live;
+        bool recordings;
+    };
+
+    struct Known {
+        QByteArray nameDigest;
+        QString passwordHash;
+        bool mayWatchLive;
+        bool mayWatchRecordings;
+    };
+    struct Passed {
+        QByteArray mark;
+        Rights rights;
+    };
+
+    // What the credentials' account may see; nothing when they are no account's.
+    std::optional<Rights> rightsOf(const QByteArray &user, const QByteArray &password) const;
+    std::optional<Rights> remembered(const QByteArray &mark) const;
     QByteArray keyed(const QByteArray &user, const QByteArray &password) const;
 
     mutable std::mutex mutex_;
-    QByteArray userDigest_;
-    QString passwordHash_;
+    std::vector<Known> accounts_;
     QByteArray key_;
-    mutable std::vector<QByteArray> passed_;
+    quint64 generation_ = 0;
+    mutable std::vector<Passed> passed_;
 };

@@ -237,10 +237,10 @@ void TestFormMain::menuTree()
     QCOMPARE(actionTexts(FormMain->MainMenu1->actions()),
              QStringList({u"&File"_s, u"Video &Options"_s, u"Video Sour&ce"_s, u"S&tatistics"_s, u"&Publish"_s,
                           u"&Hide"_s, u"&Help"_s}));
-    QCOMPARE(
-        actionTexts(FormMain->File->actions()),
-        QStringList({u"&Save settings as default"_s, u"&Load Defaults"_s, u"-"_s, u"E&xit"_s, u"Viewer &Password..."_s,
-                     u"H&TTPS..."_s, u"&Go Live..."_s, u"&Recording..."_s, u"Open Recordings &Folder"_s}));
+    QCOMPARE(actionTexts(FormMain->File->actions()),
+             QStringList({u"&Save settings as default"_s, u"&Load Defaults"_s, u"-"_s, u"E&xit"_s, u"&Viewers..."_s,
+                          u"S&hare..."_s, u"H&TTPS..."_s, u"&Go Live..."_s, u"&Recording..."_s,
+                          u"Open Recordings &Folder"_s}));
     QCOMPARE(actionTexts(FormMain->Options->actions()),
              QStringList({u"Format (Image Size)"_s, u"Source"_s, u"-"_s, u"Hardware Overlay"_s, u"&Sound"_s}));
     QCOMPARE(actionTexts(FormMain->Sound->actions()).first(), u"None"_s);

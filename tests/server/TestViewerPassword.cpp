@@ -7,7 +7,7 @@
 #include "server/LoginLockout.h"
 #include "server/MjpegStream.h"
 #include "server/PasswordHash.h"
-#include "server/TFormViewerPassword.h"
+#include "server/TFormViewers.h"
 #include "stats/RequestCount.h"
 #include "stats/TFormBandwidth.h"
 #include "tests/app/ProgramFixture.h"
@@ -28,11 +28,11 @@ QByteArray get(const QByteArray &path, const QByteArray &credentials = {})
            (credentials.isEmpty() ? "" : "Authorization: Basic " + credentials + "\r\n") + "\r\n";
 }
 
-void choosePassword(const QString &password, QAbstractButton *button = FormMain->FormViewerPassword->ButtonOK)
+void choosePassword(const QString &password, QAbstractButton *button = FormMain->FormViewers->ButtonOK)
 {
-    FormMain->ViewerPassword1->trigger();
-    FormMain->FormViewerPassword->Edit_ViewerUser->setText(User);
-    FormMain->FormViewerPassword->Edit_ViewerPassword->setText(password);
+    FormMain->Viewers1->trigger();
+    FormMain->FormViewers->Edit_ViewerUser->setText(User);
+    FormMain->FormViewers->Edit_ViewerPassword->setText(password);
     button->click();
 }
 
@@ -175,11 +175,11 @@ void TestViewerPassword::passwordIsSavedAtOnceEndsOpenStreamsAndComesOff()
     FormMain->SaveSettings();
     QVERIFY(savedRight("AutoCapture=0\n"));
     // Reopened and left as it is, the window keeps the password in force.
-    choosePassword(FormMain->FormViewerPassword->StandIn());
+    choosePassword(FormMain->FormViewers->StandIn());
     QVERIFY(Exchange(get("/", Right)).startsWith("HTTP/1.0 200 OK"));
 
     // Cancel keeps the password; an empty one lets everyone watch again.
-    choosePassword(QString(), FormMain->FormViewerPassword->ButtonCancel);
+    choosePassword(QString(), FormMain->FormViewers->ButtonCancel);
     QVERIFY(Exchange(get("/")).startsWith("HTTP/1.0 401"));
     choosePassword(QString());
     QVERIFY(FormMain->LogLines().constLast().endsWith(u"Viewer password removed: everyone may watch"_s));
