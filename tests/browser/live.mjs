@@ -2,7 +2,7 @@
 // its low-latency choice plays.
 //
 //   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--vanish] [--user U --password P]
-//                 [--spki SHA256-BASE64]
+//                 [--spki SHA256-BASE64] [--share TOKEN]
 //
 // Each of N pages (one browser) opens /live and waits for WebRTC video; then for S seconds
 // counts the frames the browser decoded. With --stamped, each page also reads the capture
@@ -17,7 +17,7 @@ import { execFileSync } from 'node:child_process';
 import { chromium } from 'playwright-core';
 
 function parseArguments(argv) {
-    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null, spki: null };
+    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null, spki: null, share: null };
     const positional = [];
     for (let i = 0; i < argv.length; ++i) {
         const argument = argv[i];
@@ -27,6 +27,8 @@ function parseArguments(argv) {
         else if (argument === '--password') options.password = argv[++i];
         // An https page whose certificate the browser is to accept by its key's fingerprint.
         else if (argument === '--spki') options.spki = argv[++i];
+        // The page opened as a share link gives it: its own requests then carry the link's cookie.
+        else if (argument === '--share') options.share = argv[++i];
         else if (['--seconds', '--viewers'].includes(argument)) options[argument.slice(2)] = Number(argv[++i]);
         else if (argument.startsWith('--')) throw new Error(`unknown option ${argument}`);
         else positional.push(argument);
@@ -96,7 +98,8 @@ async function goodbyesArrived(options, expected) {
 
 async function watch(context, options) {
     const page = await context.newPage();
-    await page.goto(`${options.baseUrl}/live`, { waitUntil: 'load' });
+    const share = options.share ? `?share=${options.share}` : '';
+    await page.goto(`${options.baseUrl}/live${share}`, { waitUntil: 'load' });
     await page.waitForFunction(() => {
         const video = document.getElementById('live');
         return window.vantrelLive.mode !== 'live' || (video.readyState >= 2 && video.videoWidth > 0);

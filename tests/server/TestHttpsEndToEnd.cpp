@@ -3,6 +3,7 @@
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/BlackBox.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -104,6 +105,29 @@ private slots:
                                        .toObject();
         QVERIFY2(viewer[u"mode"_s].toString() == u"live"_s && viewer[u"framesDecoded"_s].toInt() > 0,
                  played.constData());
+    }
+
+    // A share link written into the settings file plays the live page behind a password.
+    void shareLinkPlaysThePageBehindAPassword()
+    {
+        const QByteArray token = "Z2l2ZW4tYnktYS10ZXN0LW5vdC1ieS1yYW5kb20tMTIzNA";
+        const QByteArray digest = QCryptographicHash::hash(token, QCryptographicHash::Sha256).toBase64();
+        HttpsProgram serving("ViewerUser=viewer\nViewerPassword=secret\n[ShareLinks]\nCount=1\nLink1=0badf00d " +
+                             digest + " 2026-01-01T00:00:00Z - 0\n");
+        QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+        const QString certificate = serving.program.folder() + u"/vantrel-https-certificate.pem"_s;
+        const QString spki = Shell(u"openssl x509 -pubkey -noout -in '%1' | openssl pkey -pubin -outform der | "
+                                   "openssl dgst -sha256 -binary | base64"_s.arg(certificate));
+        const QByteArray played =
+            Run(QStandardPaths::findExecutable(u"node"_s),
+                {QStringLiteral(VANTREL_SOURCE_DIR "/tests/browser/live.mjs"), u"https://"_s + serving.address(),
+                 u"--seconds"_s, u"2"_s, u"--spki"_s, spki, u"--share"_s, QString::fromLatin1(token)},
+                {}, 90000);
+        QVERIFY2(played.contains("\"mode\":\"live\"") && !played.contains("\"framesDecoded\":0"), played.constData());
+        const QByteArray refused =
+            Run(u"curl"_s, {u"-sS"_s, u"-o"_s, u"/dev/null"_s, u"-w"_s, u"%{http_code}"_s, u"--cacert"_s, certificate,
+                            u"https://%1/pic.jpg?share=%2x"_s.arg(serving.address(), QString::fromLatin1(token))});
+        QCOMPARE(refused, QByteArray("401"));
     }
 
     // RTSP takes the same certificate: rtsps:// with the password, and nothing over plain RTSP.
