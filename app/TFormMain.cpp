@@ -72,6 +72,8 @@ void TFormMain::addSeparators()
 
 void TFormMain::FormDestroy()
 {
+    slowCheckPool_.clear();
+    slowCheckPool_.waitForDone();
     FrameJpeg.reset();
     FrameBitmap.reset();
     // Recordings end before the live side they take from, and the live side before the

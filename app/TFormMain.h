@@ -22,6 +22,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
@@ -238,9 +239,21 @@ private:
     void startServer();
     void stopServer();
     void countRequest(const QString &peer);
-    // Answers a request no viewer or share link admits; false when it is admitted, with what
-    // the answer's head must carry then.
-    bool refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead);
+    // Answers the request once a viewer or share link admits it, or refuses it (TFormMain_Admission.cpp).
+    void admit(TCustomWinSocket *socket, const QByteArray &text);
+    void judged(TCustomWinSocket *socket, const QByteArray &text, ViewerAccess::Verdict verdict);
+    void checkSlowly(TCustomWinSocket *socket, const QByteArray &text);
+    void slowCheckDone(quint64 id, ViewerAccess::Verdict verdict);
+    void serveRequest(TCustomWinSocket *Socket, const QByteArray &text, const QByteArray &moreHead);
+    struct SlowCheck {
+        QPointer<TCustomWinSocket> socket;
+        QByteArray text;
+    };
+    // Passwords not seen before, being checked; beyond this many at once a login is asked to wait.
+    static constexpr size_t MostSlowChecks = 16;
+    std::map<quint64, SlowCheck> slowChecks_;
+    quint64 nextSlowCheck_ = 1;
+    QThreadPool slowCheckPool_;
     // Whether a share link the request carries admits it.
     bool admittedByShareLink(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead);
     void refuse(TCustomWinSocket *socket, ViewerAccess::Verdict verdict);

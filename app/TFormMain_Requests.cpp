@@ -53,11 +53,18 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     const request::Kind kind = request::Classify(head);
     if (redirectedToHttps(Socket, kind, text))
         return;
-    // A refused request is no request served: not counted, not recorded, nothing sent that
-    // counts. A browser's preflight carries no credentials: it is never asked for them.
-    QByteArray moreHead;
-    if (kind != request::Kind::WhepOptions && refusedWithoutViewerPassword(Socket, text, moreHead))
-        return;
+    // A browser's preflight carries no credentials: it is never asked for them.
+    if (kind == request::Kind::WhepOptions)
+        serveRequest(Socket, text, {});
+    else
+        admit(Socket, text);
+}
+
+// A refused request is no request served: only what is admitted is counted, recorded and answered.
+void TFormMain::serveRequest(TCustomWinSocket *Socket, const QByteArray &text, const QByteArray &moreHead)
+{
+    const QByteArray head = request::Head(text);
+    const request::Kind kind = request::Classify(head);
     if (LogRequests->isChecked()) {
         const QByteArray shown =
             http::WithoutShareToken(viewerAccess_->Required() ? http::WithoutAuthorization(head) : head);
@@ -134,75 +141,6 @@ void TFormMain::closeOverdueHeads()
     }
     if (heads_.IsEmpty())
         headDeadlines_.stop();
-}
-
-bool TFormMain::refusedWithoutViewerPassword(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead)
-{
-    const QString peer = socket->PeerAddress();
-    const QDateTime now = seams::Now();
-    if (!viewerAccess_->Required())
-        return false;
-    if (lockout_->Locked(peer, now)) {
-        refuseLockedOut(socket, text);
-        return true;
-    }
-    if (http::NamesHttpVersion(text) && admittedByShareLink(socket, text, moreHead))
-        return false;
-    const std::optional<http::ShareToken> share = http::ShareTokenOf(text);
-    ViewerAccess::Verdict verdict = viewerAccess_->Judge(text);
-    // A link given in the address that is no link (or no longer one) is a wrong password.
-    if (share && share->inAddress && verdict == ViewerAccess::Verdict::AskForPassword)
-        verdict = ViewerAccess::Verdict::WrongPassword;
-    if (verdict == ViewerAccess::Verdict::Admitted)
-        return false;
-    if (verdict == ViewerAccess::Verdict::WrongPassword && lockout_->Failed(peer, now))
-        lockoutStarted(peer);
-    if (refusalLog_.Allows(peer, now)) {
-        AddToLog(verdict == ViewerAccess::Verdict::Closed
-                     ? u"Refused a plain-text request from %1: it cannot give the viewer password"_s.arg(peer)
-                 : verdict == ViewerAccess::Verdict::NotAllowed
-                     ? u"Refused a request from %1: that viewer may not watch it"_s.arg(peer)
-                     : u"Refused a request from %1: no or wrong viewer password"_s.arg(peer));
-    }
-    refuse(socket, verdict);
-    return true;
-}
-
-void TFormMain::refuse(TCustomWinSocket *socket, ViewerAccess::Verdict verdict)
-{
-    const QByteArray answer =
-        verdict == ViewerAccess::Verdict::NotAllowed
-            ? http::TextResponse("403 Forbidden", QStringLiteral("This viewer may not watch this."))
-            : http::UnauthorizedResponse();
-    if (verdict == ViewerAccess::Verdict::Closed || !socket->WriteStreamThenClose(Reply::BufferOf(answer)))
-        socket->CloseConnection();
-}
-
-// Whatever the address gives while locked out, the right password included, gets 429.
-void TFormMain::refuseLockedOut(TCustomWinSocket *socket, const QByteArray &text)
-{
-    const QByteArray answer = http::StatusResponse(
-        "429 Too Many Requests", "Retry-After: " + QByteArray::number(LoginLockout::LockSeconds) + "\r\n",
-        "text/plain; charset=utf-8", "Too many wrong passwords from this address: try again later.\n");
-    if (!http::NamesHttpVersion(text) || !socket->WriteStreamThenClose(Reply::BufferOf(answer)))
-        socket->CloseConnection();
-}
-
-void TFormMain::lockoutStarted(const QString &address)
-{
-    AddToLog(u"Locked out %1 for %2 minutes: %3 wrong viewer passwords within %4 minutes"_s.arg(address)
-                 .arg(LoginLockout::LockSeconds / 60)
-                 .arg(LoginLockout::Limit)
-                 .arg(LoginLockout::WindowSeconds / 60));
-    lockoutEnds_.start();
-}
-
-void TFormMain::endLockouts()
-{
-    for (const QString &address : lockout_->TakeEnded(seams::Now()))
-        AddToLog(u"Lockout of %1 ended"_s.arg(address));
-    if (!lockout_->AnyLocked())
-        lockoutEnds_.stop();
 }
 
 void TFormMain::SendResource(const Reply &reply, const QString &name)

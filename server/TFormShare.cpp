@@ -5,6 +5,7 @@
 #include "base/widgets/WindowStyles.h"
 #include "server/QrPicture.h"
 
+#include <QHeaderView>
 #include <QPixmap>
 #include <QShowEvent>
 
@@ -28,6 +29,10 @@ TFormShare::TFormShare(QWidget *parent) : QDialog(parent)
     windowstyle::DialogWithCloseBox(this, size.width(), size.height());
     windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
+    ListLinks->header()->setStretchLastSection(false);
+    for (int column = 0; column < ListLinks->columnCount(); ++column)
+        ListLinks->header()->setSectionResizeMode(column,
+                                                  column == 2 ? QHeaderView::Stretch : QHeaderView::ResizeToContents);
     connect(ButtonClose, &QPushButton::clicked, this, Guarded([this] { accept(); }));
     connect(ButtonMake, &QPushButton::clicked, this, Guarded([this] { makeLink(); }));
     connect(ButtonRevoke, &QPushButton::clicked, this, Guarded([this] { revokeChosen(); }));

@@ -4,6 +4,7 @@
 #include "base/widgets/WindowStyles.h"
 #include "server/PasswordHash.h"
 
+#include <QHeaderView>
 #include <QShowEvent>
 
 #include <set>
@@ -16,6 +17,10 @@ TFormViewers::TFormViewers(QWidget *parent) : QDialog(parent)
     windowstyle::DialogWithCloseBox(this, size.width(), size.height());
     windowstyle::ActsAsModalDialog(this);
     windowstyle::CentreOnScreen(this);
+    ListViewers->header()->setStretchLastSection(false);
+    ListViewers->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    ListViewers->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    ListViewers->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     connect(ButtonOK, &QPushButton::clicked, this, Guarded([this] { accept(); }));
     connect(ButtonCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
     connect(ButtonAdd, &QPushButton::clicked, this, Guarded([this] { addViewer(); }));

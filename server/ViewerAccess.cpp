@@ -83,6 +83,17 @@ ViewerAccess::Verdict ViewerAccess::Judge(const QByteArray &requestText) const
     return allowed ? Verdict::Admitted : Verdict::NotAllowed;
 }
 
+bool ViewerAccess::NeedsSlowCheck(const QByteArray &requestText) const
+{
+    if (!http::NamesHttpVersion(requestText))
+        return false;
+    const std::optional<http::BasicCredentials> given = http::BasicCredentialsOf(requestText);
+    if (!given)
+        return false;
+    const std::lock_guard lock(mutex_);
+    return !accounts_.empty() && !remembered(keyed(given->user, given->password));
+}
+
 bool ViewerAccess::Admits(const QByteArray &user, const QByteArray &password) const
 {
     if (!Required())

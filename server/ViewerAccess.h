@@ -39,6 +39,9 @@ public:
     void Set(std::vector<ViewerAccount> accounts);
     bool Required() const;
     Verdict Judge(const QByteArray &requestText) const;
+    // Whether judging the request would cost the slow hash: it gives credentials that have not
+    // passed before.
+    bool NeedsSlowCheck(const QByteArray &requestText) const;
     // Whether a name and password (as an RTSP client gives them) are of an account that may
     // watch live.
     bool Admits(const QByteArray &user, const QByteArray &password) const;

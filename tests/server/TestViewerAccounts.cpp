@@ -67,6 +67,7 @@ private slots:
     void eachViewerSeesWhatTheyMay();
     void windowEditsTheListAndKeepsOnlyHashes();
     void shareLinkLetsInUntilRevokedOrExpired();
+    void newPasswordsAreCheckedAsideAndBounded();
 };
 
 void TestViewerAccounts::eachViewerSeesWhatTheyMay()
@@ -157,6 +158,30 @@ void TestViewerAccounts::shareLinkLetsInUntilRevokedOrExpired()
     QVERIFY(!FormMain->LogLines().filter(u"expired"_s).isEmpty());
     QCOMPARE(FormMain->FormShare->ListLinks->topLevelItemCount(), 1);
     QVERIFY(FormMain->LogLines().filter(QString::fromLatin1(hourly.left(10))).isEmpty());
+}
+
+// Passwords not seen before wait for their slow check on a thread of their own: a viewer
+// already let in is answered meanwhile, and beyond a bound a login is asked to wait.
+void TestViewerAccounts::newPasswordsAreCheckedAsideAndBounded()
+{
+    ServingProgram program(twoViewers());
+    QCOMPARE(status(Exchange(get("/pic1.jpg", as("alice", "a")))), "HTTP/1.0 200 OK");
+    std::vector<std::unique_ptr<RawPeer>> logins;
+    for (int i = 0; i < 24; ++i) {
+        logins.push_back(std::make_unique<RawPeer>());
+        QVERIFY(logins.back()->Connect(ServerPort()) && logins.back()->Send(get("/recordings.json", as("bob", "b"))));
+    }
+    QCOMPARE(status(Exchange(get("/pic1.jpg", as("alice", "a")))), "HTTP/1.0 200 OK");
+    QStringList answers;
+    int answeredBeforeAlice = 0;
+    for (const std::unique_ptr<RawPeer> &login : logins) {
+        const QByteArray early = login->ReceiveAtLeast(1, 0);
+        answeredBeforeAlice += early.startsWith("HTTP/1.0 200") ? 1 : 0;
+        answers << QString::fromLatin1(status(early + login->ReceiveUntilClosed()));
+    }
+    QVERIFY2(answeredBeforeAlice < 16, qPrintable(answers.join(u'|')));
+    QCOMPARE(answers.count(u"HTTP/1.0 200 OK"_s) + answers.count(u"HTTP/1.0 503 Service Unavailable"_s), 24);
+    QVERIFY2(answers.count(u"HTTP/1.0 503 Service Unavailable"_s) >= 24 - 16, qPrintable(answers.join(u'|')));
 }
 
 VANTREL_TEST_MAIN(TestViewerAccounts)
