@@ -72,8 +72,7 @@ void TFormMain::addSeparators()
 
 void TFormMain::FormDestroy()
 {
-    slowCheckPool_.clear();
-    slowCheckPool_.waitForDone();
+    slowCheckQueue_.reset();
     FrameJpeg.reset();
     FrameBitmap.reset();
     // Recordings end before the live side they take from, and the live side before the

@@ -12,6 +12,7 @@
 #include "server/HeadGathering.h"
 #include "server/HttpsSettings.h"
 #include "server/LoginLockout.h"
+#include "server/PasswordCheckQueue.h"
 #include "server/Reply.h"
 #include "server/RequestDispatch.h"
 #include "server/ShareLinks.h"
@@ -22,7 +23,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
@@ -253,7 +253,7 @@ private:
     static constexpr size_t MostSlowChecks = 16;
     std::map<quint64, SlowCheck> slowChecks_;
     quint64 nextSlowCheck_ = 1;
-    QThreadPool slowCheckPool_;
+    std::unique_ptr<PasswordCheckQueue> slowCheckQueue_ = std::make_unique<PasswordCheckQueue>();
     // Whether a share link the request carries admits it.
     bool admittedByShareLink(TCustomWinSocket *socket, const QByteArray &text, QByteArray &moreHead);
     void refuse(TCustomWinSocket *socket, ViewerAccess::Verdict verdict);

@@ -32,7 +32,7 @@ void TFormMain::admit(TCustomWinSocket *socket, const QByteArray &text)
 
 void TFormMain::checkSlowly(TCustomWinSocket *socket, const QByteArray &text)
 {
-    if (slowChecks_.size() >= MostSlowChecks) {
+    if (!slowCheckQueue_ || slowChecks_.size() >= MostSlowChecks) {
         sendWhole(Reply{socket, true},
                   http::StatusResponse("503 Service Unavailable", "Retry-After: 1\r\n", "text/plain; charset=utf-8",
                                        "Too many logins at once: try again in a moment.\n"));
@@ -40,7 +40,8 @@ void TFormMain::checkSlowly(TCustomWinSocket *socket, const QByteArray &text)
     }
     const quint64 id = nextSlowCheck_++;
     slowChecks_.emplace(id, SlowCheck{socket, text});
-    slowCheckPool_.start([this, id, access = viewerAccess_, text, post = guiPost_.poster()] {
+    // One thread, so one core at most for the slow hash: the other stays with the pictures.
+    slowCheckQueue_->Add([this, id, access = viewerAccess_, text, post = guiPost_.poster()] {
         const ViewerAccess::Verdict verdict = access->Judge(text);
         // Posts run only while this window lives.
         post([this, id, verdict] { slowCheckDone(id, verdict); });

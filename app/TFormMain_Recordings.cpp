@@ -27,10 +27,10 @@ QByteArray fileHead(const QByteArray &status, const QByteArray &type, qint64 len
 void TFormMain::sendRecordings(const Reply &reply, request::Kind kind, const QByteArray &text)
 {
     if (!viewerAccess_->Required() && !QHostAddress(reply.Peer()).isLoopback()) {
-        sendWhole(reply, http::TextResponse(
-                             "403 Forbidden",
-                             QStringLiteral("Recordings are private: they are shown on other computers only "
-                                            "once a viewer password is set in Vantrel (File, Viewer Password).")));
+        sendWhole(reply,
+                  http::TextResponse("403 Forbidden",
+                                     QStringLiteral("Recordings are private: they are shown on other computers only "
+                                                    "once a viewer is set in Vantrel (File, Viewers).")));
         return;
     }
     if (kind == request::Kind::RecordingFile) {
@@ -42,8 +42,8 @@ void TFormMain::sendRecordings(const Reply &reply, request::Kind kind, const QBy
     const QString notice =
         viewerAccess_->Required()
             ? QString()
-            : QStringLiteral("These recordings are shown only on this computer. Set a viewer password in Vantrel "
-                             "(File, Viewer Password) to watch them from other computers too.");
+            : QStringLiteral("These recordings are shown only on this computer. Set a viewer in Vantrel "
+                             "(File, Viewers) to watch them from other computers too.");
     const QByteArray body = list ? recordingspage::Json(entries, Recording->CurrentFile())
                                  : recordingspage::Html(entries, Recording->CurrentFile(), notice);
     recordSent(body.size());

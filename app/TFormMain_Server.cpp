@@ -46,8 +46,6 @@ void TFormMain::connectServerHandlers()
     ConnectGuarded(&headDeadlines_, &QTimer::timeout, this, &TFormMain::closeOverdueHeads);
     lockoutEnds_.setInterval(1000);
     ConnectGuarded(&lockoutEnds_, &QTimer::timeout, this, &TFormMain::endLockouts);
-    // One core at most for the slow hash: the other stays with the pictures.
-    slowCheckPool_.setMaxThreadCount(1);
 }
 
 void TFormMain::CheckBoxClick()
