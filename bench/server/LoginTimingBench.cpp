@@ -16,7 +16,7 @@
 
 namespace {
 
-QByteArray request(const QByteArray &user, const QByteArray &password)
+QByteArray loginRequest(const QByteArray &user, const QByteArray &password)
 {
     return "GET /pic.jpg HTTP/1.1\r\nAuthorization: Basic " + (user + ':' + password).toBase64() + "\r\n\r\n";
 }
@@ -48,7 +48,7 @@ int main(int argc, char **argv)
     ViewerAccess access;
     // Each round forgets what passed, so every check is the slow one.
     const auto judged = [&](const QByteArray &user, const QByteArray &given) {
-        return [&access, &accounts, text = request(user, given)] {
+        return [&access, &accounts, text = loginRequest(user, given)] {
             access.Set(accounts);
             access.Judge(text);
         };
@@ -64,9 +64,9 @@ int main(int argc, char **argv)
     report("right name, empty password", rounds, judged("viewer", ""), 1e6, "ms");
     report("name of no viewer", rounds, judged("nobody", password), 1e6, "ms");
     access.Set(accounts);
-    access.Judge(request("viewer", password));
-    const QByteArray remembered = request("viewer", password);
-    const QByteArray nearMiss = request("viewer", lastWrong);
+    access.Judge(loginRequest("viewer", password));
+    const QByteArray remembered = loginRequest("viewer", password);
+    const QByteArray nearMiss = loginRequest("viewer", lastWrong);
     std::printf("Credentials that passed before (keyed digest), us per 1000 checks:\n");
     report(
         "remembered, right", 200,
