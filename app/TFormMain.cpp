@@ -56,6 +56,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
     createShareWindow();
     createGoLive();
     createRecording();
+    createOnvif();
     createHttps();
     JPEGQualityChange();
 }
@@ -73,6 +74,7 @@ void TFormMain::addSeparators()
 void TFormMain::FormDestroy()
 {
     slowCheckQueue_.reset();
+    discovery_.reset();
     FrameJpeg.reset();
     FrameBitmap.reset();
     // Recordings end before the live side they take from, and the live side before the

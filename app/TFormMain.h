@@ -6,6 +6,8 @@
 #include "gst/GuiPost.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
+#include "onvif/OnvifFacts.h"
+#include "onvif/WsDiscovery.h"
 #include "recording/RecordingSettings.h"
 #include "server/AddressPacing.h"
 #include "server/CrossOrigin.h"
@@ -16,6 +18,7 @@
 #include "server/Reply.h"
 #include "server/RequestDispatch.h"
 #include "server/ShareLinks.h"
+#include "server/StateReport.h"
 #include "server/ViewerAccess.h"
 
 #include <QHash>
@@ -290,6 +293,19 @@ private:
     void startGoingLive();
     void createLive();
     void createRecording();
+    // Recorders (TFormMain_Onvif.cpp): discovery and the device and media services.
+    void createOnvif();
+    void loadOnvifSettings(const IniFile &ini);
+    void saveOnvifSettings(IniFile &ini) const;
+    void Onvif1Click();
+    void followOnvif();
+    void admitOnvif(TCustomWinSocket *socket, const QByteArray &text);
+    void sendOnvifAnswer(const Reply &reply, const QByteArray &text);
+    OnvifFacts onvifFacts(const QByteArray &text, bool encrypted);
+    WsDiscovery::Endpoint onvifEndpoint();
+    state::Facts currentFacts();
+    std::unique_ptr<WsDiscovery> discovery_;
+    QString onvifUuid_;
     void followSnapshotMotionSettings();
     void loadRecordingSettings(const IniFile &ini);
     void saveRecordingSettings(IniFile &ini) const;

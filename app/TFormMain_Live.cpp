@@ -80,6 +80,14 @@ int TFormMain::pictureViewerCount()
 
 void TFormMain::sendState(const Reply &reply)
 {
+    QByteArray json = state::Json(currentFacts());
+    recordSent(json.size());
+    if (!reply.SendBody(Reply::BufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))
+        AddToLog(QStringLiteral("Failed to send state to ") + reply.Peer());
+}
+
+state::Facts TFormMain::currentFacts()
+{
     state::Facts facts;
     if (Capture && Capture->CurrentDriver() >= 0 && !Capture->Connecting()) {
         for (const DriverEntry &driver : Capture->DriverNames()) {
@@ -96,8 +104,5 @@ void TFormMain::sendState(const Reply &reply)
     facts.mjpegViewers = Stream->ViewerCount();
     Live->Describe(facts);
     Recording->Describe(facts);
-    QByteArray json = state::Json(facts);
-    recordSent(json.size());
-    if (!reply.SendBody(Reply::BufferOf(json), QByteArrayLiteral("application/json"), PictureConnection::Close))
-        AddToLog(QStringLiteral("Failed to send state to ") + reply.Peer());
+    return facts;
 }

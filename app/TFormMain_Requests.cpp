@@ -56,6 +56,8 @@ void TFormMain::ServerSocketClientRead(QObject *, TCustomWinSocket *Socket)
     // A browser's preflight carries no credentials: it is never asked for them.
     if (kind == request::Kind::WhepOptions)
         serveRequest(Socket, text, {});
+    else if (kind == request::Kind::Onvif)
+        admitOnvif(Socket, text);
     else
         admit(Socket, text);
 }
@@ -125,6 +127,9 @@ void TFormMain::serveRequest(TCustomWinSocket *Socket, const QByteArray &text, c
     case request::Kind::RecordingFile:
     case request::Kind::RecordingsPage:
         sendRecordings(reply, kind, text);
+        break;
+    case request::Kind::Onvif:
+        sendOnvifAnswer(reply, text);
         break;
     case request::Kind::Index:
         SendResource(reply, QStringLiteral("HtmlIndex"));

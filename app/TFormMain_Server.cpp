@@ -77,6 +77,7 @@ void TFormMain::startServer()
     BuildUrlList();
     AddToLog(QStringLiteral("Server started!"));
     Live->Start();
+    followOnvif();
 }
 
 void TFormMain::stopServer()
@@ -89,6 +90,7 @@ void TFormMain::stopServer()
     Live->Stop();
     SpinEdit->setReadOnly(false);
     AddToLog(QStringLiteral("Server stopped!"));
+    followOnvif();
 }
 
 void TFormMain::BuildUrlList()

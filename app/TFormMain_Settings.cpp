@@ -137,6 +137,7 @@ void TFormMain::LoadSettings()
     AutoCapture->setChecked(ini.ReadBool(SectionMain, QStringLiteral("AutoCapture"), false));
     LoadSnapshotSettings(ini, *FormSnapshotSettings);
     loadRecordingSettings(ini);
+    loadOnvifSettings(ini);
     loadMainWindowPosition(ini, this);
     loadPublishWindow(ini);
     loadStatisticsWindows(ini);
@@ -160,6 +161,7 @@ void TFormMain::SaveSettings()
     saveGoLiveSettings(ini);
     SaveSnapshotSettings(ini, *FormSnapshotSettings);
     saveRecordingSettings(ini);
+    saveOnvifSettings(ini);
     savePublishWindow(ini);
     saveStatisticsWindows(ini);
     ini.Save();

@@ -78,9 +78,14 @@ void LiveService::Start()
 QString LiveService::rtspUrl() const
 {
     const QStringList addresses = computer::Addresses();
+    return RtspUrlAt(addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first());
+}
+
+QString LiveService::RtspUrlAt(const QString &host) const
+{
     return QStringLiteral("%1://%2:%3%4")
         .arg(rtsp_->Tls() ? QStringLiteral("rtsps") : QStringLiteral("rtsp"))
-        .arg(addresses.isEmpty() ? QStringLiteral("127.0.0.1") : addresses.first())
+        .arg(host)
         .arg(rtsp_->Port())
         .arg(QString::fromLatin1(RtspServer::Path));
 }

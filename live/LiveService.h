@@ -47,6 +47,8 @@ public:
     // The RTSP server's port; 0 keeps it off. Takes effect at the next Start.
     void SetRtspPort(int port) { rtspPort_ = port; }
     int RtspPort() const { return rtspPort_; }
+    // The live stream's RTSP address as reached at that host.
+    QString RtspUrlAt(const QString &host) const;
     // The STUN server WebRTC viewers use; empty for none.
     void SetStunServer(const QString &server) { stunServer_ = server; }
     QString StunServer() const { return stunServer_; }

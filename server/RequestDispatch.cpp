@@ -20,7 +20,7 @@ Kind Classify(const QByteArray &head)
     // Order matters: "GET /PIC" is tried before "GET /STREAMPIC", as the page relies on. The
     // stream's URLs (and the still of the clients that ask for one beside it) come last, so
     // that nothing answered before them changes.
-    static const std::array<std::pair<const char *, Kind>, 19> keywords{{
+    static const std::array<std::pair<const char *, Kind>, 20> keywords{{
         {"GET /TITLE.JPG", Kind::TitleImage},
         {"GET /PIC", Kind::Picture},
         {"GET /STREAMPIC", Kind::StreamPicture},
@@ -40,6 +40,7 @@ Kind Classify(const QByteArray &head)
         {"GET /RECORDINGS.JSON", Kind::RecordingsList},
         {"GET /RECORDINGS/", Kind::RecordingFile},
         {"GET /RECORDINGS", Kind::RecordingsPage},
+        {"POST /ONVIF/", Kind::Onvif},
     }};
     for (const auto &[keyword, kind] : keywords) {
         if (head.startsWith(keyword))

@@ -27,6 +27,7 @@ enum class Kind {
     RecordingsList,
     RecordingFile,
     RecordingsPage,
+    Onvif,
     Index
 };
 

@@ -1,0 +1,200 @@
+// Recorders: with "Let Recorders Find This Camera" ticked and the server on, the camera
+// answers WS-Discovery probes and serves the ONVIF device and media services on the web
+// server's port, so a network video recorder finds and records it on its own. The services
+// ask for a viewer's name and password as the rest of the server does; only the time of day
+// is told to anyone, as the standard wants.
+#include "app/SettingsLocation.h"
+#include "app/TFormMain.h"
+#include "base/AppInfo.h"
+#include "base/seams/Seams.h"
+#include "base/settings/IniFile.h"
+#include "live/LiveService.h"
+#include "net/TServerSocket.h"
+#include "onvif/OnvifAnswers.h"
+#include "server/BasicCredentials.h"
+#include "server/ComputerAddresses.h"
+#include "server/HttpFraming.h"
+
+#include <QUrl>
+#include <QUuid>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString SectionMain = u"FormMain"_s;
+const QString KeyOnvif = u"Onvif"_s;
+const QString KeyUuid = u"OnvifUuid"_s;
+
+QByteArray soapResponse(const QByteArray &status, const QByteArray &envelope)
+{
+    return http::StatusResponse(status, {}, "application/soap+xml; charset=utf-8", envelope);
+}
+
+QByteArray bodyOf(const QByteArray &text)
+{
+    const qsizetype headEnd = http::HeadEnd(text);
+    return headEnd >= 0 ? text.mid(headEnd) : QByteArray();
+}
+
+} // namespace
+
+void TFormMain::createOnvif()
+{
+    discovery_ = std::make_unique<WsDiscovery>();
+    discovery_->Describe = [this] { return onvifEndpoint(); };
+    ConnectGuarded(Onvif1, &QAction::triggered, this, &TFormMain::Onvif1Click);
+}
+
+// Off unless chosen: a camera in someone's home should not announce itself to every device on
+// the network before its owner asks for that.
+void TFormMain::loadOnvifSettings(const IniFile &ini)
+{
+    Onvif1->setChecked(ini.ReadBool(SectionMain, KeyOnvif, false));
+    onvifUuid_ = ini.ReadString(SectionMain, KeyUuid, QString());
+    if (QUuid::fromString(onvifUuid_).isNull())
+        onvifUuid_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    followOnvif();
+}
+
+void TFormMain::saveOnvifSettings(IniFile &ini) const
+{
+    ini.WriteBool(SectionMain, KeyOnvif, Onvif1->isChecked());
+    ini.WriteString(SectionMain, KeyUuid, onvifUuid_);
+}
+
+void TFormMain::Onvif1Click()
+{
+    IniFile ini(SettingsFileForWriting(), IniFile::Writes::Deferred);
+    saveOnvifSettings(ini);
+    ini.Save();
+    followOnvif();
+}
+
+// Discovery runs while the server does and recorders may find the camera.
+void TFormMain::followOnvif()
+{
+    const bool wanted = Onvif1->isChecked() && ServerSocket->Active();
+    if (wanted == discovery_->Running())
+        return;
+    if (!wanted) {
+        discovery_->Stop();
+        AddToLog(u"Recorders can no longer find this camera (ONVIF off)"_s);
+        return;
+    }
+    QString failure;
+    if (discovery_->Start(WsDiscovery::Port, failure))
+        AddToLog(u"Recorders can find this camera (ONVIF): %1/onvif/device_service"_s.arg(
+            onvifEndpoint().deviceServices.value(0).section(u"/onvif"_s, 0, 0)));
+    else
+        AddToLog(u"Recorders cannot find this camera: discovery on UDP port %1 failed (%2)"_s.arg(WsDiscovery::Port)
+                     .arg(failure));
+}
+
+WsDiscovery::Endpoint TFormMain::onvifEndpoint()
+{
+    WsDiscovery::Endpoint endpoint;
+    endpoint.address = u"urn:uuid:"_s + onvifUuid_;
+    for (const QString &address : computer::Addresses())
+        endpoint.deviceServices << u"%1://%2:%3/onvif/device_service"_s.arg(HttpsOn() ? u"https" : u"http", address)
+                                       .arg(ServerSocket->Port());
+    const OnvifFacts facts = onvifFacts({}, HttpsOn());
+    endpoint.scopes = {
+        u"onvif://www.onvif.org/Profile/Streaming"_s, u"onvif://www.onvif.org/type/video_encoder"_s,
+        u"onvif://www.onvif.org/name/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.name)),
+        u"onvif://www.onvif.org/hardware/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hardware)),
+        u"onvif://www.onvif.org/location/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hostName))};
+    return endpoint;
+}
+
+OnvifFacts TFormMain::onvifFacts(const QByteArray &text, bool encrypted)
+{
+    const state::Facts now = currentFacts();
+    OnvifFacts facts;
+    const QStringList addresses = computer::Addresses();
+    const QString fallback = u"%1:%2"_s.arg(addresses.value(0, u"127.0.0.1"_s)).arg(ServerSocket->Port());
+    const QString host = QString::fromLatin1(http::HeaderValue(text, "Host").value_or(fallback.toLatin1())).trimmed();
+    facts.serviceBase = (encrypted ? u"https://"_s : u"http://"_s) + host;
+    facts.streamUri = Live->RtspUrlAt(QUrl(u"http://"_s + host).host());
+    facts.snapshotUri = facts.serviceBase + u"/pic.jpg"_s;
+    facts.hostName = computer::HostName().value_or(u"vantrel"_s);
+    facts.name = u"Vantrel on "_s + facts.hostName;
+    facts.hardware = now.camera.isEmpty() ? u"Camera"_s : now.camera;
+    facts.uuid = u"urn:uuid:"_s + onvifUuid_;
+    facts.version = AppVersion.section(u' ', -1);
+    facts.addresses = addresses;
+    if (now.width > 0) {
+        facts.width = now.width;
+        facts.height = now.height;
+    }
+    if (now.framesPerSecond >= 1)
+        facts.framesPerSecond = qRound(now.framesPerSecond);
+    facts.audioEncoding = now.sound.isEmpty() ? QString() : u"OPUS"_s;
+    facts.now = seams::Now();
+    return facts;
+}
+
+// With viewers set, every operation but the time of day needs a viewer's name and password:
+// in the user name token as text, or by HTTP Basic. A digest of the password cannot be
+// checked against its slow hash, so it is refused with a word on what to use instead.
+void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
+{
+    const Reply reply{socket, true};
+    if (!Onvif1->isChecked()) {
+        sendWhole(reply, http::TextResponse("404 Not Found", u"Recorders are not let in (ONVIF is off)."_s));
+        return;
+    }
+    QString problem;
+    const std::optional<SoapRequest> request = ParseSoapRequest(bodyOf(text), problem);
+    if (!request) {
+        sendWhole(reply,
+                  soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
+        return;
+    }
+    if (!viewerAccess_->Required() || onvifanswers::IsOpen(request->operation)) {
+        serveRequest(socket, text, {});
+        return;
+    }
+    const QString peer = socket->PeerAddress();
+    const QDateTime now = seams::Now();
+    if (lockout_->Locked(peer, now)) {
+        refuseLockedOut(socket, text);
+        return;
+    }
+    bool admitted = false;
+    bool gaveCredentials = true;
+    QString refusal = u"This camera asks for a viewer's name and password"_s;
+    if (request->token && request->token->digest) {
+        gaveCredentials = false;
+        refusal = u"Give the password as text (PasswordText) or by HTTP Basic: this camera keeps only a slow hash "
+                  "of it, which a digest cannot be checked against"_s;
+    } else if (request->token) {
+        admitted = viewerAccess_->Admits(request->token->user.toUtf8(), request->token->password.toUtf8());
+    } else if (http::BasicCredentialsOf(text)) {
+        admitted = viewerAccess_->Judge(text) == ViewerAccess::Verdict::Admitted;
+    } else {
+        gaveCredentials = false;
+    }
+    if (admitted) {
+        serveRequest(socket, text, {});
+        return;
+    }
+    if (gaveCredentials && lockout_->Failed(peer, now))
+        lockoutStarted(peer);
+    if (refusalLog_.Allows(peer, now))
+        AddToLog(u"Refused a recorder's request from %1: no or wrong viewer password"_s.arg(peer));
+    sendWhole(reply,
+              soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:NotAuthorized"_s, refusal)));
+}
+
+void TFormMain::sendOnvifAnswer(const Reply &reply, const QByteArray &text)
+{
+    QString problem;
+    const std::optional<SoapRequest> request = ParseSoapRequest(bodyOf(text), problem);
+    if (!request)
+        return;
+    const QByteArray answer =
+        onvifanswers::Answer(*request, onvifFacts(text, reply.socket && reply.socket->Encrypted()));
+    const bool fault = answer.contains("<s:Fault>");
+    sendWhole(reply, soapResponse(fault ? "500 Internal Server Error" : "200 OK", answer));
+}
