@@ -7,6 +7,7 @@
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
 #include "onvif/OnvifFacts.h"
+#include "onvif/UsernameTokenCheck.h"
 #include "onvif/WsDiscovery.h"
 #include "recording/RecordingSettings.h"
 #include "server/AddressPacing.h"
@@ -17,6 +18,7 @@
 #include "server/PasswordCheckQueue.h"
 #include "server/Reply.h"
 #include "server/RequestDispatch.h"
+#include "server/RecorderPasswords.h"
 #include "server/ShareLinks.h"
 #include "server/StateReport.h"
 #include "server/ViewerAccess.h"
@@ -268,6 +270,9 @@ private:
     void loadViewers(const IniFile &ini);
     void saveViewers(IniFile &ini) const;
     void applyViewers();
+    void keepRecorderPasswords(const recorderpasswords::Passwords &typed);
+    recorderpasswords::Passwords recorderPasswords_;
+    UsernameTokenCheck usernameTokens_;
     void closeStreamViewers();
     void createShareWindow();
     void showShareWindow(QWidget *owner);
@@ -300,6 +305,8 @@ private:
     void Onvif1Click();
     void followOnvif();
     void admitOnvif(TCustomWinSocket *socket, const QByteArray &text);
+    enum class OnvifLogin { Admitted, Wrong, Refused };
+    OnvifLogin onvifLogin(const SoapRequest &request, const QByteArray &text, const QString &peer, QString &refusal);
     void sendOnvifAnswer(const Reply &reply, const QByteArray &text);
     OnvifFacts onvifFacts(const QByteArray &text, bool encrypted);
     WsDiscovery::Endpoint onvifEndpoint();

@@ -14,6 +14,7 @@
 #include "server/BasicCredentials.h"
 #include "server/ComputerAddresses.h"
 #include "server/HttpFraming.h"
+#include "server/TFormViewers.h"
 
 #include <QUrl>
 #include <QUuid>
@@ -135,8 +136,7 @@ OnvifFacts TFormMain::onvifFacts(const QByteArray &text, bool encrypted)
 }
 
 // With viewers set, every operation but the time of day needs a viewer's name and password:
-// in the user name token as text, or by HTTP Basic. A digest of the password cannot be
-// checked against its slow hash, so it is refused with a word on what to use instead.
+// a password digest for a viewer recorders may log in as, the password as text, or HTTP Basic.
 void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
 {
     const Reply reply{socket, true};
@@ -147,8 +147,7 @@ void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
     QString problem;
     const std::optional<SoapRequest> request = ParseSoapRequest(bodyOf(text), problem);
     if (!request) {
-        sendWhole(reply,
-                  soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
+        sendWhole(reply, soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
         return;
     }
     if (!viewerAccess_->Required() || onvifanswers::IsOpen(request->operation)) {
@@ -161,30 +160,59 @@ void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
         refuseLockedOut(socket, text);
         return;
     }
-    bool admitted = false;
-    bool gaveCredentials = true;
     QString refusal = u"This camera asks for a viewer's name and password"_s;
-    if (request->token && request->token->digest) {
-        gaveCredentials = false;
-        refusal = u"Give the password as text (PasswordText) or by HTTP Basic: this camera keeps only a slow hash "
-                  "of it, which a digest cannot be checked against"_s;
-    } else if (request->token) {
-        admitted = viewerAccess_->Admits(request->token->user.toUtf8(), request->token->password.toUtf8());
-    } else if (http::BasicCredentialsOf(text)) {
-        admitted = viewerAccess_->Judge(text) == ViewerAccess::Verdict::Admitted;
-    } else {
-        gaveCredentials = false;
-    }
-    if (admitted) {
+    const OnvifLogin login = onvifLogin(*request, text, peer, refusal);
+    if (login == OnvifLogin::Admitted) {
         serveRequest(socket, text, {});
         return;
     }
-    if (gaveCredentials && lockout_->Failed(peer, now))
+    if (login == OnvifLogin::Wrong && lockout_->Failed(peer, now))
         lockoutStarted(peer);
     if (refusalLog_.Allows(peer, now))
-        AddToLog(u"Refused a recorder's request from %1: no or wrong viewer password"_s.arg(peer));
+        AddToLog(u"Refused a recorder's request from %1: %2"_s.arg(peer, refusal));
     sendWhole(reply,
               soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:NotAuthorized"_s, refusal)));
+}
+
+TFormMain::OnvifLogin TFormMain::onvifLogin(const SoapRequest &request, const QByteArray &text, const QString &peer,
+                                            QString &refusal)
+{
+    if (request.token && request.token->digest) {
+        const auto &accounts = FormViewers->Accounts();
+        const bool recorder = std::any_of(accounts.begin(), accounts.end(), [&](const ViewerAccount &account) {
+            return account.name == request.token->user && account.recorder && account.mayWatchLive;
+        });
+        const auto kept = recorderPasswords_.find(request.token->user);
+        if (!recorder || kept == recorderPasswords_.end()) {
+            refusal = u"no viewer of that name may be used by recorders"_s;
+            return OnvifLogin::Wrong;
+        }
+        switch (usernameTokens_.Check(*request.token, kept->second, peer, seams::Now())) {
+        case UsernameTokenCheck::Result::Admitted:
+            return OnvifLogin::Admitted;
+        case UsernameTokenCheck::Result::OutOfTime:
+            refusal = u"the login's time is more than 5 minutes from this computer's clock"_s;
+            return OnvifLogin::Refused;
+        case UsernameTokenCheck::Result::Replayed:
+            refusal = u"that login was used before"_s;
+            return OnvifLogin::Wrong;
+        case UsernameTokenCheck::Result::WrongPassword:
+            break;
+        }
+        refusal = u"wrong viewer password"_s;
+        return OnvifLogin::Wrong;
+    }
+    if (request.token) {
+        refusal = u"wrong viewer password"_s;
+        return viewerAccess_->Admits(request.token->user.toUtf8(), request.token->password.toUtf8())
+                   ? OnvifLogin::Admitted
+                   : OnvifLogin::Wrong;
+    }
+    if (http::BasicCredentialsOf(text)) {
+        refusal = u"wrong viewer password"_s;
+        return viewerAccess_->Judge(text) == ViewerAccess::Verdict::Admitted ? OnvifLogin::Admitted : OnvifLogin::Wrong;
+    }
+    return OnvifLogin::Refused;
 }
 
 void TFormMain::sendOnvifAnswer(const Reply &reply, const QByteArray &text)

@@ -9,6 +9,7 @@
 #include "net/TServerWinSocket.h"
 #include "server/MjpegStream.h"
 #include "server/PasswordHash.h"
+#include "server/RecorderPasswords.h"
 #include "server/TFormViewers.h"
 
 #include <QDateTime>
@@ -54,6 +55,7 @@ void TFormMain::Viewers1Click()
 // restart the camera must be exactly as protected as the user was told.
 void TFormMain::ViewersChosen()
 {
+    keepRecorderPasswords(FormViewers->TakeRecorderPasswords());
     applyViewers();
     const size_t count = FormViewers->Accounts().size();
     AddToLog(count == 0   ? u"Viewer password removed: everyone may watch"_s
@@ -81,7 +83,8 @@ void TFormMain::loadViewers(const IniFile &ini)
             }
             accounts.push_back(ViewerAccount{ini.ReadString(SectionViewers, numbered("Name", n), QString()), hash,
                                              ini.ReadBool(SectionViewers, numbered("Live", n), true),
-                                             ini.ReadBool(SectionViewers, numbered("Recordings", n), true)});
+                                             ini.ReadBool(SectionViewers, numbered("Recordings", n), true),
+                                             ini.ReadBool(SectionViewers, numbered("Recorder", n), false)});
         }
     } else {
         const QString stored = ini.ReadString(SectionMain, KeyPasswordHash, QString());
@@ -96,12 +99,14 @@ void TFormMain::loadViewers(const IniFile &ini)
             accounts.push_back(first);
         else
             accounts.front() = ViewerAccount{first.name, first.passwordHash, accounts.front().mayWatchLive,
-                                             accounts.front().mayWatchRecordings};
+                                             accounts.front().mayWatchRecordings, accounts.front().recorder};
     }
     if (unreadable)
         AddToLog(u"A viewer password's hash in the settings file is not one this version reads: that viewer "
                  "is not let in"_s);
     FormViewers->SetAccounts(std::move(accounts));
+    recorderPasswords_ = recorderpasswords::Load(recorderpasswords::PathBeside(SettingsFileForReading()->path()));
+    keepRecorderPasswords({});
     applyViewers();
     if (viewerAccess_->Required())
         AddToLog(u"Viewer password on: viewers must give the user name and password"_s);
@@ -129,11 +134,40 @@ void TFormMain::saveViewers(IniFile &ini) const
         ini.WriteString(SectionViewers, numbered("PasswordHash", n), account.passwordHash);
         ini.WriteBool(SectionViewers, numbered("Live", n), account.mayWatchLive);
         ini.WriteBool(SectionViewers, numbered("Recordings", n), account.mayWatchRecordings);
+        ini.WriteBool(SectionViewers, numbered("Recorder", n), account.recorder);
     }
     for (int n = count + 1; n <= before; ++n) {
-        for (const char *key : {"Name", "PasswordHash", "Live", "Recordings"})
+        for (const char *key : {"Name", "PasswordHash", "Live", "Recordings", "Recorder"})
             ini.DeleteKey(SectionViewers, numbered(key, n));
     }
+}
+
+// Passwords are kept for the viewers recorders log in as, and for no other: one newly typed
+// replaces the kept one, and a viewer no longer for recorders (or gone) loses it.
+void TFormMain::keepRecorderPasswords(const recorderpasswords::Passwords &typed)
+{
+    recorderpasswords::Passwords kept;
+    QStringList names;
+    for (const ViewerAccount &account : FormViewers->Accounts()) {
+        if (!account.recorder)
+            continue;
+        const auto found = typed.find(account.name);
+        if (found != typed.end())
+            kept[account.name] = found->second;
+        else if (recorderPasswords_.count(account.name))
+            kept[account.name] = recorderPasswords_.at(account.name);
+        if (kept.count(account.name))
+            names << account.name;
+    }
+    const bool changed = kept != recorderPasswords_;
+    recorderPasswords_ = std::move(kept);
+    FormViewers->SetRecorderNames(names);
+    if (!changed)
+        return;
+    const QString failure =
+        recorderpasswords::Save(recorderpasswords::PathBeside(SettingsFileForWriting()->path()), recorderPasswords_);
+    if (!failure.isEmpty())
+        AddToLog(u"The passwords kept for recorders could not be saved: "_s + failure);
 }
 
 void TFormMain::applyViewers()

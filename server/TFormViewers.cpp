@@ -21,6 +21,7 @@ TFormViewers::TFormViewers(QWidget *parent) : QDialog(parent)
     ListViewers->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     ListViewers->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     ListViewers->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    ListViewers->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     connect(ButtonOK, &QPushButton::clicked, this, Guarded([this] { accept(); }));
     connect(ButtonCancel, &QPushButton::clicked, this, Guarded([this] { reject(); }));
     connect(ButtonAdd, &QPushButton::clicked, this, Guarded([this] { addViewer(); }));
@@ -81,6 +82,7 @@ void TFormViewers::showFields()
                                                                       : StandIn());
     CheckBox_Live->setChecked(row.account.mayWatchLive);
     CheckBox_Recordings->setChecked(row.account.mayWatchRecordings);
+    CheckBox_Recorder->setChecked(row.account.recorder);
 }
 
 // What the fields hold goes into the viewer they show; with none listed, fields that hold
@@ -101,6 +103,7 @@ void TFormViewers::takeFields()
     row.typedPassword = kept ? std::nullopt : std::optional<QString>(typed);
     row.account.mayWatchLive = CheckBox_Live->isChecked();
     row.account.mayWatchRecordings = CheckBox_Recordings->isChecked();
+    row.account.recorder = CheckBox_Recorder->isChecked();
 }
 
 void TFormViewers::choose(int row)
@@ -154,6 +157,12 @@ std::optional<std::vector<ViewerAccount>> TFormViewers::chosenAccounts()
                 tr("Two viewers are called \"%1\": give each a name of its own.").arg(row.account.name));
             return std::nullopt;
         }
+        if (row.account.recorder && !row.typedPassword && !recorderNames_.contains(row.account.name)) {
+            LabelProblem->setText(
+                tr("Type the password of \"%1\" once more: it is kept for recorders only from now on.")
+                    .arg(row.account.name));
+            return std::nullopt;
+        }
         chosen.push_back(row.account);
     }
     // Only what is kept is hashed: each hash takes a noticeable moment.
@@ -163,6 +172,8 @@ std::optional<std::vector<ViewerAccount>> TFormViewers::chosenAccounts()
             continue;
         if (row.typedPassword)
             account->passwordHash = passwordhash::Make(*row.typedPassword);
+        if (row.typedPassword && row.account.recorder)
+            recorderPasswords_[row.account.name] = row.typedPassword->toUtf8();
         ++account;
     }
     return chosen;
@@ -170,6 +181,7 @@ std::optional<std::vector<ViewerAccount>> TFormViewers::chosenAccounts()
 
 void TFormViewers::done(int result)
 {
+    recorderPasswords_.clear();
     if (result == QDialog::Accepted) {
         std::optional<std::vector<ViewerAccount>> chosen = chosenAccounts();
         if (!chosen)
@@ -184,6 +196,7 @@ void TFormViewers::done(int result)
     setOwnerEnabled(true);
     if (result == QDialog::Accepted && OnChosen)
         OnChosen();
+    recorderPasswords_.clear();
 }
 
 void TFormViewers::setOwnerEnabled(bool enabled)

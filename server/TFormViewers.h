@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     // The viewers in force; the list shows them whenever the window opens.
     void SetAccounts(std::vector<ViewerAccount> accounts) { accounts_ = std::move(accounts); }
     const std::vector<ViewerAccount> &Accounts() const { return accounts_; }
+    // The viewers whose password is kept for recorders.
+    void SetRecorderNames(QStringList names) { recorderNames_ = std::move(names); }
+    // The passwords typed for viewers recorders log in as, once; OK is the only time they are had.
+    std::map<QString, QByteArray> TakeRecorderPasswords() { return std::exchange(recorderPasswords_, {}); }
     // What the password field shows while a password is set and left untouched.
     static QString StandIn();
 
@@ -62,5 +67,7 @@ private:
     std::vector<ViewerAccount> accounts_;
     std::vector<Row> rows_;
     int current_ = -1;
+    QStringList recorderNames_;
+    std::map<QString, QByteArray> recorderPasswords_;
     bool filling_ = false;
 };

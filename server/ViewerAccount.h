@@ -9,6 +9,8 @@ struct ViewerAccount {
     QString passwordHash;
     bool mayWatchLive = true;
     bool mayWatchRecordings = true;
+    // Recorders may log in as this viewer (ONVIF); its password is kept for them.
+    bool recorder = false;
 
     bool operator==(const ViewerAccount &) const = default;
 };

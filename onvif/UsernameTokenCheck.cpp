@@ -1,0 +1,49 @@
+#include "onvif/UsernameTokenCheck.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+bool sameBytes(const QByteArray &expected, const QByteArray &given)
+{
+    if (expected.size() != given.size())
+        return false;
+    volatile unsigned difference = 0;
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        difference = difference | static_cast<unsigned char>(expected.at(i) ^ given.at(i));
+    return difference == 0;
+}
+
+} // namespace
+
+UsernameTokenCheck::Result UsernameTokenCheck::Check(const SoapRequest::UsernameToken &token,
+                                                     const QByteArray &password, const QString &peer,
+                                                     const QDateTime &now)
+{
+    const QDateTime created = QDateTime::fromString(token.created, Qt::ISODateWithMs);
+    const qint64 nowSeconds = now.toSecsSinceEpoch();
+    if (!created.isValid() || qAbs(created.toSecsSinceEpoch() - nowSeconds) > WindowSeconds || token.nonce.isEmpty())
+        return Result::OutOfTime;
+    const QByteArray expected =
+        QCryptographicHash::hash(token.nonce + token.created.toUtf8() + password, QCryptographicHash::Sha1);
+    if (!sameBytes(expected, QByteArray::fromBase64(token.password.toLatin1())))
+        return Result::WrongPassword;
+    forgetOld(nowSeconds);
+    const auto seen = nonces_.constFind(token.nonce);
+    if (seen != nonces_.constEnd())
+        return seen->peer == peer && nowSeconds - seen->seconds <= ReuseSeconds ? Result::Admitted : Result::Replayed;
+    if (nonces_.size() >= MostNonces)
+        nonces_.clear();
+    nonces_.insert(token.nonce, FirstUse{nowSeconds, peer});
+    return Result::Admitted;
+}
+
+void UsernameTokenCheck::forgetOld(qint64 nowSeconds)
+{
+    for (auto nonce = nonces_.begin(); nonce != nonces_.end();) {
+        if (nowSeconds - nonce.value().seconds > 2 * WindowSeconds)
+            nonce = nonces_.erase(nonce);
+        else
+            ++nonce;
+    }
+}
