@@ -147,7 +147,8 @@ void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
     QString problem;
     const std::optional<SoapRequest> request = ParseSoapRequest(bodyOf(text), problem);
     if (!request) {
-        sendWhole(reply, soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
+        sendWhole(reply,
+                  soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
         return;
     }
     if (!viewerAccess_->Required() || onvifanswers::IsOpen(request->operation)) {

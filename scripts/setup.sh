@@ -15,7 +15,7 @@ packages=(
   libgstrtspserver-1.0-dev libgstreamer-plugins-bad1.0-dev
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-rtsp gstreamer1.0-pulseaudio
   ffmpeg openssl nginx-light libnginx-mod-rtmp
-  python3-pyftpdlib
+  python3-pyftpdlib onvif-tools iproute2
   chromium
   xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool
   fonts-dejavu-core fonts-liberation2
@@ -43,6 +43,12 @@ if ! command -v npm >/dev/null 2>&1; then
   [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing_node[@]}"
+fi
+
+# The ONVIF client a recorder would be, for the recorder tests.
+if [[ ! -d "$here/tests/onvif/node_modules/onvif" ]]; then
+  echo "setup: installing the onvif client"
+  (cd "$here/tests/onvif" && npm install --no-audit --no-fund --silent)
 fi
 
 # Browser driver for the page tests (uses the system Chromium, downloads no browser).

@@ -17,18 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray Run(const QString &program, const QStringList &arguments, const QByteArray &input = {}, int limitMs = 60000)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(limitMs))
-        process.kill();
-    process.waitForFinished(5000);
-    return process.readAllStandardOutput() + process.readAllStandardError();
-}
-
 QString Shell(const QString &command) { return QString::fromUtf8(Run(u"sh"_s, {u"-c"_s, command})).trimmed(); }
 
 QString FingerprintOf(const QString &certificate)

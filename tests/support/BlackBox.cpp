@@ -131,3 +131,15 @@ quint16 FreeServerPort()
     }
     return 0;
 }
+
+QByteArray Run(const QString &program, const QStringList &arguments, const QByteArray &input, int limitMs)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(limitMs))
+        process.kill();
+    process.waitForFinished(5000);
+    return process.readAllStandardOutput() + process.readAllStandardError();
+}

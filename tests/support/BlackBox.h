@@ -56,3 +56,7 @@ quint16 FreeLocalPort();
 // A port from 2000 to 9999 (the program's port box stops at 9999) that was free on every
 // interface a moment ago; 0 when none was found.
 quint16 FreeServerPort();
+
+// Runs a program to its end (killed after the limit) with the input given; what it wrote to
+// standard output, then to standard error.
+QByteArray Run(const QString &program, const QStringList &arguments, const QByteArray &input = {}, int limitMs = 60000);

@@ -1,0 +1,142 @@
+// Recorders find and read the running program with real ONVIF clients (the `onvif` npm
+// package and onvif-util), inside a network namespace of the test's own so that no multicast
+// leaves the machine.
+#include "tests/support/BlackBox.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <sched.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QJsonObject recorder(const QStringList &arguments)
+{
+    const QByteArray out =
+        Run(QStandardPaths::findExecutable(u"node"_s),
+            QStringList{QStringLiteral(VANTREL_SOURCE_DIR "/tests/onvif/onvif_client.mjs")} + arguments);
+    return QJsonDocument::fromJson(out.mid(out.indexOf('{'))).object();
+}
+
+QByteArray soap(quint16 port, const QByteArray &body)
+{
+    return Run(u"curl"_s,
+               {u"-sS"_s, u"-i"_s, u"-H"_s, u"Content-Type: application/soap+xml"_s, u"--data-binary"_s, u"@-"_s,
+                u"http://127.0.0.1:%1/onvif/device_service"_s.arg(port)},
+               body);
+}
+
+QByteArray envelope(const QByteArray &inner)
+{
+    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>" + inner +
+           "</s:Body></s:Envelope>";
+}
+
+// A viewer recorders log in as: "nvr" with the password "secret".
+QByteArray recorderViewer()
+{
+    return "[Viewers]\nCount=1\nName1=nvr\nPasswordHash1=pbkdf2-sha256$600000$c2FsdHNhbHRzYWx0c2FsdA==$" +
+           QByteArray("qVlsnRRU7TXi8jRSxjJNuzfiXntfl2RrSjfGOecD1lk=") + "\nLive1=1\nRecorder1=1\n";
+}
+
+struct OnvifProgram {
+    quint16 port = FreeServerPort();
+    BlackBoxVantrel program;
+    explicit OnvifProgram(const QByteArray &more)
+        : program("[FormMain]\nEnabled=1\nOnvif=1\nPort=" + QByteArray::number(port) +
+                  "\nRtspPort=" + QByteArray::number(FreeServerPort()) + "\n" + more)
+    {
+    }
+    bool start() { return program.start() && program.waitForLogLineEndingWith(u"/onvif/device_service"_s, 30000); }
+};
+
+} // namespace
+
+class TestOnvifEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Everything here runs in a network namespace with only loopback, multicast routed on it.
+    void initTestCase()
+    {
+        if (unshare(CLONE_NEWNET) != 0)
+            QSKIP("a network namespace of our own needs root (CAP_SYS_ADMIN)");
+        for (const char *command :
+             {"ip link set lo up", "ip link set lo multicast on", "ip route add 239.0.0.0/8 dev lo"})
+            QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, QString::fromLatin1(command)}), 0);
+    }
+
+    void openCameraIsFoundAndPlays()
+    {
+        QUdpSocket listener;
+        QVERIFY(listener.bind(QHostAddress::AnyIPv4, 3702, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+        QVERIFY(listener.joinMulticastGroup(QHostAddress(u"239.255.255.250"_s)));
+        OnvifProgram serving({});
+        QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+
+        const QJsonObject found = recorder({});
+        QVERIFY2(found[u"streamUri"_s].toString().startsWith(u"rtsp://127.0.0.1:"_s), QJsonDocument(found).toJson());
+        QVERIFY(found[u"found"_s].toArray().first()[u"xaddrs"_s].toString().contains(
+            u":%1/onvif/device_service"_s.arg(serving.port)));
+        const QByteArray codec =
+            Run(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-rtsp_transport"_s, u"tcp"_s, u"-show_entries"_s,
+                               u"stream=codec_name"_s, u"-of"_s, u"csv=p=0"_s, found[u"streamUri"_s].toString()});
+        QVERIFY2(codec.startsWith("h264"), codec.constData());
+        QVERIFY(Run(u"curl"_s, {u"-sS"_s, found[u"snapshotUri"_s].toString()}).startsWith("\xff\xd8"));
+        const QByteArray util = Run(u"onvif-util"_s, {u"-a"_s}, {}, 30000);
+        QVERIFY2(util.contains("Found 1 cameras") && util.contains("127.0.0.1"), util.constData());
+
+        // Bad requests get faults, never a hang.
+        QVERIFY(soap(serving.port, envelope("<GetNothing xmlns=\"urn:x\"/>")).contains("ter:ActionNotSupported"));
+        QVERIFY(soap(serving.port, "<!DOCTYPE s [<!ENTITY a \"aaaa\">]>" + envelope("<x>&a;</x>"))
+                    .contains("document type declarations are not accepted"));
+        QVERIFY(soap(serving.port, envelope("<GetProfiles")).startsWith("HTTP/1.0 400 Bad Request"));
+        QVERIFY(soap(serving.port, QByteArray(1 << 20, 'x')).startsWith("HTTP/1.0 413"));
+
+        // Hello at the start, Bye at the end.
+        serving.program.stop();
+        QByteArray heard;
+        while (listener.hasPendingDatagrams() || listener.waitForReadyRead(2000)) {
+            heard += listener.receiveDatagram().data();
+            if (heard.contains("<d:Bye>"))
+                break;
+        }
+        QVERIFY2(heard.contains("<d:Hello>") && heard.contains("<d:Bye>"), heard.left(600).constData());
+    }
+
+    void recordersLogInAsTheirViewer()
+    {
+        OnvifProgram serving(recorderViewer());
+        QFile kept(QFileInfo(serving.program.settingsPath()).dir().filePath(u"vantrel-recorder-passwords"_s));
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write("bnZy c2VjcmV0\n") > 0);
+        kept.close();
+        QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+        const QString address = u"127.0.0.1:%1"_s.arg(serving.port);
+        const QJsonObject right = recorder({u"--user"_s, u"nvr"_s, u"--password"_s, u"secret"_s});
+        QVERIFY2(right[u"streamUri"_s].toString().startsWith(u"rtsp://"_s), QJsonDocument(right).toJson());
+        const QJsonObject wrong =
+            recorder({u"--user"_s, u"nvr"_s, u"--password"_s, u"guess"_s, u"--address"_s, address});
+        QVERIFY2(wrong[u"error"_s].toString().contains(u"wrong viewer password"_s), QJsonDocument(wrong).toJson());
+        const QByteArray util =
+            Run(u"onvif-util"_s, {u"-u"_s, u"nvr"_s, u"-p"_s, u"secret"_s, u"127.0.0.1"_s}, "get rtsp\nquit\n", 30000);
+        QVERIFY2(util.contains("rtsp://127.0.0.1:"), util.constData());
+        // Without a login only the time is told.
+        QVERIFY(soap(serving.port, envelope("<GetProfiles xmlns=\"http://www.onvif.org/ver10/media/wsdl\"/>"))
+                    .contains("ter:NotAuthorized"));
+        QVERIFY(soap(serving.port, envelope("<GetSystemDateAndTime xmlns=\"http://www.onvif.org/ver10/device/wsdl\"/>"))
+                    .contains("<tt:UTCDateTime>"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOnvifEndToEnd)
+#include "TestOnvifEndToEnd.moc"

@@ -1,0 +1,79 @@
+// The parts a recorder's login rests on: a SOAP request read with its user name token, and
+// the token's digest, time and nonce checked.
+#include "onvif/SoapRequest.h"
+#include "onvif/UsernameTokenCheck.h"
+
+#include <QCryptographicHash>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray request(const QByteArray &nonce, const QString &created, const QByteArray &password)
+{
+    const QByteArray digest =
+        QCryptographicHash::hash(nonce + created.toUtf8() + password, QCryptographicHash::Sha1).toBase64();
+    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Header>"
+           "<Security xmlns=\"http://docs.oasis-open.org/wss/2004/01/oasis-200401-wss-wssecurity-secext-1.0.xsd\">"
+           "<UsernameToken><Username>nvr</Username><Password Type=\"http://docs.oasis-open.org/wss/2004/01/"
+           "oasis-200401-wss-username-token-profile-1.0#PasswordDigest\">" +
+           digest + "</Password><Nonce>" + nonce.toBase64() + "</Nonce><Created>" + created.toUtf8() +
+           "</Created></UsernameToken></Security></s:Header><s:Body>"
+           "<GetStreamUri xmlns=\"http://www.onvif.org/ver10/media/wsdl\"><ProfileToken>p1</ProfileToken>"
+           "</GetStreamUri></s:Body></s:Envelope>";
+}
+
+} // namespace
+
+class TestOnvifParts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tokenIsCheckedForDigestTimeAndReplay()
+    {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QString created = now.toString(Qt::ISODateWithMs);
+        QString problem;
+        const std::optional<SoapRequest> read = ParseSoapRequest(request("nonce-one", created, "secret"), problem);
+        QVERIFY2(read && read->token, qPrintable(problem));
+        QCOMPARE(read->operation, u"GetStreamUri"_s);
+        QCOMPARE(read->values.value(u"ProfileToken"_s), u"p1"_s);
+        QVERIFY(read->token->digest && read->token->user == u"nvr"_s);
+
+        UsernameTokenCheck check;
+        using Result = UsernameTokenCheck::Result;
+        QCOMPARE(check.Check(*read->token, "wrong", u"10.0.0.2"_s, now), Result::WrongPassword);
+        QCOMPARE(check.Check(*read->token, "secret", u"10.0.0.2"_s, now), Result::Admitted);
+        // Again from the same address at once (one step of a recorder's), never from another or later.
+        QCOMPARE(check.Check(*read->token, "secret", u"10.0.0.2"_s, now.addSecs(2)), Result::Admitted);
+        QCOMPARE(check.Check(*read->token, "secret", u"10.0.0.3"_s, now.addSecs(2)), Result::Replayed);
+        QCOMPARE(check.Check(*read->token, "secret", u"10.0.0.2"_s, now.addSecs(60)), Result::Replayed);
+        // A token made far from this computer's time is refused whatever its digest.
+        const QString future = now.addSecs(3600).toString(Qt::ISODateWithMs);
+        const std::optional<SoapRequest> late = ParseSoapRequest(request("nonce-two", future, "secret"), problem);
+        QCOMPARE(check.Check(*late->token, "secret", u"10.0.0.2"_s, now), Result::OutOfTime);
+    }
+
+    void badDocumentsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        const QByteArray open = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\"><s:Body>";
+        QTest::newRow("entity bomb") << "<!DOCTYPE s [<!ENTITY a \"a\"><!ENTITY b \"&a;&a;&a;&a;\">]>" + open +
+                                            "<x>&b;</x></s:Body></s:Envelope>";
+        QTest::newRow("truncated") << open + "<GetProfiles";
+        QTest::newRow("no envelope") << QByteArray("<GetProfiles/>");
+        QTest::newRow("empty body") << open + "</s:Body></s:Envelope>";
+        QTest::newRow("too large") << open + QByteArray(SoapRequest::MaxBytes, ' ') + "<x/></s:Body></s:Envelope>";
+    }
+    void badDocumentsAreRefused()
+    {
+        QFETCH(QByteArray, body);
+        QString problem;
+        QVERIFY(!ParseSoapRequest(body, problem));
+        QVERIFY(!problem.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOnvifParts)
+#include "TestOnvifParts.moc"
