@@ -17,6 +17,7 @@
 #include "recording/TFormRecording.h"
 #include "server/HttpsCertificate.h"
 #include "server/TFormHttps.h"
+#include "recording/MotionWatch.h"
 #include "server/TFormShare.h"
 #include "server/TFormViewers.h"
 
@@ -130,7 +131,7 @@ void TFormMain::InitializeOnFirstShow()
         Capture->SelectDriver(0);
     Capture->SetFrameListener([this] { FrameArrived(); });
     Capture->SetFrameTap(std::make_shared<FrameTaps>(
-        std::vector<std::shared_ptr<FrameTap>>{Live->FrameInput(), Recording->MotionInput()}));
+        std::vector<std::shared_ptr<FrameTap>>{Live->FrameInput(), Recording->MotionInput(), onvifMotion_}));
     Live->FollowMicrophones();
     followSnapshotMotionSettings();
     HardwareOverlay1Click();

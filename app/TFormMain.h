@@ -7,6 +7,7 @@
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
 #include "onvif/OnvifFacts.h"
+#include "onvif/PullPoints.h"
 #include "onvif/UsernameTokenCheck.h"
 #include "onvif/WsDiscovery.h"
 #include "recording/RecordingSettings.h"
@@ -54,6 +55,7 @@ class QIODevice;
 class TCustomWinSocket;
 class TServerSocket;
 class TNMFTP;
+class MotionWatch;
 class TFormShare;
 class TFormViewers;
 class QTimer;
@@ -312,6 +314,9 @@ private:
     WsDiscovery::Endpoint onvifEndpoint();
     state::Facts currentFacts();
     std::unique_ptr<WsDiscovery> discovery_;
+    // Motion for recorders' events, watched while recorders may find the camera.
+    std::shared_ptr<MotionWatch> onvifMotion_;
+    PullPoints pullPoints_;
     QString onvifUuid_;
     void followSnapshotMotionSettings();
     void loadRecordingSettings(const IniFile &ini);

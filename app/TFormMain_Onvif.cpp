@@ -11,6 +11,7 @@
 #include "live/LiveService.h"
 #include "net/TServerSocket.h"
 #include "onvif/OnvifAnswers.h"
+#include "recording/MotionWatch.h"
 #include "server/BasicCredentials.h"
 #include "server/ComputerAddresses.h"
 #include "server/HttpFraming.h"
@@ -32,6 +33,13 @@ QByteArray soapResponse(const QByteArray &status, const QByteArray &envelope)
     return http::StatusResponse(status, {}, "application/soap+xml; charset=utf-8", envelope);
 }
 
+// The path a request names: its first line's second word.
+QString pathOf(const QByteArray &text)
+{
+    const QList<QByteArray> words = text.left(text.indexOf('\n')).simplified().split(' ');
+    return words.size() > 1 ? QString::fromLatin1(words.at(1)) : QString();
+}
+
 QByteArray bodyOf(const QByteArray &text)
 {
     const qsizetype headEnd = http::HeadEnd(text);
@@ -44,6 +52,11 @@ void TFormMain::createOnvif()
 {
     discovery_ = std::make_unique<WsDiscovery>();
     discovery_->Describe = [this] { return onvifEndpoint(); };
+    onvifMotion_ = std::make_shared<MotionWatch>(
+        [post = guiPost_.poster(), this](bool moving) {
+            post([this, moving] { pullPoints_.SetMotion(moving, seams::Now()); });
+        },
+        [](int) {});
     ConnectGuarded(Onvif1, &QAction::triggered, this, &TFormMain::Onvif1Click);
 }
 
@@ -58,8 +71,11 @@ void TFormMain::loadOnvifSettings(const IniFile &ini)
     followOnvif();
 }
 
+// Until recorders were let in once, the file stays as it has always been.
 void TFormMain::saveOnvifSettings(IniFile &ini) const
 {
+    if (!Onvif1->isChecked() && ini.ReadString(SectionMain, KeyUuid, QString()).isEmpty())
+        return;
     ini.WriteBool(SectionMain, KeyOnvif, Onvif1->isChecked());
     ini.WriteString(SectionMain, KeyUuid, onvifUuid_);
 }
@@ -76,9 +92,11 @@ void TFormMain::Onvif1Click()
 void TFormMain::followOnvif()
 {
     const bool wanted = Onvif1->isChecked() && ServerSocket->Active();
+    onvifMotion_->setOn(wanted);
     if (wanted == discovery_->Running())
         return;
     if (!wanted) {
+        pullPoints_.Clear();
         discovery_->Stop();
         AddToLog(u"Recorders can no longer find this camera (ONVIF off)"_s);
         return;
@@ -222,8 +240,16 @@ void TFormMain::sendOnvifAnswer(const Reply &reply, const QByteArray &text)
     const std::optional<SoapRequest> request = ParseSoapRequest(bodyOf(text), problem);
     if (!request)
         return;
-    const QByteArray answer =
-        onvifanswers::Answer(*request, onvifFacts(text, reply.socket && reply.socket->Encrypted()));
+    const OnvifFacts facts = onvifFacts(text, reply.socket && reply.socket->Encrypted());
+    const QString path = pathOf(text);
+    if (path.startsWith(u"/onvif/events_service"_s)) {
+        pullPoints_.Handle(*request, path, facts.serviceBase, seams::Now(),
+                           [this, reply](const QByteArray &envelope, bool fault) {
+                               sendWhole(reply, soapResponse(fault ? "500 Internal Server Error" : "200 OK", envelope));
+                           });
+        return;
+    }
+    const QByteArray answer = onvifanswers::Answer(*request, facts);
     const bool fault = answer.contains("<s:Fault>");
     sendWhole(reply, soapResponse(fault ? "500 Internal Server Error" : "200 OK", answer));
 }

@@ -18,18 +18,7 @@ const QString AudioEncoderToken = u"vantrel_audio_encoder"_s;
 
 QString e(const QString &text) { return text.toHtmlEscaped(); }
 
-QByteArray envelope(const QString &body)
-{
-    return (u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
-            " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
-            " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
-            " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
-            " xmlns:ter=\"http://www.onvif.org/ver10/error\">"
-            "<s:Body>"_s +
-            body + u"</s:Body></s:Envelope>\n"_s)
-        .toUtf8();
-}
+QByteArray envelope(const QString &body) { return onvifanswers::Envelope(body); }
 
 QString dateTime(const QDateTime &time)
 {
@@ -74,6 +63,10 @@ QString capabilities(const OnvifFacts &facts)
            "<tt:RTPMulticast>false</tt:RTPMulticast><tt:RTP_TCP>true</tt:RTP_TCP><tt:RTP_RTSP_TCP>true</"
            "tt:RTP_RTSP_TCP>"
            "</tt:StreamingCapabilities></tt:Media>"
+           "<tt:Events><tt:XAddr>%1/onvif/events_service</tt:XAddr><tt:WSSubscriptionPolicySupport>false"
+           "</tt:WSSubscriptionPolicySupport><tt:WSPullPointSupport>true</tt:WSPullPointSupport>"
+           "<tt:WSPausableSubscriptionManagerInterfaceSupport>false</tt:WSPausableSubscriptionManagerInterfaceSupport>"
+           "</tt:Events>"
            "</tds:Capabilities></tds:GetCapabilitiesResponse>"_s.arg(base);
 }
 
@@ -82,7 +75,8 @@ QString services(const OnvifFacts &facts)
     const QString base = e(facts.serviceBase);
     QString list;
     for (const auto &[space, path] : {std::pair{u"http://www.onvif.org/ver10/device/wsdl"_s, u"device_service"_s},
-                                      std::pair{u"http://www.onvif.org/ver10/media/wsdl"_s, u"media_service"_s}})
+                                      std::pair{u"http://www.onvif.org/ver10/media/wsdl"_s, u"media_service"_s},
+                                      std::pair{u"http://www.onvif.org/ver10/events/wsdl"_s, u"events_service"_s}})
         list += u"<tds:Service><tds:Namespace>%1</tds:Namespace><tds:XAddr>%2/onvif/%3</tds:XAddr>"
                 "<tds:Version><tt:Major>2</tt:Major><tt:Minor>0</tt:Minor></tds:Version></tds:Service>"_s.arg(
                     space, base, path);
@@ -276,6 +270,24 @@ QByteArray onvifanswers::Fault(const QString &code, const QString &subcode, cons
     return envelope(u"<s:Fault><s:Code><s:Value>s:%1</s:Value><s:Subcode><s:Value>%2</s:Value>%3</s:Subcode>"
                     "</s:Code><s:Reason><s:Text xml:lang=\"en\">%4</s:Text></s:Reason></s:Fault>"_s.arg(
                         e(code), parent, inner, e(reason)));
+}
+
+QByteArray onvifanswers::Envelope(const QString &body)
+{
+    return (u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
+            " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
+            " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
+            " xmlns:tev=\"http://www.onvif.org/ver10/events/wsdl\""
+            " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
+            " xmlns:tns1=\"http://www.onvif.org/ver10/topics\""
+            " xmlns:wsnt=\"http://docs.oasis-open.org/wsn/b-2\""
+            " xmlns:wstop=\"http://docs.oasis-open.org/wsn/t-1\""
+            " xmlns:wsa=\"http://www.w3.org/2005/08/addressing\""
+            " xmlns:ter=\"http://www.onvif.org/ver10/error\">"
+            "<s:Body>"_s +
+            body + u"</s:Body></s:Envelope>\n"_s)
+        .toUtf8();
 }
 
 bool onvifanswers::IsOpen(const QString &operation) { return operation == u"GetSystemDateAndTime"; }

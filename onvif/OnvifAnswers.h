@@ -15,5 +15,8 @@ QByteArray Answer(const SoapRequest &request, const OnvifFacts &facts);
 QByteArray Fault(const QString &code, const QString &subcode, const QString &reason);
 // Whether the operation is one any client may ask without logging in.
 bool IsOpen(const QString &operation);
+// A whole envelope around the body; the namespaces of the device, media and events services,
+// the schema, WS-Addressing and WS-BaseNotification are declared.
+QByteArray Envelope(const QString &body);
 
 } // namespace onvifanswers

@@ -240,7 +240,7 @@ void TestFormMain::menuTree()
     QCOMPARE(actionTexts(FormMain->File->actions()),
              QStringList({u"&Save settings as default"_s, u"&Load Defaults"_s, u"-"_s, u"E&xit"_s, u"&Viewers..."_s,
                           u"S&hare..."_s, u"H&TTPS..."_s, u"&Go Live..."_s, u"&Recording..."_s,
-                          u"Open Recordings &Folder"_s, u"Let Recorders Find &This Camera (ONVIF)"_s}));
+                          u"Open Recordings &Folder"_s, u"Let Recorders Find This &Camera (ONVIF)"_s}));
     QCOMPARE(actionTexts(FormMain->Options->actions()),
              QStringList({u"Format (Image Size)"_s, u"Source"_s, u"-"_s, u"Hardware Overlay"_s, u"&Sound"_s}));
     QCOMPARE(actionTexts(FormMain->Sound->actions()).first(), u"None"_s);
