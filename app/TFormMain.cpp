@@ -13,11 +13,11 @@
 #include "live/TFormGoLive.h"
 #include "net/TlsContext.h"
 #include "recording/ClipUploader.h"
+#include "recording/MotionWatch.h"
 #include "recording/Recorder.h"
 #include "recording/TFormRecording.h"
 #include "server/HttpsCertificate.h"
 #include "server/TFormHttps.h"
-#include "recording/MotionWatch.h"
 #include "server/TFormShare.h"
 #include "server/TFormViewers.h"
 

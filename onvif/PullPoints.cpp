@@ -25,10 +25,7 @@ qint64 secondsFrom(const QString &text, const QDateTime &now)
     return at.isValid() ? now.secsTo(at) : -1;
 }
 
-QByteArray fault(const QString &reason)
-{
-    return onvifanswers::Fault(u"Sender"_s, u"ter:InvalidArgVal"_s, reason);
-}
+QByteArray fault(const QString &reason) { return onvifanswers::Fault(u"Sender"_s, u"ter:InvalidArgVal"_s, reason); }
 
 } // namespace
 
@@ -103,7 +100,8 @@ void PullPoints::subscribe(const SoapRequest &request, const QString &serviceBas
     const qint64 seconds = secondsFrom(request.values.value(u"InitialTerminationTime"_s, u"PT60S"_s), now);
     const int id = nextId_++;
     Subscription &subscription = subscriptions_[id];
-    subscription.terminates = now.addSecs(std::clamp<qint64>(seconds <= 0 ? 60 : seconds, 1, LongestSubscriptionSeconds));
+    subscription.terminates =
+        now.addSecs(std::clamp<qint64>(seconds <= 0 ? 60 : seconds, 1, LongestSubscriptionSeconds));
     // A property event tells its state at once.
     subscription.messages.push_back(message(moving_, now, u"Initialized"_s));
     if (!expiry_.isActive()) {
@@ -157,10 +155,11 @@ void PullPoints::answerPull(int id, const QDateTime &now)
     // The timer may be the one that called: it goes once this has returned.
     if (waiting.deadline)
         waiting.deadline.release()->deleteLater();
-    waiting.answer(onvifanswers::Envelope(u"<tev:PullMessagesResponse><tev:CurrentTime>%1</tev:CurrentTime>"
-                                          "<tev:TerminationTime>%2</tev:TerminationTime>%3</tev:PullMessagesResponse>"_s
-                                              .arg(utc(now), utc(subscription.terminates), messages)),
-                   false);
+    waiting.answer(
+        onvifanswers::Envelope(u"<tev:PullMessagesResponse><tev:CurrentTime>%1</tev:CurrentTime>"
+                               "<tev:TerminationTime>%2</tev:TerminationTime>%3</tev:PullMessagesResponse>"_s.arg(
+                                   utc(now), utc(subscription.terminates), messages)),
+        false);
 }
 
 void PullPoints::SetMotion(bool moving, const QDateTime &at)

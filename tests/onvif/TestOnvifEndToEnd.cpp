@@ -122,8 +122,12 @@ private slots:
         kept.close();
         QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
         const QString address = u"127.0.0.1:%1"_s.arg(serving.port);
-        const QJsonObject right = recorder({u"--user"_s, u"nvr"_s, u"--password"_s, u"secret"_s});
+        const QJsonObject right =
+            recorder({u"--user"_s, u"nvr"_s, u"--password"_s, u"secret"_s, u"--events"_s, u"1"_s});
         QVERIFY2(right[u"streamUri"_s].toString().startsWith(u"rtsp://"_s), QJsonDocument(right).toJson());
+        QVERIFY2(right[u"events"_s].toString().contains(u"tns1:RuleEngine/CellMotionDetector/Motion"_s) &&
+                     right[u"events"_s].toString().contains(u"Name=\"IsMotion\""_s),
+                 QJsonDocument(right).toJson());
         const QJsonObject wrong =
             recorder({u"--user"_s, u"nvr"_s, u"--password"_s, u"guess"_s, u"--address"_s, address});
         QVERIFY2(wrong[u"error"_s].toString().contains(u"wrong viewer password"_s), QJsonDocument(wrong).toJson());

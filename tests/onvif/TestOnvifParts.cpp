@@ -1,5 +1,6 @@
 // The parts a recorder's login rests on: a SOAP request read with its user name token, and
 // the token's digest, time and nonce checked.
+#include "onvif/PullPoints.h"
 #include "onvif/SoapRequest.h"
 #include "onvif/UsernameTokenCheck.h"
 
@@ -22,6 +23,14 @@ QByteArray request(const QByteArray &nonce, const QString &created, const QByteA
            "</Created></UsernameToken></Security></s:Header><s:Body>"
            "<GetStreamUri xmlns=\"http://www.onvif.org/ver10/media/wsdl\"><ProfileToken>p1</ProfileToken>"
            "</GetStreamUri></s:Body></s:Envelope>";
+}
+
+SoapRequest operation(const QString &name, QHash<QString, QString> values = {})
+{
+    SoapRequest request;
+    request.operation = name;
+    request.values = std::move(values);
+    return request;
 }
 
 } // namespace
@@ -53,6 +62,41 @@ private slots:
         const QString future = now.addSecs(3600).toString(Qt::ISODateWithMs);
         const std::optional<SoapRequest> late = ParseSoapRequest(request("nonce-two", future, "secret"), problem);
         QCOMPARE(check.Check(*late->token, "secret", u"10.0.0.2"_s, now), Result::OutOfTime);
+    }
+
+    // A pull waits for motion without holding anything up, and each subscription gets every change.
+    void pullsWaitForMotionAndSubscriptionsAreBounded()
+    {
+        PullPoints points;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QList<QByteArray> answers;
+        const auto keep = [&](const QByteArray &envelope, bool) { answers << envelope; };
+        points.Handle(operation(u"CreatePullPointSubscription"_s, {{u"InitialTerminationTime"_s, u"PT2M"_s}}), {},
+                      u"http://cam:8282"_s, now, keep);
+        QVERIFY(answers.last().contains("<wsa:Address>http://cam:8282/onvif/events_service/pullpoint/1</wsa:Address>"));
+        const QString pullPoint = u"/onvif/events_service/pullpoint/1"_s;
+        const SoapRequest pull = operation(u"PullMessages"_s, {{u"Timeout"_s, u"PT30S"_s}});
+        points.Handle(pull, pullPoint, {}, now, keep);
+        QVERIFY(answers.last().contains("PropertyOperation=\"Initialized\"") &&
+                answers.last().contains("Name=\"IsMotion\" Value=\"false\""));
+        points.Handle(pull, pullPoint, {}, now, keep);
+        QCOMPARE(answers.size(), 2); // the second pull waits
+        points.SetMotion(true, now);
+        QVERIFY(answers.size() == 3 && answers.last().contains("Name=\"IsMotion\" Value=\"true\""));
+        points.SetMotion(false, now);
+        points.Handle(pull, pullPoint, {}, now, keep);
+        QVERIFY(answers.last().contains("Name=\"IsMotion\" Value=\"false\""));
+
+        // The waiting pull of a subscription that ends is answered; others beyond the bound are refused.
+        points.Handle(pull, pullPoint, {}, now, keep);
+        points.Handle(operation(u"Unsubscribe"_s), pullPoint, {}, now, keep);
+        QVERIFY(answers.at(answers.size() - 2).contains("The subscription ended"));
+        points.Handle(pull, pullPoint, {}, now, keep);
+        QVERIFY(answers.last().contains("There is no such subscription"));
+        for (int i = 0; i <= PullPoints::MostSubscriptions; ++i)
+            points.Handle(operation(u"CreatePullPointSubscription"_s), {}, u"http://cam"_s, now, keep);
+        QCOMPARE(points.Count(), PullPoints::MostSubscriptions);
+        QVERIFY(answers.last().contains("Too many subscriptions"));
     }
 
     void badDocumentsAreRefused_data()

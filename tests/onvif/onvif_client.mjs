@@ -1,4 +1,4 @@
-// node onvif_client.mjs [--user U --password P] [--address HOST:PORT]: the `onvif` npm client as a
+// node onvif_client.mjs [--user U --password P] [--address HOST:PORT] [--events 1]: the `onvif` npm client as a
 // recorder uses it. Without an address it finds the camera by WS-Discovery first; then it
 // connects, asks for the stream and snapshot addresses, and prints one JSON line of what it got.
 import onvif from 'onvif';
@@ -45,7 +45,16 @@ cam.connect((error) => {
         cam.getSnapshotUri({}, (snapshotError, snapshot) => {
             if (snapshotError) result.snapshotError = String(snapshotError.message || snapshotError);
             result.snapshotUri = snapshot?.uri;
-            finish(result.streamUri && result.snapshotUri ? 0 : 1);
+            if (!options.events) finish(result.streamUri && result.snapshotUri ? 0 : 1);
+            // --events 1: a pull point subscription and one pull of what it holds.
+            cam.createPullPointSubscription((subscribeError) => {
+                if (subscribeError) { result.eventsError = String(subscribeError.message || subscribeError); finish(1); }
+                cam.pullMessages({ messageLimit: 10 }, (pullError, data, xml) => {
+                    if (pullError) result.eventsError = String(pullError.message || pullError);
+                    result.events = String(xml ?? '');
+                    finish(pullError ? 1 : 0);
+                });
+            });
         });
     });
 });
