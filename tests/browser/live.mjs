@@ -1,7 +1,7 @@
 // Drives the system Chromium on the live page of a running webcam server and measures what
 // its low-latency choice plays.
 //
-//   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--vanish] [--user U --password P]
+//   node live.mjs <baseUrl> [--seconds S] [--viewers N] [--stamped] [--vanish] [--pictures] [--user U --password P]
 //                 [--spki SHA256-BASE64] [--share TOKEN]
 //
 // Each of N pages (one browser) opens /live and waits for WebRTC video; then for S seconds
@@ -17,11 +17,13 @@ import { execFileSync } from 'node:child_process';
 import { chromium } from 'playwright-core';
 
 function parseArguments(argv) {
-    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null, spki: null, share: null };
+    const options = { seconds: 5, viewers: 1, stamped: false, vanish: false, user: null, password: null, spki: null, share: null, pictures: false };
     const positional = [];
     for (let i = 0; i < argv.length; ++i) {
         const argument = argv[i];
         if (argument === '--stamped') options.stamped = true;
+        // Then Pictures is chosen on the first page, and what it shows after 3 s is reported.
+        else if (argument === '--pictures') options.pictures = true;
         else if (argument === '--vanish') options.vanish = true;
         else if (argument === '--user') options.user = argv[++i];
         else if (argument === '--password') options.password = argv[++i];
@@ -135,10 +137,19 @@ async function run(options) {
             viewers.push({
                 mode: await pages[n].evaluate(() => window.vantrelLive.mode),
                 status: await pages[n].evaluate(() => document.getElementById('status').textContent),
+                sound: await pages[n].evaluate(() => document.getElementById('sound').textContent),
+                delay: await pages[n].evaluate(() => document.getElementById('delay').textContent),
                 framesDecoded: after[n].frames,
                 fps: Math.round(((after[n].frames - before[n].frames) / seconds) * 10) / 10,
                 soundPackets: after[n].soundPackets,
             });
+        }
+        if (options.pictures) {
+            await pages[0].selectOption('#mode', 'pictures');
+            await pages[0].waitForTimeout(3000);
+            viewers[0].pictures = await pages[0].evaluate(() => ({
+                readyState: document.readyState, delay: document.getElementById('delay').textContent,
+                shown: document.getElementById('pictures').naturalWidth }));
         }
         const delayMs = options.stamped ? (await Promise.all(pages.map((page) => page.evaluate(() => window.vantrelDelays)))).flat() : [];
         const watching = await webRtcViewers(options);

@@ -121,10 +121,10 @@ void startLivePage(QProcess &browser, quint16 port, const QStringList &options)
 
 // What the page's one viewer took in during `seconds`; "failure" holds the script's words
 // when it did not play live.
-QJsonObject watchLivePage(quint16 port, const QString &seconds)
+QJsonObject watchLivePage(quint16 port, const QString &seconds, const QStringList &more = {})
 {
     QProcess browser;
-    startLivePage(browser, port, {u"--seconds"_s, seconds});
+    startLivePage(browser, port, QStringList{u"--seconds"_s, seconds} + more);
     browser.waitForFinished(60000);
     const QByteArray output = browser.readAllStandardOutput() + browser.readAllStandardError();
     if (browser.exitCode() != 0)
@@ -434,7 +434,9 @@ void TestServerEndToEnd::theChosenMicrophoneIsHeardOverRtspAndWebRtc()
     QCOMPARE(probedCodecs(serving.url()), u"h264 opus exit 0"_s);
     QCOMPARE(serving.state().value(u"audio"_s).toObject().value(u"microphone"_s).toString(), u"Fake Microphone"_s);
     const QJsonObject viewer = watchLivePage(serving.port, u"2"_s);
-    QVERIFY2(viewer.value(u"soundPackets"_s).toInt() > 0, QJsonDocument(viewer).toJson().constData());
+    QVERIFY2(viewer.value(u"soundPackets"_s).toInt() > 0 &&
+                 viewer.value(u"sound"_s).toString() == u"Sound muted (click to hear it)"_s,
+             QJsonDocument(viewer).toJson().constData());
     QTRY_VERIFY_WITH_TIMEOUT(!serving.state().value(u"audio"_s).toObject().value(u"running"_s).toBool(), 10000);
 
     // A microphone that will not open: said so, and the picture goes on without sound.
@@ -472,8 +474,17 @@ void TestServerEndToEnd::browserWatchesTheLowLatencyChoice()
 {
     ServingProgram serving("RtspPort=0\n");
     QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
-    const QJsonObject viewer = watchLivePage(serving.port, u"4"_s);
-    QVERIFY2(viewer.value(u"fps"_s).toDouble() >= 25, QJsonDocument(viewer).toJson().constData());
+    const QJsonObject viewer = watchLivePage(serving.port, u"4"_s, {u"--pictures"_s});
+    // It says what it shows: live once a frame is shown, no sound without a microphone, the
+    // browser's own delay; and Pictures lets the page finish loading.
+    const QJsonObject pictures = viewer.value(u"pictures"_s).toObject();
+    QVERIFY2(viewer.value(u"fps"_s).toDouble() >= 25 && viewer.value(u"status"_s).toString() == u"Live"_s &&
+                 viewer.value(u"sound"_s).toString() == u"No sound"_s &&
+                 viewer.value(u"delay"_s).toString().contains(u"ms (jitter buffer)"_s) &&
+                 pictures.value(u"readyState"_s).toString() == u"complete"_s &&
+                 pictures.value(u"delay"_s).toString().endsWith(u"pictures a second"_s) &&
+                 pictures.value(u"shown"_s).toInt() > 0,
+             QJsonDocument(viewer).toJson().constData());
     // The page said goodbye: the viewer is gone and the encoder with it.
     QTRY_VERIFY_WITH_TIMEOUT(serving.viewers(u"webrtc"_s) == 0 && !serving.encoder().value(u"running"_s).toBool(),
                              10000);
