@@ -5,6 +5,8 @@
 #include "app/CommandLine.h"
 #include "app/DisplayChoice.h"
 #include "app/Globals.h"
+#include "app/RunningProgram.h"
+#include "app/SettingsLocation.h"
 #include "app/TFormHide.h"
 #include "app/TFormMain.h"
 #include "app/TerminationSignals.h"
@@ -21,6 +23,7 @@
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
 
+#include <cstdio>
 #include <memory>
 
 void CreateProgramWindows()
@@ -81,6 +84,21 @@ int RunProgram(int argc, char **argv)
         // Closing the main window ends the program, not closing the last window.
         QApplication::setQuitOnLastWindowClosed(false);
         QuitOnTerminationSignals();
+        const QString name = RunningProgram::NameFor(SettingsFileLocation());
+        if (RunningProgram::AskForward(name)) {
+            std::fprintf(stderr, "Vantrel already runs with the settings file %s: its window was brought forward\n",
+                         SettingsFileLocation().constData());
+            return 0;
+        }
+        RunningProgram running;
+        running.Listen(name);
+        running.OnAskedForward = [] {
+            if (!FormMain)
+                return;
+            FormMain->showNormal();
+            FormMain->raise();
+            FormMain->activateWindow();
+        };
         CreateProgramWindows();
         FormMain->show();
         if (!TerminationRequested())

@@ -55,6 +55,7 @@ private slots:
     void terminateEndsCleanly_data();
     void terminateEndsCleanly();
     void loadingCreatesNoFolder();
+    void secondStartWithTheSameFileEnds();
 };
 
 void TestBlackBox::firstStartLogsStartUpAndCreatesNoFile()
@@ -181,6 +182,19 @@ void TestBlackBox::loadingCreatesNoFolder()
     created.removeAll(u"pulse"_s); // the sound server's client library, asked for microphones, keeps its own
     QCOMPARE(created, QStringList());
     QCOMPARE(folderEntries(program.folder()), QStringList{u"vantrel"_s});
+}
+
+void TestBlackBox::secondStartWithTheSameFileEnds()
+{
+    BlackBoxVantrel first;
+    QVERIFY(first.start() && waitForStartUp(first));
+    QProcess second;
+    second.setProcessEnvironment(first.process().processEnvironment());
+    second.start(first.executablePath(), {u"--settings"_s, first.settingsPath()});
+    QVERIFY2(second.waitForFinished(StartTimeoutMs), "the second program did not end");
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.readAllStandardError().contains("Vantrel already runs with the settings file"));
+    QCOMPARE(first.process().state(), QProcess::Running);
 }
 
 QTEST_GUILESS_MAIN(TestBlackBox)
