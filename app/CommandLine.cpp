@@ -12,6 +12,8 @@
 
 using namespace Qt::StringLiterals;
 
+bool RunsHeadless = false;
+
 namespace {
 
 // Wrong options end the program with this code, as with most command-line tools.
@@ -25,6 +27,10 @@ const QCommandLineOption SettingsOption(u"settings"_s,
                                         u"Reads and saves the settings in <file> in place of the usual "
                                         "settings file."_s,
                                         u"file"_s);
+
+const QCommandLineOption HeadlessOption(u"headless"_s,
+                                        u"Runs without windows and needs no display: the server and all else run "
+                                        "as the settings file says; the log goes to standard error."_s);
 
 const QCommandLineOption PlatformOption(u"platform"_s, QString(), u"value"_s);
 const QCommandLineOption DisplayOption(u"display"_s, QString(), u"value"_s);
@@ -93,8 +99,10 @@ QString helpText(const QString &programName)
            "Options:\n"
            "  -h, --help        %3\n"
            "  -v, --version     %4\n"
-           "  --settings <file> %5\n"_s.arg(programName, AppTitle, HelpOption.description(),
-                                            VersionOption.description(), SettingsOption.description());
+           "  --settings <file> %5\n"
+           "  --headless        %6\n"_s.arg(programName, AppTitle, HelpOption.description(),
+                                            VersionOption.description(), SettingsOption.description(),
+                                            HeadlessOption.description());
 }
 
 } // namespace
@@ -105,7 +113,7 @@ std::optional<int> HandleCommandLine(int argc, char **argv)
     const QString programName = arguments.isEmpty() ? u"vantrel"_s : QFileInfo(arguments.constFirst()).fileName();
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({HelpOption, VersionOption, SettingsOption});
+    parser.addOptions({HelpOption, VersionOption, SettingsOption, HeadlessOption});
     parser.addOptions(qtOwnOptions());
     if (const QString error = usageError(parser, arguments); !error.isEmpty()) {
         print(stderr, u"%1: %2\nTry '%1 --help' for more information.\n"_s.arg(programName, error));
@@ -119,8 +127,14 @@ std::optional<int> HandleCommandLine(int argc, char **argv)
         print(stdout, AppVersion + u'\n');
         return 0;
     }
+    // Without windows the platform that draws into memory is the one, whatever the session has.
+    if (parser.isSet(HeadlessOption)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        RunsHeadless = true;
+    }
     if (const std::optional<QString> problem =
-            ChooseDisplay(parser.value(PlatformOption), parser.value(DisplayOption))) {
+            ChooseDisplay(parser.isSet(HeadlessOption) ? u"offscreen"_s : parser.value(PlatformOption),
+                          parser.value(DisplayOption))) {
         print(stderr, u"%1: %2\n"_s.arg(programName, *problem));
         return NoDisplayExitCode;
     }

@@ -23,6 +23,8 @@
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
 
+#include <QFile>
+
 #include <cstdio>
 #include <memory>
 
@@ -101,6 +103,13 @@ int RunProgram(int argc, char **argv)
         };
         CreateProgramWindows();
         FormMain->show();
+        if (RunsHeadless)
+            FormMain->AddToLog(
+                FormMain->CheckBox->isChecked()
+                    ? QStringLiteral("Running without windows; the server is on")
+                    : QStringLiteral("Running without windows, and the server is off: write Enabled=1 under "
+                                     "[FormMain] in %1 to switch it on")
+                          .arg(QFile::decodeName(SettingsFileLocation())));
         if (!TerminationRequested())
             QApplication::exec();
     } catch (...) {

@@ -11,6 +11,6 @@ if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   exec "$binary"
 fi
 
-echo "run: no display found; starting Vantrel on a virtual display (Xvfb)." >&2
-echo "run: the web server and snapshots work as usual; the windows are not visible." >&2
-exec xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24" "$binary"
+echo "run: no display found; running Vantrel without windows (--headless)." >&2
+echo "run: the settings file says what runs; see \"Without a desktop\" in the README." >&2
+exec "$binary" --headless

@@ -9,7 +9,7 @@ source "$(dirname "$0")/../support/program.sh"
 version="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$binary" --version)" || fail "--version failed"
 [[ "$version" == "Vantrel v1.4.3" ]] || fail "--version printed '$version'"
 help="$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$binary" --help)" || fail "--help failed"
-for option in --help --version "--settings <file>"; do
+for option in --help --version "--settings <file>" --headless; do
   grep -qF -- "$option" <<<"$help" || fail "--help does not mention $option: $help"
 done
 

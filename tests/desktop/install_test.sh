@@ -26,3 +26,11 @@ server_settings "$port" >"$XDG_CONFIG_HOME/Vantrel/vantrel.INI"
 start_program "$prefix/bin/vantrel"
 expect_picture "$port"
 stop_program
+
+# Without any display, --headless runs it all the same, its log on standard error.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/vantrel" --headless 2>"$test_folder/program.log" &
+program_pid=$!
+expect_picture "$port"
+grep -q "Running without windows; the server is on" "$test_folder/program.log" || fail "headless: $(cat "$test_folder/program.log")"
+stop_program
+test -f "$prefix/lib/systemd/user/vantrel.service" || fail "the user service is not installed"

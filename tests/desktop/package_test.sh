@@ -21,12 +21,13 @@ done
 depends="$(field Depends)"
 for package in libqt6widgets6 libqt6charts6 libgstreamer1.0-0 libjpeg62-turbo libgstrtspserver-1.0-0 libssl3 \
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-nice gstreamer1.0-pulseaudio \
-  glib-networking fonts-liberation2; do
+  glib-networking fonts-liberation2 libqrencode4; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
 contents="$(dpkg-deb --contents "$deb")"
 for path in ./usr/bin/vantrel "./usr/share/applications/$app_id.desktop" \
-  "./usr/share/metainfo/$app_id.metainfo.xml" ./usr/share/icons/hicolor/48x48/apps/vantrel.png; do
+  "./usr/share/metainfo/$app_id.metainfo.xml" ./usr/share/icons/hicolor/48x48/apps/vantrel.png \
+  ./usr/lib/systemd/user/vantrel.service; do
   grep -qE " $path\$" <<<"$contents" || fail "the package lacks $path"
 done
