@@ -91,6 +91,8 @@ void TFormMain::Onvif1Click()
 // Discovery runs while the server does and recorders may find the camera.
 void TFormMain::followOnvif()
 {
+    if (!discovery_)
+        return; // on the way out
     const bool wanted = Onvif1->isChecked() && ServerSocket->Active();
     onvifMotion_->setOn(wanted);
     if (wanted == discovery_->Running())

@@ -149,7 +149,7 @@ async function run(options) {
             await pages[0].waitForTimeout(3000);
             viewers[0].pictures = await pages[0].evaluate(() => ({
                 readyState: document.readyState, delay: document.getElementById('delay').textContent,
-                shown: document.getElementById('pictures').naturalWidth }));
+                shown: window.vantrelLive.pictureWidth ?? 0 }));
         }
         const delayMs = options.stamped ? (await Promise.all(pages.map((page) => page.evaluate(() => window.vantrelDelays)))).flat() : [];
         const watching = await webRtcViewers(options);
