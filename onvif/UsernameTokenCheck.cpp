@@ -1,20 +1,8 @@
 #include "onvif/UsernameTokenCheck.h"
 
+#include "base/ConstantTime.h"
+
 #include <QCryptographicHash>
-
-namespace {
-
-bool sameBytes(const QByteArray &expected, const QByteArray &given)
-{
-    if (expected.size() != given.size())
-        return false;
-    volatile unsigned difference = 0;
-    for (qsizetype i = 0; i < expected.size(); ++i)
-        difference = difference | static_cast<unsigned char>(expected.at(i) ^ given.at(i));
-    return difference == 0;
-}
-
-} // namespace
 
 UsernameTokenCheck::Result UsernameTokenCheck::Check(const SoapRequest::UsernameToken &token,
                                                      const QByteArray &password, const QString &peer,
@@ -26,7 +14,7 @@ UsernameTokenCheck::Result UsernameTokenCheck::Check(const SoapRequest::Username
         return Result::OutOfTime;
     const QByteArray expected =
         QCryptographicHash::hash(token.nonce + token.created.toUtf8() + password, QCryptographicHash::Sha1);
-    if (!sameBytes(expected, QByteArray::fromBase64(token.password.toLatin1())))
+    if (!SameBytesInConstantTime(expected, QByteArray::fromBase64(token.password.toLatin1())))
         return Result::WrongPassword;
     forgetOld(nowSeconds);
     const auto seen = nonces_.constFind(token.nonce);

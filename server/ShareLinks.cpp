@@ -1,5 +1,7 @@
 #include "server/ShareLinks.h"
 
+#include "base/ConstantTime.h"
+
 #include <QCryptographicHash>
 #include <QRandomGenerator>
 
@@ -19,16 +21,6 @@ QByteArray randomBytes(int count)
 }
 
 QByteArray digestOf(const QByteArray &token) { return QCryptographicHash::hash(token, QCryptographicHash::Sha256); }
-
-bool sameDigest(const QByteArray &expected, const QByteArray &given)
-{
-    if (expected.size() != given.size())
-        return false;
-    volatile unsigned difference = 0;
-    for (qsizetype i = 0; i < expected.size(); ++i)
-        difference = difference | static_cast<unsigned char>(expected.at(i) ^ given.at(i));
-    return difference == 0;
-}
 
 QDateTime expiryOf(ShareLinks::Lifetime lifetime, const QDateTime &now)
 {
@@ -66,7 +58,7 @@ std::optional<ShareLink> ShareLinks::Find(const QByteArray &token, const QDateTi
     const QByteArray digest = digestOf(token);
     std::optional<ShareLink> found;
     for (const ShareLink &link : links_) {
-        if (sameDigest(link.tokenDigest, digest) && !expiredAt(link, now))
+        if (SameBytesInConstantTime(link.tokenDigest, digest) && !expiredAt(link, now))
             found = link;
     }
     return found;

@@ -1,5 +1,7 @@
 #include "server/ViewerAccess.h"
 
+#include "base/ConstantTime.h"
+
 #include "server/BasicCredentials.h"
 #include "server/HttpFraming.h"
 #include "server/PasswordHash.h"
@@ -14,15 +16,6 @@
 namespace {
 
 QByteArray digestOf(const QByteArray &text) { return QCryptographicHash::hash(text, QCryptographicHash::Sha256); }
-
-// Zero only when the two digests are equal; every byte is looked at whatever the others hold.
-unsigned differingBits(const QByteArray &expected, const QByteArray &given)
-{
-    volatile unsigned difference = 0;
-    for (qsizetype i = 0; i < expected.size(); ++i)
-        difference = difference | static_cast<unsigned char>(expected.at(i) ^ given.at(i));
-    return difference;
-}
 
 bool isPlainTextCommand(request::Kind kind)
 {
@@ -111,7 +104,7 @@ std::optional<ViewerAccess::Rights> ViewerAccess::remembered(const QByteArray &m
 {
     std::optional<Rights> found;
     for (const Passed &passed : passed_) {
-        if (differingBits(passed.mark, mark) == 0)
+        if (SameBytesInConstantTime(passed.mark, mark))
             found = passed.rights;
     }
     return found;
@@ -131,7 +124,7 @@ std::optional<ViewerAccess::Rights> ViewerAccess::rightsOf(const QByteArray &use
     const QByteArray nameDigest = digestOf(user);
     std::optional<size_t> named;
     for (size_t i = 0; i < accounts.size(); ++i) {
-        if (differingBits(accounts[i].nameDigest, nameDigest) == 0)
+        if (SameBytesInConstantTime(accounts[i].nameDigest, nameDigest))
             named = i;
     }
     // The slow check runs whatever the name, so the time does not tell whether it was one.
