@@ -1,5 +1,8 @@
 #include "onvif/OnvifAnswers.h"
 
+#include "onvif/AnswerParts.h"
+#include "onvif/Media2Answers.h"
+
 #include <QHash>
 #include <QUrl>
 
@@ -9,14 +12,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString ProfileToken = u"vantrel_h264"_s;
-const QString SourceToken = u"vantrel_camera"_s;
-const QString SourceConfigurationToken = u"vantrel_camera_config"_s;
-const QString EncoderToken = u"vantrel_h264_encoder"_s;
-const QString AudioSourceToken = u"vantrel_microphone"_s;
-const QString AudioEncoderToken = u"vantrel_audio_encoder"_s;
+using namespace answerparts;
 
-QString e(const QString &text) { return text.toHtmlEscaped(); }
+QString e(const QString &text) { return Escaped(text); }
 
 QByteArray envelope(const QString &body) { return onvifanswers::Envelope(body); }
 
@@ -76,6 +74,7 @@ QString services(const OnvifFacts &facts)
     QString list;
     for (const auto &[space, path] : {std::pair{u"http://www.onvif.org/ver10/device/wsdl"_s, u"device_service"_s},
                                       std::pair{u"http://www.onvif.org/ver10/media/wsdl"_s, u"media_service"_s},
+                                      std::pair{u"http://www.onvif.org/ver20/media/wsdl"_s, u"media2_service"_s},
                                       std::pair{u"http://www.onvif.org/ver10/events/wsdl"_s, u"events_service"_s}})
         list += u"<tds:Service><tds:Namespace>%1</tds:Namespace><tds:XAddr>%2/onvif/%3</tds:XAddr>"
                 "<tds:Version><tt:Major>2</tt:Major><tt:Minor>0</tt:Minor></tds:Version></tds:Service>"_s.arg(
@@ -118,21 +117,6 @@ QString hostname(const OnvifFacts &facts)
            "<tt:Name>%1</tt:Name></tds:HostnameInformation></tds:GetHostnameResponse>"_s.arg(e(facts.hostName));
 }
 
-QString resolution(const OnvifFacts &facts)
-{
-    return u"<tt:Resolution><tt:Width>%1</tt:Width><tt:Height>%2</tt:Height></tt:Resolution>"_s.arg(facts.width)
-        .arg(facts.height);
-}
-
-QString sourceConfiguration(const OnvifFacts &facts, const QString &element)
-{
-    return u"<%1 token=\"%2\"><tt:Name>Camera</tt:Name><tt:UseCount>1</tt:UseCount>"
-           "<tt:SourceToken>%3</tt:SourceToken><tt:Bounds x=\"0\" y=\"0\" width=\"%4\" height=\"%5\"/></%1>"_s
-               .arg(element, SourceConfigurationToken, SourceToken)
-               .arg(facts.width)
-               .arg(facts.height);
-}
-
 QString encoderConfiguration(const OnvifFacts &facts, const QString &element)
 {
     return u"<%1 token=\"%2\"><tt:Name>H.264</tt:Name><tt:UseCount>1</tt:UseCount><tt:Encoding>H264</tt:Encoding>"
@@ -141,7 +125,7 @@ QString encoderConfiguration(const OnvifFacts &facts, const QString &element)
            "<tt:H264><tt:GovLength>%6</tt:GovLength><tt:H264Profile>Baseline</tt:H264Profile></tt:H264>"
            "<tt:Multicast><tt:Address><tt:Type>IPv4</tt:Type><tt:IPv4Address>0.0.0.0</tt:IPv4Address></tt:Address>"
            "<tt:Port>0</tt:Port><tt:TTL>1</tt:TTL><tt:AutoStart>false</tt:AutoStart></tt:Multicast>"
-           "<tt:SessionTimeout>PT60S</tt:SessionTimeout></%1>"_s.arg(element, EncoderToken, resolution(facts))
+           "<tt:SessionTimeout>PT60S</tt:SessionTimeout></%1>"_s.arg(element, EncoderToken, Resolution(facts))
                .arg(facts.framesPerSecond)
                .arg(facts.bitrateKbps)
                .arg(facts.keyInterval);
@@ -151,18 +135,17 @@ QString audioConfigurations(const OnvifFacts &facts)
 {
     if (facts.audioEncoding.isEmpty())
         return {};
-    return u"<tt:AudioSourceConfiguration token=\"%1_config\"><tt:Name>Microphone</tt:Name><tt:UseCount>1</tt:UseCount>"
-           "<tt:SourceToken>%1</tt:SourceToken></tt:AudioSourceConfiguration>"
-           "<tt:AudioEncoderConfiguration token=\"%2\"><tt:Name>Sound</tt:Name><tt:UseCount>1</tt:UseCount>"
-           "<tt:Encoding>%3</tt:Encoding><tt:Bitrate>64</tt:Bitrate><tt:SampleRate>48</tt:SampleRate>"
+    return AudioSourceConfiguration(u"tt:AudioSourceConfiguration"_s) +
+           u"<tt:AudioEncoderConfiguration token=\"%1\"><tt:Name>Sound</tt:Name><tt:UseCount>1</tt:UseCount>"
+           "<tt:Encoding>%2</tt:Encoding><tt:Bitrate>64</tt:Bitrate><tt:SampleRate>48</tt:SampleRate>"
            "<tt:SessionTimeout>PT60S</tt:SessionTimeout></tt:AudioEncoderConfiguration>"_s.arg(
-               AudioSourceToken, AudioEncoderToken, facts.audioEncoding == u"OPUS" ? u"OPUS"_s : u"AAC"_s);
+               AudioEncoderToken, facts.audioEncoding == u"OPUS" ? u"OPUS"_s : u"AAC"_s);
 }
 
 QString profile(const OnvifFacts &facts, const QString &element)
 {
     return u"<%1 token=\"%2\" fixed=\"true\"><tt:Name>Camera, H.264</tt:Name>"_s.arg(element, ProfileToken) +
-           sourceConfiguration(facts, u"tt:VideoSourceConfiguration"_s) + audioConfigurations(facts) +
+           SourceConfiguration(facts, u"tt:VideoSourceConfiguration"_s) + audioConfigurations(facts) +
            encoderConfiguration(facts, u"tt:VideoEncoderConfiguration"_s) + u"</%1>"_s.arg(element);
 }
 
@@ -171,7 +154,7 @@ QString videoSources(const OnvifFacts &facts)
     return u"<trt:GetVideoSourcesResponse><trt:VideoSources token=\"%1\"><tt:Framerate>%2</tt:Framerate>%3"
            "</trt:VideoSources></trt:GetVideoSourcesResponse>"_s.arg(SourceToken)
                .arg(facts.framesPerSecond)
-               .arg(resolution(facts));
+               .arg(Resolution(facts));
 }
 
 QString encoderOptions(const OnvifFacts &facts)
@@ -220,7 +203,7 @@ const QHash<QString, Answering> &answerings()
         {u"GetVideoSources"_s, [](const SoapRequest &, const OnvifFacts &f) { return videoSources(f); }},
         {u"GetVideoSourceConfigurations"_s,
          [](const SoapRequest &, const OnvifFacts &f) {
-             return u"<trt:GetVideoSourceConfigurationsResponse>"_s + sourceConfiguration(f, u"trt:Configurations"_s) +
+             return u"<trt:GetVideoSourceConfigurationsResponse>"_s + SourceConfiguration(f, u"trt:Configurations"_s) +
                     u"</trt:GetVideoSourceConfigurationsResponse>"_s;
          }},
         {u"GetVideoEncoderConfigurations"_s,
@@ -250,6 +233,8 @@ const QHash<QString, Answering> &answerings()
 
 QByteArray onvifanswers::Answer(const SoapRequest &request, const OnvifFacts &facts)
 {
+    if (request.operationNamespace == media2answers::Namespace)
+        return media2answers::Answer(request, facts);
     const auto found = answerings().constFind(request.operation);
     if (found == answerings().constEnd())
         return Fault(u"Receiver"_s, u"ter:ActionNotSupported"_s,
@@ -278,6 +263,7 @@ QByteArray onvifanswers::Envelope(const QString &body)
             "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\""
             " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
             " xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\""
+            " xmlns:tr2=\"http://www.onvif.org/ver20/media/wsdl\""
             " xmlns:tev=\"http://www.onvif.org/ver10/events/wsdl\""
             " xmlns:tt=\"http://www.onvif.org/ver10/schema\""
             " xmlns:tns1=\"http://www.onvif.org/ver10/topics\""

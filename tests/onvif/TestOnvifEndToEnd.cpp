@@ -86,6 +86,9 @@ private slots:
 
         const QJsonObject found = recorder({});
         QVERIFY2(found[u"streamUri"_s].toString().startsWith(u"rtsp://127.0.0.1:"_s), QJsonDocument(found).toJson());
+        // The newer media service is the one the client takes.
+        QVERIFY(found[u"media2"_s].toBool());
+        QCOMPARE(found[u"profiles"_s].toArray().first()[u"encoding"_s].toString(), u"H264"_s);
         QVERIFY(found[u"found"_s].toArray().first()[u"xaddrs"_s].toString().contains(
             u":%1/onvif/device_service"_s.arg(serving.port)));
         const QByteArray codec =

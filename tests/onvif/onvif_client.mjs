@@ -37,6 +37,7 @@ const cam = new onvif.Cam({ hostname: url.hostname, port: Number(url.port), path
                             username: options.user, password: options.password, autoconnect: false });
 cam.connect((error) => {
     if (error) { result.error = String(error.message || error); finish(1); }
+    result.media2 = cam.media2Support;
     result.profiles = cam.profiles.map((profile) => ({ token: profile.$.token, encoding: profile.videoEncoderConfiguration?.encoding,
                                                         width: profile.videoEncoderConfiguration?.resolution?.width }));
     cam.getStreamUri({ protocol: 'RTSP' }, (streamError, stream) => {
