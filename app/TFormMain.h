@@ -6,6 +6,7 @@
 #include "gst/GuiPost.h"
 #include "net/SocketTypes.h"
 #include "net/ftp/TNMFTP.h"
+#include "onvif/HttpDigest.h"
 #include "onvif/OnvifFacts.h"
 #include "onvif/PullPoints.h"
 #include "onvif/UsernameTokenCheck.h"
@@ -275,6 +276,7 @@ private:
     void keepRecorderPasswords(const recorderpasswords::Passwords &typed);
     recorderpasswords::Passwords recorderPasswords_;
     UsernameTokenCheck usernameTokens_;
+    HttpDigest httpDigest_;
     void closeStreamViewers();
     void createShareWindow();
     void showShareWindow(QWidget *owner);
@@ -307,8 +309,11 @@ private:
     void Onvif1Click();
     void followOnvif();
     void admitOnvif(TCustomWinSocket *socket, const QByteArray &text);
-    enum class OnvifLogin { Admitted, Wrong, Refused };
+    enum class OnvifLogin { Admitted, Wrong, Refused, Missing, Stale };
     OnvifLogin onvifLogin(const SoapRequest &request, const QByteArray &text, const QString &peer, QString &refusal);
+    OnvifLogin onvifDigestLogin(const HttpDigest::Credentials &credentials, const QByteArray &text);
+    const QByteArray *recorderPassword(const QString &user) const;
+    void askRecorderToLogIn(const Reply &reply, bool stale, const QString &refusal);
     void sendOnvifAnswer(const Reply &reply, const QByteArray &text);
     OnvifFacts onvifFacts(const QByteArray &text, bool encrypted);
     WsDiscovery::Endpoint onvifEndpoint();

@@ -167,8 +167,12 @@ void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
     QString problem;
     const std::optional<SoapRequest> request = ParseSoapRequest(bodyOf(text), problem);
     if (!request) {
-        sendWhole(reply,
-                  soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
+        // A client that expects to be asked to log in sends no body at first.
+        if (viewerAccess_->Required() && !http::HeaderValue(text, "Authorization"))
+            askRecorderToLogIn(reply, false, u"This camera asks for a viewer's name and password"_s);
+        else
+            sendWhole(reply,
+                      soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:WellFormed"_s, problem)));
         return;
     }
     if (!viewerAccess_->Required() || onvifanswers::IsOpen(request->operation)) {
@@ -189,26 +193,65 @@ void TFormMain::admitOnvif(TCustomWinSocket *socket, const QByteArray &text)
     }
     if (login == OnvifLogin::Wrong && lockout_->Failed(peer, now))
         lockoutStarted(peer);
-    if (refusalLog_.Allows(peer, now))
+    if (login != OnvifLogin::Missing && login != OnvifLogin::Stale && refusalLog_.Allows(peer, now))
         AddToLog(u"Refused a recorder's request from %1: %2"_s.arg(peer, refusal));
+    // A digest answer that was wrong or too old gets a new challenge, as one without any login.
+    const bool digest = http::HeaderValue(text, "Authorization").value_or(QByteArray()).trimmed().startsWith("Digest");
+    if (login == OnvifLogin::Missing || login == OnvifLogin::Stale || digest) {
+        askRecorderToLogIn(reply, login == OnvifLogin::Stale, refusal);
+        return;
+    }
     sendWhole(reply,
               soapResponse("400 Bad Request", onvifanswers::Fault(u"Sender"_s, u"ter:NotAuthorized"_s, refusal)));
+}
+
+// 401 with HTTP Digest challenges while some viewer may be logged in as by recorders (Digest
+// needs the password itself), and Basic for the others.
+void TFormMain::askRecorderToLogIn(const Reply &reply, bool stale, const QString &refusal)
+{
+    const auto &accounts = FormViewers->Accounts();
+    const bool recorders = std::any_of(accounts.begin(), accounts.end(),
+                                       [this](const ViewerAccount &account) { return recorderPassword(account.name); });
+    const QByteArray challenges = (recorders ? httpDigest_.Challenges(seams::Now(), stale) : QByteArray()) +
+                                  "WWW-Authenticate: Basic realm=\"" + HttpDigest::Realm + "\", charset=\"UTF-8\"\r\n";
+    sendWhole(reply, http::StatusResponse("401 Unauthorized", challenges, "application/soap+xml; charset=utf-8",
+                                          onvifanswers::Fault(u"Sender"_s, u"ter:NotAuthorized"_s, refusal)));
+}
+
+// The kept password of a viewer recorders may log in as, and who may watch live.
+const QByteArray *TFormMain::recorderPassword(const QString &user) const
+{
+    const auto &accounts = FormViewers->Accounts();
+    const bool recorder = std::any_of(accounts.begin(), accounts.end(), [&](const ViewerAccount &account) {
+        return account.name == user && account.recorder && account.mayWatchLive;
+    });
+    const auto kept = recorderPasswords_.find(user);
+    return recorder && kept != recorderPasswords_.end() ? &kept->second : nullptr;
+}
+
+TFormMain::OnvifLogin TFormMain::onvifDigestLogin(const HttpDigest::Credentials &credentials, const QByteArray &text)
+{
+    const QByteArray *password = recorderPassword(credentials.user);
+    const QList<QByteArray> requestLine = text.left(text.indexOf('\n')).simplified().split(' ');
+    const HttpDigest::Result result = httpDigest_.Check(credentials, requestLine.value(0), requestLine.value(1),
+                                                        password ? *password : QByteArray(), seams::Now());
+    if (result == HttpDigest::Result::Stale)
+        return OnvifLogin::Stale;
+    if (result == HttpDigest::Result::Admitted && password)
+        return OnvifLogin::Admitted;
+    return result == HttpDigest::Result::Malformed ? OnvifLogin::Refused : OnvifLogin::Wrong;
 }
 
 TFormMain::OnvifLogin TFormMain::onvifLogin(const SoapRequest &request, const QByteArray &text, const QString &peer,
                                             QString &refusal)
 {
     if (request.token && request.token->digest) {
-        const auto &accounts = FormViewers->Accounts();
-        const bool recorder = std::any_of(accounts.begin(), accounts.end(), [&](const ViewerAccount &account) {
-            return account.name == request.token->user && account.recorder && account.mayWatchLive;
-        });
-        const auto kept = recorderPasswords_.find(request.token->user);
-        if (!recorder || kept == recorderPasswords_.end()) {
+        const QByteArray *password = recorderPassword(request.token->user);
+        if (!password) {
             refusal = u"no viewer of that name may be used by recorders"_s;
             return OnvifLogin::Wrong;
         }
-        switch (usernameTokens_.Check(*request.token, kept->second, peer, seams::Now())) {
+        switch (usernameTokens_.Check(*request.token, *password, peer, seams::Now())) {
         case UsernameTokenCheck::Result::Admitted:
             return OnvifLogin::Admitted;
         case UsernameTokenCheck::Result::OutOfTime:
@@ -229,11 +272,16 @@ TFormMain::OnvifLogin TFormMain::onvifLogin(const SoapRequest &request, const QB
                    ? OnvifLogin::Admitted
                    : OnvifLogin::Wrong;
     }
+    if (const auto digest =
+            HttpDigest::CredentialsOf(http::HeaderValue(text, "Authorization").value_or(QByteArray()))) {
+        refusal = u"wrong viewer password"_s;
+        return onvifDigestLogin(*digest, text);
+    }
     if (http::BasicCredentialsOf(text)) {
         refusal = u"wrong viewer password"_s;
         return viewerAccess_->Judge(text) == ViewerAccess::Verdict::Admitted ? OnvifLogin::Admitted : OnvifLogin::Wrong;
     }
-    return OnvifLogin::Refused;
+    return OnvifLogin::Missing;
 }
 
 void TFormMain::sendOnvifAnswer(const Reply &reply, const QByteArray &text)

@@ -134,6 +134,12 @@ private slots:
         const QJsonObject wrong =
             recorder({u"--user"_s, u"nvr"_s, u"--password"_s, u"guess"_s, u"--address"_s, address});
         QVERIFY2(wrong[u"error"_s].toString().contains(u"wrong viewer password"_s), QJsonDocument(wrong).toJson());
+        const QJsonObject digest = recorder(
+            {u"--user"_s, u"nvr"_s, u"--password"_s, u"secret"_s, u"--digest"_s, u"1"_s, u"--address"_s, address});
+        QVERIFY2(digest[u"streamUri"_s].toString().startsWith(u"rtsp://"_s), QJsonDocument(digest).toJson());
+        const QJsonObject wrongDigest = recorder(
+            {u"--user"_s, u"nvr"_s, u"--password"_s, u"guess"_s, u"--digest"_s, u"1"_s, u"--address"_s, address});
+        QVERIFY2(wrongDigest[u"error"_s].toString().contains(u"401"_s), QJsonDocument(wrongDigest).toJson());
         const QByteArray util =
             Run(u"onvif-util"_s, {u"-u"_s, u"nvr"_s, u"-p"_s, u"secret"_s, u"127.0.0.1"_s}, "get rtsp\nquit\n", 30000);
         QVERIFY2(util.contains("rtsp://127.0.0.1:"), util.constData());

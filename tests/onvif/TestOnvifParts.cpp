@@ -1,5 +1,6 @@
 // The parts a recorder's login rests on: a SOAP request read with its user name token, and
 // the token's digest, time and nonce checked.
+#include "onvif/HttpDigest.h"
 #include "onvif/PullPoints.h"
 #include "onvif/SoapRequest.h"
 #include "onvif/UsernameTokenCheck.h"
@@ -39,6 +40,37 @@ class TestOnvifParts : public QObject {
     Q_OBJECT
 
 private slots:
+    // A digest answer counts only for a nonce given out lately, once per count, for the path it names.
+    void httpDigestRefusesReplaysAndOldNonces()
+    {
+        HttpDigest digest;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QByteArray nonce = digest.Challenges(now).split('"').value(5);
+        const auto answer = [&](const QByteArray &password, const QByteArray &count, const QByteArray &uri) {
+            const auto md5 = [](const QByteArray &text) {
+                return QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex();
+            };
+            const QByteArray response =
+                md5(md5("nvr:Vantrel:" + password) + ':' + nonce + ':' + count + ":c1:auth:" + md5("POST:" + uri));
+            return *HttpDigest::CredentialsOf("Digest username=\"nvr\", realm=\"Vantrel\", nonce=\"" + nonce +
+                                              "\", uri=\"" + uri + "\", qop=auth, nc=" + count +
+                                              ", cnonce=\"c1\", response=\"" + response + "\"");
+        };
+        using Result = HttpDigest::Result;
+        const QByteArray path = "/onvif/device_service";
+        QCOMPARE(digest.Check(answer("guess", "00000001", path), "POST", path, "secret", now), Result::WrongPassword);
+        QCOMPARE(digest.Check(answer("secret", "00000001", path), "POST", path, "secret", now), Result::Admitted);
+        QCOMPARE(digest.Check(answer("secret", "00000001", path), "POST", path, "secret", now), Result::Stale);
+        QCOMPARE(digest.Check(answer("secret", "00000002", "/pic.jpg"), "POST", path, "secret", now),
+                 Result::Malformed);
+        QCOMPARE(digest.Check(answer("secret", "00000002", path), "POST", path, "secret", now.addSecs(301)),
+                 Result::Stale);
+        QCOMPARE(digest.Check(answer("secret", "00000002", path), "POST", path, "secret", now), Result::Admitted);
+        for (size_t n = 0; n < HttpDigest::KeptNonces; ++n)
+            digest.Challenges(now);
+        QCOMPARE(digest.Check(answer("secret", "00000003", path), "POST", path, "secret", now), Result::Stale);
+    }
+
     void tokenIsCheckedForDigestTimeAndReplay()
     {
         const QDateTime now = QDateTime::currentDateTimeUtc();

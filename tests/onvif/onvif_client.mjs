@@ -1,6 +1,6 @@
-// node onvif_client.mjs [--user U --password P] [--address HOST:PORT] [--events 1]: the `onvif` npm client as a
+// node onvif_client.mjs [--user U --password P [--digest 1]] [--address HOST:PORT] [--events 1]: the `onvif` npm client as a
 // recorder uses it. Without an address it finds the camera by WS-Discovery first; then it
-// connects, asks for the stream and snapshot addresses, and prints one JSON line of what it got.
+// connects (with HTTP Digest instead of signed requests for --digest), asks for the stream and snapshot addresses, and prints one JSON line of what it got.
 import onvif from 'onvif';
 
 const options = { user: undefined, password: undefined, address: undefined };
@@ -34,7 +34,8 @@ const xaddr = options.address ? `http://${options.address}/onvif/device_service`
 if (!xaddr) finish(1);
 const url = new URL(xaddr);
 const cam = new onvif.Cam({ hostname: url.hostname, port: Number(url.port), path: url.pathname,
-                            username: options.user, password: options.password, autoconnect: false });
+                            username: options.user, password: options.password, autoconnect: false,
+                            useWSSecurity: !options.digest });
 cam.connect((error) => {
     if (error) { result.error = String(error.message || error); finish(1); }
     result.media2 = cam.media2Support;
