@@ -3,6 +3,7 @@
 // leaves the machine.
 #include "tests/support/BlackBox.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -11,6 +12,7 @@
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -47,6 +49,21 @@ QByteArray recorderViewer()
 {
     return "[Viewers]\nCount=1\nName1=nvr\nPasswordHash1=pbkdf2-sha256$600000$c2FsdHNhbHRzYWx0c2FsdA==$" +
            QByteArray("qVlsnRRU7TXi8jRSxjJNuzfiXntfl2RrSjfGOecD1lk=") + "\nLive1=1\nRecorder1=1\n";
+}
+
+// The next line of the client's that holds `text`, within the time given; empty when none came.
+QByteArray lineWith(QProcess &client, const QByteArray &text, int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        while (client.canReadLine()) {
+            const QByteArray line = client.readLine();
+            if (line.contains(text))
+                return line;
+        }
+        client.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return {};
 }
 
 struct OnvifProgram {
@@ -116,6 +133,39 @@ private slots:
         }
         QVERIFY2(heard.contains("<d:Hello>") && heard.contains("<d:Bye>"), heard.left(600).constData());
     }
+
+#ifdef FAKE_DEVICES_DIR
+    // A camera that is still, then moves, then is still again: the recorder is told of each
+    // change (well within a second; the limit leaves room for a loaded machine).
+    void motionIsToldAsItHappens()
+    {
+        QTemporaryDir folder;
+        const QString moving = folder.filePath(u"moving"_s);
+        OnvifProgram serving({});
+        serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
+        serving.program.setEnvironment(u"FAKE_CAMERA_MOTION_FILE"_s, moving);
+        QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+        QProcess client;
+        client.start(QStandardPaths::findExecutable(u"node"_s),
+                     {QStringLiteral(VANTREL_SOURCE_DIR "/tests/onvif/onvif_client.mjs"), u"--address"_s,
+                      u"127.0.0.1:%1"_s.arg(serving.port), u"--watch"_s, u"30"_s});
+        QVERIFY2(!lineWith(client, "\"subscribed\"", 30000).isEmpty(), client.readAllStandardError().constData());
+        QVERIFY(!lineWith(client, "\"moving\":false", 10000).isEmpty());
+        QList<qint64> delays;
+        for (const bool now : {true, false}) {
+            QFile file(moving);
+            QVERIFY(now ? file.open(QIODevice::WriteOnly) : file.remove());
+            const qint64 changed = QDateTime::currentMSecsSinceEpoch();
+            const QByteArray told = lineWith(client, now ? "\"moving\":true" : "\"moving\":false", 10000);
+            QVERIFY2(!told.isEmpty(), now ? "no motion told" : "no end of motion told");
+            delays << QJsonDocument::fromJson(told)[u"at"_s].toInteger() - changed;
+        }
+        qInfo("motion told after %lld ms, its end after %lld ms", delays[0], delays[1]);
+        QVERIFY(delays[0] < 3000 && delays[1] < 3000);
+        client.kill();
+        client.waitForFinished();
+    }
+#endif
 
     void recordersLogInAsTheirViewer()
     {

@@ -1,4 +1,4 @@
-// node onvif_client.mjs [--user U --password P [--digest 1]] [--address HOST:PORT] [--events 1]: the `onvif` npm client as a
+// node onvif_client.mjs [--user U --password P [--digest 1]] [--address HOST:PORT] [--events 1 | --watch SECONDS]: the `onvif` npm client as a
 // recorder uses it. Without an address it finds the camera by WS-Discovery first; then it
 // connects (with HTTP Digest instead of signed requests for --digest), asks for the stream and snapshot addresses, and prints one JSON line of what it got.
 import onvif from 'onvif';
@@ -14,7 +14,7 @@ function finish(code) {
     console.log(JSON.stringify(result));
     process.exit(code);
 }
-setTimeout(() => { result.error = 'timed out'; finish(1); }, 30000);
+setTimeout(() => { result.error = 'timed out'; finish(1); }, 30000 + 1000 * Number(options.watch ?? 0));
 
 async function discover() {
     return new Promise((resolve) => {
@@ -47,6 +47,7 @@ cam.connect((error) => {
         cam.getSnapshotUri({}, (snapshotError, snapshot) => {
             if (snapshotError) result.snapshotError = String(snapshotError.message || snapshotError);
             result.snapshotUri = snapshot?.uri;
+            if (options.watch) return watch(Date.now() + 1000 * Number(options.watch));
             if (!options.events) finish(result.streamUri && result.snapshotUri ? 0 : 1);
             // --events 1: a pull point subscription and one pull of what it holds.
             cam.createPullPointSubscription((subscribeError) => {
@@ -60,3 +61,22 @@ cam.connect((error) => {
         });
     });
 });
+
+// --watch SECONDS: subscribes, then pulls for that long, printing a line with the time each
+// motion message arrived and what it said.
+function watch(until) {
+    cam.createPullPointSubscription((subscribeError) => {
+        if (subscribeError) { result.eventsError = String(subscribeError.message || subscribeError); finish(1); }
+        console.log(JSON.stringify({ subscribed: true }));
+        const pullAgain = () => {
+            if (Date.now() >= until) finish(0);
+            cam.pullMessages({ messageLimit: 10 }, (pullError, data, xml) => {
+                if (pullError) { result.eventsError = String(pullError.message || pullError); finish(1); }
+                for (const match of String(xml ?? '').matchAll(/Name="IsMotion" Value="(true|false)"/g))
+                    console.log(JSON.stringify({ at: Date.now(), moving: match[1] === 'true' }));
+                pullAgain();
+            });
+        };
+        pullAgain();
+    });
+}

@@ -84,6 +84,8 @@ struct FakeCameraSrc {
     gint framesLeft; // frames before the unplug; -1: stays plugged
     gint unplugged;
     gboolean chained;
+    const gchar *motionFile; // while this file is there the picture moves, else it stays black
+    gint moving;
 };
 
 struct FakeCameraSrcClass {
@@ -115,9 +117,19 @@ GstElement *addElement(GstBin *bin, const char *factory)
     return element;
 }
 
+// Motion on request: snow while the file is there, black while it is not.
+void followMotionFile(FakeCameraSrc *self)
+{
+    const gint moving = g_file_test(self->motionFile, G_FILE_TEST_EXISTS) ? 1 : 0;
+    if (g_atomic_int_exchange(&self->moving, moving) != moving)
+        gst_util_set_object_arg(G_OBJECT(self->pattern), "pattern", moving ? "snow" : "black");
+}
+
 GstPadProbeReturn passFrame(GstPad *, GstPadProbeInfo *, gpointer data)
 {
     FakeCameraSrc *self = asCamera(data);
+    if (self->motionFile)
+        followMotionFile(self);
     if (g_atomic_int_get(&self->hangs) || g_atomic_int_get(&self->unplugged))
         return GST_PAD_PROBE_DROP;
     if (g_atomic_int_get(&self->framesLeft) < 0)
@@ -278,6 +290,10 @@ GstElement *makeCameraElement(const CameraModel &model, const gchar *name)
     static std::atomic<bool> first{true};
     if (const gchar *frames = g_getenv("FAKE_CAMERA_UNPLUG_AFTER"); frames && first.exchange(false))
         self->framesLeft = static_cast<gint>(g_ascii_strtoll(frames, nullptr, 10));
+    if ((self->motionFile = g_getenv("FAKE_CAMERA_MOTION_FILE"))) {
+        gst_util_set_object_arg(G_OBJECT(self->pattern), "pattern", "black");
+        self->moving = 0;
+    }
     return GST_ELEMENT(self);
 }
 

@@ -17,7 +17,9 @@
 // then the element reports a read error and sends nothing more, as an unplugged
 // camera does. In a program run with the plug-in, FAKE_CAMERA_UNPLUG_AFTER=N
 // does the same to the first element made, and FAKE_CAMERA_PLUG_IN_AFTER=S plugs
-// "Fake USB Camera" in S seconds after the device monitor starts.
+// "Fake USB Camera" in S seconds after the device monitor starts, and
+// FAKE_CAMERA_MOTION_FILE=<path> makes every camera's picture black, and snow
+// while that file is there.
 namespace fakecamera {
 
 // Registers the cameras with this process's GStreamer (after gst_init). True once they are there.
