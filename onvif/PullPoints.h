@@ -33,7 +33,7 @@ public:
     void Clear();
     int Count() const { return static_cast<int>(subscriptions_.size()); }
 
-    static constexpr int MostSubscriptions = 16;
+    static constexpr int MostSubscriptions = 64;
     static constexpr size_t MostQueued = 100;
     static constexpr qint64 LongestSubscriptionSeconds = 3600;
     static constexpr qint64 LongestWaitMs = 60000;

@@ -1,6 +1,8 @@
 // Recorders find and read the running program with real ONVIF clients (the `onvif` npm
 // package and onvif-util), inside a network namespace of the test's own so that no multicast
 // leaves the machine.
+#include "onvif/PullPoints.h"
+#include "onvif/WsDiscovery.h"
 #include "tests/support/BlackBox.h"
 
 #include <QDeadlineTimer>
@@ -12,6 +14,7 @@
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
@@ -64,6 +67,36 @@ QByteArray lineWith(QProcess &client, const QByteArray &text, int milliseconds)
         client.waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
     }
     return {};
+}
+
+// One SOAP request to the events service over a connection of its own, not waited on.
+std::unique_ptr<QTcpSocket> eventsRequest(quint16 port, const QString &path, const QByteArray &inner)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, port);
+    const QByteArray body = envelope(inner);
+    socket->write("POST " + path.toLatin1() + " HTTP/1.0\r\nContent-Type: application/soap+xml\r\nContent-Length: " +
+                  QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    return socket;
+}
+
+QByteArray answerOf(QTcpSocket &socket)
+{
+    while (socket.state() != QAbstractSocket::UnconnectedState && socket.waitForReadyRead(30000)) {
+    }
+    return socket.readAll();
+}
+
+const QByteArray Subscribe = "<CreatePullPointSubscription xmlns=\"http://www.onvif.org/ver10/events/wsdl\"/>";
+const QByteArray Pull = "<PullMessages xmlns=\"http://www.onvif.org/ver10/events/wsdl\"><Timeout>PT30S</Timeout>"
+                        "<MessageLimit>10</MessageLimit></PullMessages>";
+
+QByteArray probe(int number)
+{
+    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:a=\"http://schemas.xmlsoap.org/ws/"
+           "2004/08/addressing\" xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><s:Header><a:MessageID>"
+           "urn:uuid:" +
+           QByteArray::number(number) + "</a:MessageID></s:Header><s:Body><d:Probe/></s:Body></s:Envelope>";
 }
 
 struct OnvifProgram {
@@ -165,6 +198,60 @@ private slots:
         client.kill();
         client.waitForFinished();
     }
+    // A flood of probes from one address gets a few answers a second; another address is
+    // still answered. Subscriptions are bounded, and pulls held by many recorders at once hold
+    // up nothing else.
+    void manyRecordersAtOnce()
+    {
+        QTemporaryDir folder;
+        OnvifProgram serving({});
+        serving.program.setEnvironment(u"GST_PLUGIN_PATH"_s, QString::fromUtf8(FAKE_DEVICES_DIR));
+        serving.program.setEnvironment(u"FAKE_CAMERA_MOTION_FILE"_s, folder.filePath(u"still"_s));
+        QVERIFY2(serving.start(), qPrintable(serving.program.standardError()));
+
+        QUdpSocket flood;
+        QVERIFY(flood.bind(QHostAddress(u"127.0.0.1"_s), 0));
+        for (int n = 0; n < 200; ++n)
+            flood.writeDatagram(probe(n), QHostAddress(u"127.0.0.1"_s), 3702);
+        int matches = 0;
+        while (flood.waitForReadyRead(1000))
+            while (flood.hasPendingDatagrams())
+                matches += flood.receiveDatagram().data().contains("ProbeMatches") ? 1 : 0;
+        QVERIFY2(matches >= 1 && matches <= 3 * WsDiscovery::MostAnswersPerSecond,
+                 qPrintable(QString::number(matches)));
+        QUdpSocket other;
+        QVERIFY(other.bind(QHostAddress(u"127.0.0.2"_s), 0));
+        other.writeDatagram(probe(1000), QHostAddress(u"127.0.0.1"_s), 3702);
+        QVERIFY(other.waitForReadyRead(5000) && other.receiveDatagram().data().contains("ProbeMatches"));
+
+        std::vector<QString> pullPoints;
+        int refused = 0;
+        for (int n = 0; n < 200; ++n) {
+            const auto socket = eventsRequest(serving.port, u"/onvif/events_service"_s, Subscribe);
+            const QByteArray answer = answerOf(*socket);
+            const qsizetype at = answer.indexOf("/onvif/events_service/");
+            if (at >= 0)
+                pullPoints.push_back(QString::fromLatin1(answer.mid(at, answer.indexOf('<', at) - at)));
+            refused += answer.contains("Too many subscriptions") ? 1 : 0;
+        }
+        QCOMPARE(int(pullPoints.size()), PullPoints::MostSubscriptions);
+        QCOMPARE(refused, 200 - PullPoints::MostSubscriptions);
+
+        // Each takes its first message, then 50 of them wait for the next.
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        for (size_t n = 0; n < 50; ++n) {
+            QVERIFY(answerOf(*eventsRequest(serving.port, pullPoints[n], Pull)).contains("Initialized"));
+            held.push_back(eventsRequest(serving.port, pullPoints[n], Pull));
+            QVERIFY(held.back()->waitForBytesWritten(10000));
+        }
+        const auto time = eventsRequest(serving.port, u"/onvif/device_service"_s,
+                                        "<GetSystemDateAndTime xmlns=\"http://www.onvif.org/ver10/device/wsdl\"/>");
+        QVERIFY(answerOf(*time).contains("<tt:UTCDateTime>"));
+        QVERIFY(std::all_of(held.begin(), held.end(), [](const auto &socket) {
+            return socket->state() == QAbstractSocket::ConnectedState && socket->bytesAvailable() == 0;
+        }));
+    }
+
 #endif
 
     void recordersLogInAsTheirViewer()
