@@ -235,7 +235,9 @@ QByteArray onvifanswers::Answer(const SoapRequest &request, const OnvifFacts &fa
 {
     if (request.operationNamespace == media2answers::Namespace)
         return media2answers::Answer(request, facts);
-    const auto found = answerings().constFind(request.operation);
+    const bool known = request.operationNamespace == u"http://www.onvif.org/ver10/device/wsdl" ||
+                       request.operationNamespace == u"http://www.onvif.org/ver10/media/wsdl";
+    const auto found = known ? answerings().constFind(request.operation) : answerings().constEnd();
     if (found == answerings().constEnd())
         return Fault(u"Receiver"_s, u"ter:ActionNotSupported"_s,
                      u"The operation %1 is not supported by this camera"_s.arg(request.operation));

@@ -151,6 +151,7 @@ private slots:
 
         // Bad requests get faults, never a hang.
         QVERIFY(soap(serving.port, envelope("<GetNothing xmlns=\"urn:x\"/>")).contains("ter:ActionNotSupported"));
+        QVERIFY(soap(serving.port, envelope("<GetProfiles xmlns=\"urn:x\"/>")).contains("ter:ActionNotSupported"));
         QVERIFY(soap(serving.port, "<!DOCTYPE s [<!ENTITY a \"aaaa\">]>" + envelope("<x>&a;</x>"))
                     .contains("document type declarations are not accepted"));
         QVERIFY(soap(serving.port, envelope("<GetProfiles")).startsWith("HTTP/1.0 400 Bad Request"));
