@@ -13,6 +13,8 @@
 #include <array>
 #include <memory>
 
+class QBuffer;
+
 class TlsContext;
 class TlsSession;
 
@@ -150,9 +152,10 @@ private:
 
     struct OutgoingStream {
         std::unique_ptr<QIODevice> device;
-        // Not cleared: only what LoadPiece wrote is ever sent, and clearing 64 KiB for every
-        // answer costs more than sending a small one.
-        std::array<char, PieceSize * PiecesPerSend> piece;
+        // Made by the first LoadPiece (bytes in memory are sent from where they are) and not
+        // cleared: only what LoadPiece wrote is ever sent, and clearing 64 KiB for every answer
+        // costs more than sending a small one.
+        std::unique_ptr<char[]> piece;
         qint64 offset = 0;
         qint64 length = 0;
     };
@@ -172,6 +175,7 @@ private:
     void ResumeReading();
     int Shutdown(int Handle);
     bool SendPendingStream();
+    bool SendPendingBuffer(int handle, QBuffer &buffer);
     static bool LoadPiece(OutgoingStream &stream);
     void FailStream(int Handle, int ErrorCode);
     void FinishStream();

@@ -3,6 +3,8 @@
 #include "net/SocketErrors.h"
 #include "net/TlsSession.h"
 
+#include <QBuffer>
+
 #include <utility>
 
 bool TCustomWinSocket::WriteStream(std::unique_ptr<QIODevice> &Stream)
@@ -47,6 +49,8 @@ bool TCustomWinSocket::SendPendingStream()
     const int handle = handle_;
     if (!PendingStream || handle == PosixSocket::InvalidHandle || !Connected())
         return false;
+    if (auto *buffer = qobject_cast<QBuffer *>(PendingStream->device.get()))
+        return SendPendingBuffer(handle, *buffer);
     for (;;) {
         OutgoingStream &stream = *PendingStream;
         if (stream.offset == stream.length && !LoadPiece(stream)) {
@@ -54,7 +58,7 @@ bool TCustomWinSocket::SendPendingStream()
             return true;
         }
         int error = 0;
-        const qint64 sent = SendBytes(handle, stream.piece.data() + stream.offset, stream.length - stream.offset, error,
+        const qint64 sent = SendBytes(handle, stream.piece.get() + stream.offset, stream.length - stream.offset, error,
                                       !stream.device->atEnd());
         if (sent < 0 && error == SocketErrors::WouldBlock) {
             notifiers_.SetWritable(true);
@@ -73,12 +77,38 @@ bool TCustomWinSocket::SendPendingStream()
     }
 }
 
+// Bytes already in memory go to the socket from where they are, without a copy.
+bool TCustomWinSocket::SendPendingBuffer(int handle, QBuffer &buffer)
+{
+    const QByteArray &bytes = buffer.data();
+    for (qint64 at = buffer.pos(); at < bytes.size();) {
+        int error = 0;
+        const qint64 sent = SendBytes(handle, bytes.constData() + at, bytes.size() - at, error);
+        if (sent < 0 && error == SocketErrors::WouldBlock) {
+            buffer.seek(at);
+            notifiers_.SetWritable(true);
+            return true;
+        }
+        if (sent < 0) {
+            FailStream(handle, error);
+            return true;
+        }
+        Touch();
+        at += sent;
+    }
+    FinishStream();
+    return true;
+}
+
 bool TCustomWinSocket::LoadPiece(OutgoingStream &stream)
 {
+    constexpr qint64 Room = qint64{PieceSize} * PiecesPerSend;
     stream.offset = 0;
     stream.length = 0;
-    while (stream.length + PieceSize <= static_cast<qint64>(stream.piece.size())) {
-        const qint64 read = stream.device->read(stream.piece.data() + stream.length, PieceSize);
+    if (!stream.piece)
+        stream.piece = std::make_unique_for_overwrite<char[]>(Room);
+    while (stream.length + PieceSize <= Room) {
+        const qint64 read = stream.device->read(stream.piece.get() + stream.length, PieceSize);
         if (read <= 0)
             break;
         stream.length += read;

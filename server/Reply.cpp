@@ -22,7 +22,9 @@ bool Reply::SendBody(std::unique_ptr<QIODevice> body, const QByteArray &contentT
         QByteArray head = http::ResponseHead(contentType, body->size(), keep);
         if (!moreHead.isEmpty())
             head.insert(head.size() - 2, moreHead);
-        body = BufferOf(head + body->readAll());
+        // Bytes in memory are shared, not read out: one copy, into the answer.
+        const auto *buffer = qobject_cast<QBuffer *>(body.get());
+        body = BufferOf(head + (buffer && buffer->pos() == 0 ? buffer->data() : body->readAll()));
     }
     return connection == Connection::KeepOpen ? socket->WriteStream(body) : socket->WriteStreamThenClose(body);
 }

@@ -26,16 +26,32 @@ TFormBandwidth::TFormBandwidth(QWidget *parent) : QWidget(parent)
     shrinkToFit(Label1);
     shrinkToFit(Label2);
     move(255, 190);
+    display_.setSingleShot(true);
+    connect(&display_, &QTimer::timeout, this, &TFormBandwidth::showPending);
 }
 
 void TFormBandwidth::RecordSent(qint64 bytes, int times)
 {
-    Edit1->setText(QString::number(bytes));
-    if (times == 1) {
-        Edit1Change();
+    pending_ = true;
+    pendingLast_ = bytes;
+    pendingAdded_ += bytes * times;
+    if (!shown_.isValid() || shown_.elapsed() >= DisplayIntervalMs)
+        showPending();
+    else if (!display_.isActive())
+        display_.start(static_cast<int>(DisplayIntervalMs - shown_.elapsed()));
+}
+
+// Setting a field's text lays it out anew, which a busy server cannot afford per request.
+void TFormBandwidth::showPending()
+{
+    display_.stop();
+    if (!pending_)
         return;
-    }
-    Edit2->setText(QString::number(Edit2->text().toLongLong() + bytes * times));
+    pending_ = false;
+    Edit1->setText(QString::number(pendingLast_));
+    Edit2->setText(QString::number(Edit2->text().toLongLong() + pendingAdded_));
+    pendingAdded_ = 0;
+    shown_.start();
 }
 
 // The total is 64 bits wide: a 32-bit one would wrap after 2 GiB sent.
