@@ -74,14 +74,20 @@ qsizetype HeadEnd(const QByteArray &text)
     return -1;
 }
 
+// Read where the head lies, line by line, without copying it: this runs for every request.
 qint64 ContentLength(const QByteArray &head)
 {
-    static const QByteArray name = QByteArrayLiteral("content-length:");
-    for (const QByteArray &line : head.split('\n')) {
-        if (!line.toLower().startsWith(name))
+    static constexpr QByteArrayView name("content-length:");
+    for (qsizetype start = 0; start < head.size();) {
+        qsizetype end = head.indexOf('\n', start);
+        if (end < 0)
+            end = head.size();
+        const QByteArrayView line = QByteArrayView(head).sliced(start, end - start);
+        start = end + 1;
+        if (line.size() < name.size() || line.first(name.size()).compare(name, Qt::CaseInsensitive) != 0)
             continue;
         bool number = false;
-        const qint64 length = line.mid(name.size()).trimmed().toLongLong(&number);
+        const qint64 length = line.sliced(name.size()).trimmed().toLongLong(&number);
         return number && length >= 0 ? length : -1;
     }
     return 0;

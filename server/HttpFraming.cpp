@@ -108,12 +108,17 @@ QByteArray RedirectToHttps(const QByteArray &requestText, quint16 port, const QB
 std::optional<QByteArray> HeaderValue(const QByteArray &requestText, const QByteArray &name)
 {
     const qsizetype headEnd = HeadEnd(requestText);
-    const QList<QByteArray> lines = requestText.left(headEnd < 0 ? requestText.size() : headEnd).split('\n');
-    for (qsizetype i = 1; i < lines.size(); ++i) { // the request line is no header
-        const QByteArray &line = lines.at(i);
+    const QByteArrayView head = QByteArrayView(requestText).first(headEnd < 0 ? requestText.size() : headEnd);
+    // The request line is no header.
+    for (qsizetype start = head.indexOf('\n') + 1; start > 0 && start < head.size();) {
+        qsizetype end = head.indexOf('\n', start);
+        if (end < 0)
+            end = head.size();
+        const QByteArrayView line = head.sliced(start, end - start);
+        start = end + 1;
         const qsizetype colon = line.indexOf(':');
-        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-            return line.mid(colon + 1).trimmed();
+        if (colon > 0 && line.first(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.sliced(colon + 1).trimmed().toByteArray();
     }
     return std::nullopt;
 }
