@@ -14,8 +14,8 @@ class TServerWinSocket : public TCustomWinSocket {
 public:
     // The backlog a listener asks for is capped at this. A queue of 5 drops the connections
     // of a hundred viewers arriving at once, who then wait a second or more for the retry of
-    // their connect; 128 takes them all, and costs nothing until it is used.
-    static constexpr int MaxQueueSize = 128;
+    // their connect; 1024 takes them all, and costs nothing until it is used.
+    static constexpr int MaxQueueSize = 1024;
 
     explicit TServerWinSocket(QObject *parent = nullptr);
     ~TServerWinSocket() override;

@@ -3,8 +3,9 @@
 // not eat the machine the server runs on.
 // Usage: StreamReader <port> <connections> <seconds> [request]
 // Without a request nothing is sent (a server that starts streaming on connect). Prints
-// "fps min <m> median <x> frames <total> connections <open>/<asked>", frames per second per
-// connection over the measured seconds, after one second of warming up.
+// "fps min <m> median <x> frames <total> connections <open>/<asked> first <ms>", frames per
+// second per connection over the measured seconds, after one second of warming up, and the
+// longest any connection waited for its first picture from the moment the first connected.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -30,6 +31,7 @@ struct Viewer {
     long long bodyLeft = 0; // bytes of the current picture still to skip
     long long frames = 0;
     long long framesAtStart = 0;
+    Clock::time_point firstPicture{};
     bool open = true;
 };
 
@@ -56,8 +58,8 @@ void take(Viewer &viewer, const char *data, size_t size)
             viewer.bodyLeft -= static_cast<long long>(skip);
             data += skip;
             size -= skip;
-            if (viewer.bodyLeft == 0)
-                ++viewer.frames;
+            if (viewer.bodyLeft == 0 && viewer.frames++ == 0)
+                viewer.firstPicture = Clock::now();
             continue;
         }
         viewer.header.push_back(*data++);
@@ -104,6 +106,7 @@ int main(int argc, char **argv)
     const std::string request = argc > 4 ? std::string(argv[4]) + "\r\n\r\n" : std::string();
 
     const int poller = ::epoll_create1(0);
+    const auto connecting = Clock::now();
     std::vector<Viewer> viewers(static_cast<size_t>(count));
     for (int n = 0; n < count; ++n) {
         Viewer &viewer = viewers[static_cast<size_t>(n)];
@@ -133,14 +136,18 @@ int main(int argc, char **argv)
     std::vector<double> fps;
     long long total = 0;
     int open = 0;
+    long long slowestFirst = 0;
     for (const Viewer &viewer : viewers) {
+        const auto waited = viewer.frames > 0 ? viewer.firstPicture - connecting : Clock::now() - connecting;
+        slowestFirst =
+            std::max<long long>(slowestFirst, std::chrono::duration_cast<std::chrono::milliseconds>(waited).count());
         fps.push_back(static_cast<double>(viewer.frames - viewer.framesAtStart) / seconds);
         total += viewer.frames - viewer.framesAtStart;
         open += viewer.open ? 1 : 0;
         ::close(viewer.handle);
     }
     std::sort(fps.begin(), fps.end());
-    std::printf("fps min %.1f median %.1f frames %lld connections %d/%d\n", fps.front(), fps[fps.size() / 2], total,
-                open, count);
+    std::printf("fps min %.1f median %.1f frames %lld connections %d/%d first %lld ms\n", fps.front(),
+                fps[fps.size() / 2], total, open, count, slowestFirst);
     return 0;
 }
