@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # H.264 over RTSP with 1, 10 and 50 clients (ffmpeg over TCP, copying to nothing): the whole
 # program (test pattern at 640x480, 30 frames a second, one shared encoder) against a plain
-# gst-rtsp-server peer that encodes its own test pattern of the same size and rate with
-# x264enc tune=zerolatency for all its clients (shared media), for the given seconds each
+# gst-rtsp-server peer that encodes its own moving test pattern of the same size and rate with
+# the program's own encoder settings (x264enc superfast, zerolatency, no B-frames, a key frame
+# every 45, 2000 kbit/s, constrained baseline) for all its clients (shared media), for the
+# given seconds each
 # (20 by default). Each row: frames a second per client (lowest and median) and the server's
 # CPU (percent of one core); for the program also the encoders started during the run.
 # Then the MJPEG stream's capture-to-client delay from its X-Timestamp headers.
@@ -28,8 +30,11 @@ QT_QPA_PLATFORM=offscreen "$build/bench/server/ServerBench" "$port" "$ours_rtsp"
 pids+=($!)
 ours_pid=$!
 peer_rtsp="$(free_port)"
-"$build/bench/live/RtspPeer" "$peer_rtsp" "( videotestsrc is-live=true ! video/x-raw,width=640,height=480,framerate=30/1 \
-  ! x264enc tune=zerolatency ! rtph264pay name=pay0 pt=96 )" >"$work/peer.log" 2>&1 &
+peer_launch="( videotestsrc is-live=true horizontal-speed=2 ! video/x-raw,width=640,height=480,framerate=30/1 \
+! x264enc tune=zerolatency speed-preset=superfast bframes=0 key-int-max=45 bitrate=2000 \
+! video/x-h264,profile=constrained-baseline ! rtph264pay name=pay0 pt=96 )"
+echo "peer: RtspPeer $peer_rtsp \"$peer_launch\""
+"$build/bench/live/RtspPeer" "$peer_rtsp" "$peer_launch" >"$work/peer.log" 2>&1 &
 pids+=($!)
 peer_pid=$!
 wait_for_port "$port"
@@ -76,6 +81,11 @@ run() {
 }
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+# What the program costs with nobody watching (capture, preview, statistics): its share beyond
+# the encoding that the peer does too.
+idle_before="$(ticks "$ours_pid")"
+sleep "$seconds"
+echo "ours    0 clients: cpu $((($(ticks "$ours_pid") - idle_before) * 100 / $(getconf CLK_TCK) / seconds))% (no encoder running)"
 for clients in 1 10 50; do
   run ours "$ours_pid" "rtsp://127.0.0.1:$ours_rtsp/live" "$clients"
   run peer "$peer_pid" "rtsp://127.0.0.1:$peer_rtsp/live" "$clients"
