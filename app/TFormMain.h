@@ -259,6 +259,9 @@ private:
     };
     // Passwords not seen before, being checked; beyond this many at once a login is asked to wait.
     static constexpr size_t MostSlowChecks = 16;
+    // What a plain-text command gets while viewers must log in.
+    static inline const QByteArray RefusedCommandLine =
+        QByteArrayLiteral("A viewer password is set, so commands are refused.\r\n");
     std::map<quint64, SlowCheck> slowChecks_;
     quint64 nextSlowCheck_ = 1;
     std::unique_ptr<PasswordCheckQueue> slowCheckQueue_ = std::make_unique<PasswordCheckQueue>();

@@ -92,11 +92,13 @@ void TFormMain::judged(TCustomWinSocket *socket, const QByteArray &text, ViewerA
 
 void TFormMain::refuse(TCustomWinSocket *socket, ViewerAccess::Verdict verdict)
 {
+    // A command cannot give a password: it is told why it gets no answer.
     const QByteArray answer =
-        verdict == ViewerAccess::Verdict::NotAllowed
+        verdict == ViewerAccess::Verdict::Closed ? RefusedCommandLine
+        : verdict == ViewerAccess::Verdict::NotAllowed
             ? http::TextResponse("403 Forbidden", QStringLiteral("This viewer may not watch this."))
             : http::UnauthorizedResponse();
-    if (verdict == ViewerAccess::Verdict::Closed || !socket->WriteStreamThenClose(Reply::BufferOf(answer)))
+    if (!socket->WriteStreamThenClose(Reply::BufferOf(answer)))
         socket->CloseConnection();
 }
 
