@@ -97,12 +97,12 @@ QString helpText(const QString &programName)
     return u"Usage: %1 [options]\n"
            "%2: shows your camera and shares it on the web.\n\n"
            "Options:\n"
-           "  -h, --help        %3\n"
-           "  -v, --version     %4\n"
-           "  --settings <file> %5\n"
-           "  --headless        %6\n"_s.arg(programName, AppTitle, HelpOption.description(),
-                                            VersionOption.description(), SettingsOption.description(),
-                                            HeadlessOption.description());
+           "  -h, --help          %3\n"
+           "  -v, --version       %4\n"
+           "  --settings <file>   %5\n"
+           "  --headless          %6\n"_s.arg(programName, AppTitle, HelpOption.description(),
+                                              VersionOption.description(), SettingsOption.description(),
+                                              HeadlessOption.description());
 }
 
 } // namespace

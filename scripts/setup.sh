@@ -19,7 +19,7 @@ packages=(
   chromium
   xvfb xauth x11-utils imagemagick libjpeg-turbo-progs openbox xdotool
   fonts-dejavu-core fonts-liberation2
-  dpkg-dev file desktop-file-utils appstream
+  dpkg-dev file desktop-file-utils appstream help2man lintian
 )
 
 missing=()

@@ -28,6 +28,16 @@ done
 contents="$(dpkg-deb --contents "$deb")"
 for path in ./usr/bin/vantrel "./usr/share/applications/$app_id.desktop" \
   "./usr/share/metainfo/$app_id.metainfo.xml" ./usr/share/icons/hicolor/48x48/apps/vantrel.png \
-  ./usr/lib/systemd/user/vantrel.service; do
+  ./usr/lib/systemd/user/vantrel.service ./usr/share/doc/vantrel/copyright ./usr/share/doc/vantrel/changelog.gz \
+  ./usr/share/man/man1/vantrel.1.gz; do
   grep -qE " $path\$" <<<"$contents" || fail "the package lacks $path"
+done
+
+# Debian's checker finds nothing to fix; the manual page tells the options --help tells.
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/setup.sh installs it)"
+checked="$(lintian --tag-display-limit 0 "$deb" 2>/dev/null)"
+grep -E '^[EW]: ' <<<"$checked" && fail "lintian: $checked"
+manual="$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/vantrel.1.gz | zcat)"
+for option in help version settings headless; do
+  grep -qF -- "\\-\\-$option" <<<"$manual" || fail "the manual page lacks --$option"
 done
