@@ -7,6 +7,7 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QTimer>
@@ -74,6 +75,10 @@ void TFormChart::setUpAxes()
     chart->addAxis(timeAxis, Qt::AlignBottom);
     Series1->attachAxis(timeAxis);
     labels_ = std::make_unique<PointLabelAxis>(timeAxis);
+    // The last point's label is centred on the plot's right edge: the margin holds its right half.
+    const int halfLabel = QFontMetrics(timeAxis->labelsFont()).horizontalAdvance(QStringLiteral("00:00")) / 2 + 2;
+    const QMargins margins = chart->margins();
+    chart->setMargins(QMargins(margins.left(), margins.top(), std::max(margins.right(), halfLabel), margins.bottom()));
 
     valueAxis_ = new QValueAxis(chart);
     valueAxis_->setLabelFormat(QStringLiteral("%.0f"));

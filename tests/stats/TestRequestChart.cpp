@@ -116,9 +116,22 @@ void TestRequestChart::labelsStayReadable()
 {
     ProgramFixture program;
     program.start();
+    // The rightmost label is whole: the chart leaves room for its half beyond the plot.
+    const auto rightmostLabelEnd = [] {
+        FormChart->grab();
+        QChart *chart = FormChart->Chart->chart();
+        const auto shown = FormChart->ShownLabels();
+        return chart->mapToPosition(QPointF(shown.constLast().first, 0), FormChart->Series1).x() +
+               QFontMetrics(chart->axes(Qt::Horizontal).constFirst()->labelsFont())
+                       .horizontalAdvance(shown.constLast().second) /
+                   2.0;
+    };
     for (int tick = 0; tick < 240; ++tick) { // every minute twice
         FormMain->ChartTimerTimer();
         program.clock.advanceSeconds(30);
+        if (tick == 3)
+            QVERIFY2(rightmostLabelEnd() <= FormChart->Chart->width(),
+                     qPrintable(QString::number(rightmostLabelEnd())));
     }
     QCOMPARE(FormChart->PointLabels().mid(238), (QStringList{u"16:04"_s, u"16:04"_s}));
 
