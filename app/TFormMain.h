@@ -83,6 +83,8 @@ public:
     void RequestChart1Click();
     void Last10IPs1Click();
     void Bandwidth1Click();
+    void showStatisticsWindow(QWidget *window);
+    bool previewWatched_ = false;
 
     // Event log (TFormMain_Log.cpp)
     void AddToLog(const QString &message);

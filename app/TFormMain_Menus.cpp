@@ -6,11 +6,16 @@
 #include "base/AppInfo.h"
 #include "base/seams/Seams.h"
 #include "base/widgets/WindowPlacement.h"
+#include "capture/TFormPreview.h"
 #include "publish/DirectoryServer.h"
 #include "publish/TFormPublish.h"
 #include "stats/TFormBandwidth.h"
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
+
+#include <QEvent>
+
+#include <functional>
 
 namespace {
 
@@ -22,7 +27,52 @@ void showWindow(QWidget *window)
     window->activateWindow();
 }
 
+// Told when the preview changes its size (the camera's size changed).
+class ResizeWatch : public QObject {
+public:
+    ResizeWatch(QWidget *watched, std::function<void()> resized) : QObject(watched), resized_(std::move(resized))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            resized_();
+        return false;
+    }
+
+private:
+    std::function<void()> resized_;
+};
+
 } // namespace
+
+// A statistics window opens clear of the always-on-top preview, the main window and the other
+// statistics windows, and stays clear of them when the preview grows.
+void TFormMain::showStatisticsWindow(QWidget *window)
+{
+    const auto clearOfTheOthers = [this](QWidget *placed) {
+        QList<QWidget *> others{FormPreview, this};
+        for (QWidget *each : {static_cast<QWidget *>(FormChart), static_cast<QWidget *>(FormRequestedIPs),
+                              static_cast<QWidget *>(FormBandwidth)})
+            if (each != placed)
+                others.append(each);
+        windowplacement::MoveClearOf(placed, others);
+    };
+    if (!previewWatched_ && FormPreview) {
+        previewWatched_ = true;
+        new ResizeWatch(FormPreview, [clearOfTheOthers] {
+            for (QWidget *each : {static_cast<QWidget *>(FormChart), static_cast<QWidget *>(FormRequestedIPs),
+                                  static_cast<QWidget *>(FormBandwidth)})
+                if (each && each->isVisible())
+                    clearOfTheOthers(each);
+        });
+    }
+    clearOfTheOthers(window);
+    showWindow(window);
+}
 
 void TFormMain::connectShellHandlers()
 {
@@ -68,8 +118,8 @@ void TFormMain::PublishcameraQuillon1Click()
                            QStringLiteral("The HTTP Server must be enabled before publishing...."));
 }
 
-void TFormMain::RequestChart1Click() { showWindow(FormChart); }
+void TFormMain::RequestChart1Click() { showStatisticsWindow(FormChart); }
 
-void TFormMain::Last10IPs1Click() { showWindow(FormRequestedIPs); }
+void TFormMain::Last10IPs1Click() { showStatisticsWindow(FormRequestedIPs); }
 
-void TFormMain::Bandwidth1Click() { showWindow(FormBandwidth); }
+void TFormMain::Bandwidth1Click() { showStatisticsWindow(FormBandwidth); }

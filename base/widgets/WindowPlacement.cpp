@@ -310,6 +310,54 @@ void PlaceClearOf(QWidget *window, QWidget *other)
     });
 }
 
+std::optional<QPoint> ClearPlace(const QRect &outer, const QList<QRect> &taken, const QRect &screen)
+{
+    // Where it is, or against the screen's edges or the others' edges, the nearest clear one.
+    QList<int> lefts{outer.x(), screen.left(), screen.right() + 1 - outer.width()};
+    QList<int> tops{outer.y(), screen.top(), screen.bottom() + 1 - outer.height()};
+    for (const QRect &rect : taken) {
+        lefts << rect.right() + 1 << rect.left() - outer.width();
+        tops << rect.bottom() + 1 << rect.top() - outer.height();
+    }
+    std::optional<QPoint> nearest;
+    for (const int left : lefts) {
+        for (const int top : tops) {
+            const QRect moved(QPoint(left, top), outer.size());
+            if (!screen.contains(moved) ||
+                std::any_of(taken.begin(), taken.end(), [&](const QRect &rect) { return rect.intersects(moved); }))
+                continue;
+            if (!nearest ||
+                (moved.topLeft() - outer.topLeft()).manhattanLength() < (*nearest - outer.topLeft()).manhattanLength())
+                nearest = moved.topLeft();
+        }
+    }
+    return nearest;
+}
+
+void MoveClearOf(QWidget *window, const QList<QWidget *> &others)
+{
+    QList<QRect> taken;
+    QMargins frame = frameMargins(window);
+    for (const QWidget *other : others) {
+        if (!other || !other->isVisible())
+            continue;
+        taken.append(OuterRect(other));
+        // A window never shown yet has no frame: it will get one like theirs.
+        if (frame.isNull())
+            frame = frameMargins(other);
+    }
+    const QRect outer =
+        window->isVisible()
+            ? OuterRect(window)
+            : QRect(window->pos(), window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom()));
+    const QScreen *screen = window->screen();
+    if (taken.isEmpty() || !screen)
+        return;
+    const std::optional<QPoint> place = ClearPlace(outer, taken, screen->availableGeometry());
+    if (place && *place != outer.topLeft())
+        MoveOuter(window, place->x(), place->y());
+}
+
 void HideInPlace(QWidget *window)
 {
     // Shown again without a place of its own, the window would be placed anew

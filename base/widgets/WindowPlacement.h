@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 
 #include <optional>
@@ -33,6 +34,14 @@ void MoveOuter(QWidget *window, std::optional<int> left, std::optional<int> top)
 // unless that is under the other window: it then goes just right of it, also when
 // the other window grows later, until the window is moved elsewhere.
 void PlaceClearOf(QWidget *window, QWidget *other);
+
+// The place nearest to where a window's outer rectangle is that lies on the screen and overlaps
+// none of `taken` (it is where it is when that is clear); none when there is no such place.
+std::optional<QPoint> ClearPlace(const QRect &outer, const QList<QRect> &taken, const QRect &screen);
+
+// Moves a window out from under the visible ones of `others` when it is under one of them, or
+// would be once shown at its place; a window clear of them stays where it is.
+void MoveClearOf(QWidget *window, const QList<QWidget *> &others);
 
 // Hides the window; shown again, it comes back to the same place.
 void HideInPlace(QWidget *window);

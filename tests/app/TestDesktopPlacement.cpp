@@ -205,15 +205,23 @@ void TestDesktopPlacement::windowsComeBackWhereTheyWereSaved()
             QTRY_COMPARE_WITH_TIMEOUT(run.rectOf(MainTitle), first.value(MainTitle), 5000);
             for (const Window &window : StatisticsWindows)
                 run.show(window);
-            // The statistics windows' own default places, and the chart's default outer size, which the chart
-            // takes on once it knows its frame.
-            QTRY_COMPARE(run.rectOf(StatisticsWindows[0].title), QRect(0, 470, 622, 194));
-            QTRY_COMPARE(run.rectOf(StatisticsWindows[1].title).topLeft(), QPoint(630, 470));
-            QTRY_COMPARE(run.rectOf(StatisticsWindows[2].title).topLeft(), QPoint(255, 190));
-            for (const Window &window : StatisticsWindows)
-                first.insert(window.title, run.rectOf(window.title));
-            for (const QString &title : {StatisticsWindows[0].title, StatisticsWindows[1].title})
-                QVERIFY2(!first.value(title).intersects(QRect(0, 0, 335, 270)), qPrintable(title));
+            // The statistics windows' own default places where those are clear of the preview and the main
+            // window, else clear places; and the chart's default outer size, which it takes on once it knows
+            // its frame.
+            const QList<QRect> taken{QRect(0, 0, 335, 270), first.value(MainTitle)};
+            const QList<QPoint> defaults{{0, 470}, {630, 470}, {255, 190}};
+            QTRY_COMPARE(run.rectOf(StatisticsWindows[0].title).size(), QSize(622, 194));
+            for (int n = 0; n < StatisticsWindows.size(); ++n) {
+                const QString &title = StatisticsWindows[n].title;
+                const QRect atDefault(defaults[n], run.rectOf(title).size());
+                const bool defaultClear = !atDefault.intersects(taken[0]) && !atDefault.intersects(taken[1]);
+                QTRY_VERIFY2(defaultClear
+                                 ? run.rectOf(title) == atDefault
+                                 : !run.rectOf(title).intersects(taken[0]) && !run.rectOf(title).intersects(taken[1]),
+                             qPrintable(title + u" at "_s + QString::number(run.rectOf(title).x()) + u","_s +
+                                        QString::number(run.rectOf(title).y())));
+                first.insert(title, run.rectOf(title));
+            }
             for (const QRect &rect : first)
                 QVERIFY2(screen.contains(rect), qPrintable(first.key(rect)));
         } else {
