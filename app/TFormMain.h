@@ -83,7 +83,9 @@ public:
     void RequestChart1Click();
     void Last10IPs1Click();
     void Bandwidth1Click();
-    void showStatisticsWindow(QWidget *window);
+    // From the menu: brought forward and clear of the others; at the start (bringForward false):
+    // where it was.
+    void showStatisticsWindow(QWidget *window, bool bringForward = true);
     bool previewWatched_ = false;
 
     // Event log (TFormMain_Log.cpp)

@@ -51,7 +51,7 @@ private:
 
 // A statistics window opens clear of the always-on-top preview, the main window and the other
 // statistics windows, and stays clear of them when the preview grows.
-void TFormMain::showStatisticsWindow(QWidget *window)
+void TFormMain::showStatisticsWindow(QWidget *window, bool bringForward)
 {
     const auto clearOfTheOthers = [this](QWidget *placed) {
         QList<QWidget *> others{FormPreview, this};
@@ -69,6 +69,12 @@ void TFormMain::showStatisticsWindow(QWidget *window)
                 if (each && each->isVisible())
                     clearOfTheOthers(each);
         });
+    }
+    // At the start the preview has not its size yet: the window goes where it was, and moves
+    // only if the preview grows over it.
+    if (!bringForward) {
+        window->show();
+        return;
     }
     clearOfTheOthers(window);
     showWindow(window);

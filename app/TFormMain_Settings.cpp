@@ -1,4 +1,5 @@
 // The settings file: loading it into the controls and saving the controls to it.
+#include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/SettingsLocation.h"
 #include "app/TFormMain.h"
@@ -12,7 +13,10 @@
 #include "stats/TFormChart.h"
 #include "stats/TFormRequestedIPs.h"
 
+#include <QTimer>
+
 #include <optional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -85,8 +89,31 @@ void loadStatisticsWindows(const IniFile &ini)
     loadPosition(ini, SectionRequestedIPs, FormRequestedIPs);
 }
 
+// Whether each statistics window was open: written once one was open at a save.
+const QString KeyOpen = QStringLiteral("Open");
+
+QList<QWidget *> statisticsWindowsOpen(const IniFile &ini)
+{
+    QList<QWidget *> open;
+    for (const auto &[section, window] : {std::pair<QString, QWidget *>{SectionChart, FormChart},
+                                          {SectionRequestedIPs, FormRequestedIPs},
+                                          {SectionBandwidth, FormBandwidth}})
+        if (ini.ReadBool(section, KeyOpen, false))
+            open.append(window);
+    return open;
+}
+
+void saveOpen(IniFile &ini, const QString &section, const QWidget *window)
+{
+    if (window->isVisible() || !ini.ReadString(section, KeyOpen, QString()).isEmpty())
+        ini.WriteBool(section, KeyOpen, window->isVisible());
+}
+
 void saveStatisticsWindows(IniFile &ini)
 {
+    saveOpen(ini, SectionChart, FormChart);
+    saveOpen(ini, SectionBandwidth, FormBandwidth);
+    saveOpen(ini, SectionRequestedIPs, FormRequestedIPs);
     ini.WriteInteger(SectionChart, QStringLiteral("ChartUpdate"), FormChart->SpinEditChartUpdate->value());
     savePosition(ini, SectionChart, FormChart);
     saveSize(ini, SectionChart, FormChart);
@@ -141,6 +168,10 @@ void TFormMain::LoadSettings()
     loadMainWindowPosition(ini, this);
     loadPublishWindow(ini);
     loadStatisticsWindows(ini);
+    // The statistics windows open at the start come up once the main window is on screen.
+    if (!RunsHeadless)
+        for (QWidget *window : statisticsWindowsOpen(ini))
+            QTimer::singleShot(0, this, [this, window] { showStatisticsWindow(window, false); });
     AddToLog(QStringLiteral("Loaded saved default settings"));
 }
 
