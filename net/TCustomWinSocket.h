@@ -13,8 +13,6 @@
 #include <array>
 #include <memory>
 
-class QBuffer;
-
 class TlsContext;
 class TlsSession;
 
@@ -156,6 +154,7 @@ private:
         // cleared: only what LoadPiece wrote is ever sent, and clearing 64 KiB for every answer
         // costs more than sending a small one.
         std::unique_ptr<char[]> piece;
+        const char *bytes = nullptr; // the piece being sent: in `piece`, or where a buffer holds it
         qint64 offset = 0;
         qint64 length = 0;
     };
@@ -175,7 +174,6 @@ private:
     void ResumeReading();
     int Shutdown(int Handle);
     bool SendPendingStream();
-    bool SendPendingBuffer(int handle, QBuffer &buffer);
     static bool LoadPiece(OutgoingStream &stream);
     void FailStream(int Handle, int ErrorCode);
     void FinishStream();

@@ -49,8 +49,6 @@ bool TCustomWinSocket::SendPendingStream()
     const int handle = handle_;
     if (!PendingStream || handle == PosixSocket::InvalidHandle || !Connected())
         return false;
-    if (auto *buffer = qobject_cast<QBuffer *>(PendingStream->device.get()))
-        return SendPendingBuffer(handle, *buffer);
     for (;;) {
         OutgoingStream &stream = *PendingStream;
         if (stream.offset == stream.length && !LoadPiece(stream)) {
@@ -58,7 +56,7 @@ bool TCustomWinSocket::SendPendingStream()
             return true;
         }
         int error = 0;
-        const qint64 sent = SendBytes(handle, stream.piece.get() + stream.offset, stream.length - stream.offset, error,
+        const qint64 sent = SendBytes(handle, stream.bytes + stream.offset, stream.length - stream.offset, error,
                                       !stream.device->atEnd());
         if (sent < 0 && error == SocketErrors::WouldBlock) {
             notifiers_.SetWritable(true);
@@ -77,36 +75,22 @@ bool TCustomWinSocket::SendPendingStream()
     }
 }
 
-// Bytes already in memory go to the socket from where they are, without a copy.
-bool TCustomWinSocket::SendPendingBuffer(int handle, QBuffer &buffer)
-{
-    const QByteArray &bytes = buffer.data();
-    for (qint64 at = buffer.pos(); at < bytes.size();) {
-        int error = 0;
-        const qint64 sent = SendBytes(handle, bytes.constData() + at, bytes.size() - at, error);
-        if (sent < 0 && error == SocketErrors::WouldBlock) {
-            buffer.seek(at);
-            notifiers_.SetWritable(true);
-            return true;
-        }
-        if (sent < 0) {
-            FailStream(handle, error);
-            return true;
-        }
-        Touch();
-        at += sent;
-    }
-    FinishStream();
-    return true;
-}
-
 bool TCustomWinSocket::LoadPiece(OutgoingStream &stream)
 {
     constexpr qint64 Room = qint64{PieceSize} * PiecesPerSend;
     stream.offset = 0;
     stream.length = 0;
+    // Bytes already in memory go to the socket from where they are, without a copy.
+    if (auto *buffer = qobject_cast<QBuffer *>(stream.device.get())) {
+        const QByteArray &bytes = buffer->data();
+        stream.bytes = bytes.constData() + buffer->pos();
+        stream.length = bytes.size() - buffer->pos();
+        buffer->seek(bytes.size());
+        return stream.length > 0;
+    }
     if (!stream.piece)
         stream.piece = std::make_unique_for_overwrite<char[]>(Room);
+    stream.bytes = stream.piece.get();
     while (stream.length + PieceSize <= Room) {
         const qint64 read = stream.device->read(stream.piece.get() + stream.length, PieceSize);
         if (read <= 0)

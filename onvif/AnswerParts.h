@@ -2,7 +2,12 @@
 
 #include "onvif/OnvifFacts.h"
 
+#include "onvif/SoapRequest.h"
+
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // Pieces both media services' answers are made of: the one profile's tokens, and the
 // descriptions of the camera that the two versions share.
@@ -22,5 +27,8 @@ QString Resolution(const OnvifFacts &facts);
 QString SourceConfiguration(const OnvifFacts &facts, const QString &element);
 // The microphone's source configuration, as the element named.
 QString AudioSourceConfiguration(const QString &element);
+// The fault for a request that is not `served`, or that names a profile other than ours; none
+// for one to answer.
+std::optional<QByteArray> Refusal(const SoapRequest &request, bool served);
 
 } // namespace answerparts

@@ -110,12 +110,8 @@ const QHash<QString, Answering> &answerings()
 QByteArray media2answers::Answer(const SoapRequest &request, const OnvifFacts &facts)
 {
     const auto found = answerings().constFind(request.operation);
-    if (found == answerings().constEnd())
-        return onvifanswers::Fault(u"Receiver"_s, u"ter:ActionNotSupported"_s,
-                                   u"The operation %1 is not supported by this camera"_s.arg(request.operation));
-    const QString profileAsked = request.values.value(u"ProfileToken"_s);
-    if (!profileAsked.isEmpty() && profileAsked != ProfileToken)
-        return onvifanswers::Fault(u"Sender"_s, u"ter:NoProfile"_s, u"There is no profile with that token"_s);
+    if (const auto refusal = Refusal(request, found != answerings().constEnd()))
+        return *refusal;
     // The stream is served over RTSP, its pictures over UDP or the RTSP connection; not to a group.
     const QString protocol = request.values.value(u"Protocol"_s);
     if (request.operation == u"GetStreamUri" && (protocol == u"RtspMulticast" || protocol == u"RtspOverHttp"))

@@ -238,12 +238,8 @@ QByteArray onvifanswers::Answer(const SoapRequest &request, const OnvifFacts &fa
     const bool known = request.operationNamespace == u"http://www.onvif.org/ver10/device/wsdl" ||
                        request.operationNamespace == u"http://www.onvif.org/ver10/media/wsdl";
     const auto found = known ? answerings().constFind(request.operation) : answerings().constEnd();
-    if (found == answerings().constEnd())
-        return Fault(u"Receiver"_s, u"ter:ActionNotSupported"_s,
-                     u"The operation %1 is not supported by this camera"_s.arg(request.operation));
-    const QString profileAsked = request.values.value(u"ProfileToken"_s);
-    if (!profileAsked.isEmpty() && profileAsked != ProfileToken)
-        return Fault(u"Sender"_s, u"ter:NoProfile"_s, u"There is no profile with that token"_s);
+    if (const auto refusal = Refusal(request, found != answerings().constEnd()))
+        return *refusal;
     return envelope(found.value()(request, facts));
 }
 
