@@ -119,12 +119,7 @@ WsDiscovery::Endpoint TFormMain::onvifEndpoint()
     for (const QString &address : computer::Addresses())
         endpoint.deviceServices << u"%1://%2:%3/onvif/device_service"_s.arg(HttpsOn() ? u"https" : u"http", address)
                                        .arg(ServerSocket->Port());
-    const OnvifFacts facts = onvifFacts({}, HttpsOn());
-    endpoint.scopes = {
-        u"onvif://www.onvif.org/Profile/Streaming"_s, u"onvif://www.onvif.org/type/video_encoder"_s,
-        u"onvif://www.onvif.org/name/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.name)),
-        u"onvif://www.onvif.org/hardware/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hardware)),
-        u"onvif://www.onvif.org/location/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hostName))};
+    endpoint.scopes = onvifanswers::Scopes(onvifFacts({}, HttpsOn()));
     return endpoint;
 }
 

@@ -82,18 +82,10 @@ QString services(const OnvifFacts &facts)
     return u"<tds:GetServicesResponse>"_s + list + u"</tds:GetServicesResponse>"_s;
 }
 
-QStringList scopesOf(const OnvifFacts &facts)
-{
-    return {u"onvif://www.onvif.org/Profile/Streaming"_s, u"onvif://www.onvif.org/type/video_encoder"_s,
-            u"onvif://www.onvif.org/name/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.name)),
-            u"onvif://www.onvif.org/hardware/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hardware)),
-            u"onvif://www.onvif.org/location/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hostName))};
-}
-
 QString scopes(const OnvifFacts &facts)
 {
     QString list;
-    for (const QString &scope : scopesOf(facts))
+    for (const QString &scope : onvifanswers::Scopes(facts))
         list +=
             u"<tds:Scopes><tt:ScopeDef>Fixed</tt:ScopeDef><tt:ScopeItem>%1</tt:ScopeItem></tds:Scopes>"_s.arg(e(scope));
     return u"<tds:GetScopesResponse>"_s + list + u"</tds:GetScopesResponse>"_s;
@@ -272,6 +264,14 @@ QByteArray onvifanswers::Envelope(const QString &body)
             "<s:Body>"_s +
             body + u"</s:Body></s:Envelope>\n"_s)
         .toUtf8();
+}
+
+QStringList onvifanswers::Scopes(const OnvifFacts &facts)
+{
+    return {u"onvif://www.onvif.org/Profile/Streaming"_s, u"onvif://www.onvif.org/type/video_encoder"_s,
+            u"onvif://www.onvif.org/name/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.name)),
+            u"onvif://www.onvif.org/hardware/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hardware)),
+            u"onvif://www.onvif.org/location/"_s + QString::fromLatin1(QUrl::toPercentEncoding(facts.hostName))};
 }
 
 bool onvifanswers::IsOpen(const QString &operation) { return operation == u"GetSystemDateAndTime"; }

@@ -13,6 +13,8 @@ namespace onvifanswers {
 QByteArray Answer(const SoapRequest &request, const OnvifFacts &facts);
 // A SOAP fault: "Sender" or "Receiver", the ONVIF subcode (as "ter:NotAuthorized"), a reason.
 QByteArray Fault(const QString &code, const QString &subcode, const QString &reason);
+// The camera's scopes, as discovery and GetScopes tell them.
+QStringList Scopes(const OnvifFacts &facts);
 // Whether the operation is one any client may ask without logging in.
 bool IsOpen(const QString &operation);
 // A whole envelope around the body; the namespaces of the device, media and events services,
